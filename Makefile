@@ -1,0 +1,34 @@
+# Velmora Demoengine — the two set-up commands are `make run` and `make test`.
+# Both install what they need first (scripts/bootstrap.sh), then build.
+
+BUILD_DIR ?= build
+ARGS ?=
+CMAKE_FLAGS ?=
+TEST_SCREEN := -screen 0 1280x1024x24
+
+.PHONY: all bootstrap build run test assets clean
+
+all: build
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+build: bootstrap
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD_DIR)
+
+# Starts the game full screen; `make run ARGS=windowed` opens a 1024×768 window.
+run: build
+	@$(BUILD_DIR)/velmora $(ARGS)
+
+# Builds everything and runs every test under a private X server.
+test: build
+	@bash scripts/run-tests.sh $(BUILD_DIR)
+
+# Regenerates everything under data/ from the sources in tools/.
+assets: bootstrap
+	@bash scripts/bootstrap.sh assets
+	@bash tools/make_assets.sh
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,42 @@
+# Locates the libraries the engine links.
+#
+# GLFW 3.4 and miniaudio are looked for first in .deps/ (filled by
+# scripts/bootstrap.sh on Debian 12), then in the system. Libraries found in
+# .deps/ are linked by full path, so CMake records their directory in the
+# binaries' rpath and they run from the build tree without LD_LIBRARY_PATH.
+
+set(VELMORA_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.deps/usr CACHE PATH "Local prefix of borrowed packages")
+set(VELMORA_DEPS_LIBDIR ${VELMORA_DEPS_PREFIX}/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+
+set(OpenGL_GL_PREFERENCE GLVND)
+find_package(OpenGL REQUIRED)
+find_package(GLEW REQUIRED)
+find_package(Threads REQUIRED)
+
+find_path(VELMORA_GLFW_INCLUDE GLFW/glfw3.h HINTS ${VELMORA_DEPS_PREFIX}/include NO_CACHE)
+find_library(VELMORA_GLFW_LIBRARY NAMES glfw HINTS ${VELMORA_DEPS_LIBDIR} NO_CACHE)
+if(NOT VELMORA_GLFW_INCLUDE OR NOT VELMORA_GLFW_LIBRARY)
+    message(FATAL_ERROR "GLFW 3.4 not found: run scripts/bootstrap.sh first")
+endif()
+file(STRINGS ${VELMORA_GLFW_INCLUDE}/GLFW/glfw3.h _glfw_minor REGEX "#define GLFW_VERSION_MINOR")
+if(NOT _glfw_minor MATCHES "GLFW_VERSION_MINOR +([4-9]|[1-9][0-9])")
+    message(FATAL_ERROR "GLFW 3.4 or later is needed, found ${_glfw_minor} in ${VELMORA_GLFW_INCLUDE}")
+endif()
+add_library(velmora::glfw INTERFACE IMPORTED)
+target_include_directories(velmora::glfw SYSTEM INTERFACE ${VELMORA_GLFW_INCLUDE})
+target_link_libraries(velmora::glfw INTERFACE ${VELMORA_GLFW_LIBRARY})
+
+find_path(VELMORA_MINIAUDIO_INCLUDE miniaudio.h
+          HINTS ${VELMORA_DEPS_PREFIX}/include PATH_SUFFIXES miniaudio NO_CACHE)
+if(NOT VELMORA_MINIAUDIO_INCLUDE)
+    message(FATAL_ERROR "miniaudio not found: run scripts/bootstrap.sh first")
+endif()
+add_library(velmora::miniaudio INTERFACE IMPORTED)
+target_include_directories(velmora::miniaudio SYSTEM INTERFACE ${VELMORA_MINIAUDIO_INCLUDE})
+
+find_path(VELMORA_STB_INCLUDE stb/stb_image.h NO_CACHE)
+if(NOT VELMORA_STB_INCLUDE)
+    message(FATAL_ERROR "stb (libstb-dev) not found: run scripts/bootstrap.sh first")
+endif()
+add_library(velmora::stb INTERFACE IMPORTED)
+target_include_directories(velmora::stb SYSTEM INTERFACE ${VELMORA_STB_INCLUDE}/stb)

@@ -1,0 +1,162 @@
+#include "engine/Application.h"
+
+#include "engine/Viewport.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+// How long a full-screen start waits for the display to settle before the
+// clock restarts at 0.
+constexpr double kFullscreenSettleSeconds = 2.0;
+
+} // namespace
+
+Application& Application::instance() {
+    static Application application;
+    return application;
+}
+
+Application::~Application() { shutDown(); }
+
+void Application::shutDown() {
+    if (window != nullptr) {
+        glfwDestroyWindow(window);
+        window = nullptr;
+    }
+    if (glfwReady) {
+        glfwTerminate();
+        glfwReady = false;
+    }
+}
+
+void Application::setSceneHooks(const SceneHooks& sceneHooks) { hooks = sceneHooks; }
+
+bool Application::openWindow(bool fullscreen, int& width, int& height) {
+    GLFWmonitor* monitor = nullptr;
+    width = kWindowedWidth;
+    height = kWindowedHeight;
+    if (fullscreen) {
+        monitor = glfwGetPrimaryMonitor();
+        const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+        if (mode == nullptr) {
+            std::cerr << "No monitor to go full screen on; start with \"windowed\" to play in a "
+                         "window"
+                      << std::endl;
+            return false;
+        }
+        width = mode->width;
+        height = mode->height;
+    }
+    window = glfwCreateWindow(width, height, kWindowTitle, monitor, nullptr);
+    if (window == nullptr) {
+        std::cerr << "Failed to create GLFW window" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+bool Application::init(bool fullscreen) {
+    if (glfwInit() != GLFW_TRUE) {
+        std::cerr << "Failed to initialize GLFW" << std::endl;
+        return false;
+    }
+    glfwReady = true;
+
+    int width = 0;
+    int height = 0;
+    if (!openWindow(fullscreen, width, height)) {
+        shutDown();
+        return false;
+    }
+    if (fullscreen) {
+        glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+        if (glfwRawMouseMotionSupported() == GLFW_TRUE) {
+            glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
+        }
+    }
+    glfwMakeContextCurrent(window);
+    glfwSetKeyCallback(window, keyCallback);
+
+    renderer.init();
+    // Every drawing call of the engine is OpenGL 4.5; on an older context they
+    // would be null pointers, so refuse to go on.
+    const GlVersion version = Renderer::contextVersion();
+    if (!meetsRequiredVersion(version)) {
+        std::cerr << "OpenGL " << kRequiredGlMajor << "." << kRequiredGlMinor
+                  << " or later is required, but this context provides OpenGL " << version.major
+                  << "." << version.minor << std::endl;
+        shutDown();
+        return false;
+    }
+
+    const Viewport viewport = letterboxViewport(width, height);
+    glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
+
+    if (fullscreen) {
+        while (glfwGetTime() < kFullscreenSettleSeconds) {
+            std::this_thread::yield();
+        }
+        glfwSetTime(0.0);
+    }
+
+    if (hooks.load != nullptr && !hooks.load()) {
+        shutDown();
+        return false;
+    }
+    return true;
+}
+
+void Application::run() {
+    if (window == nullptr) {
+        return; // start-up failed: never run a frame without a window
+    }
+    char title[256];
+    while (glfwWindowShouldClose(window) != GLFW_TRUE) {
+        time = glfwGetTime();
+        if (hooks.update != nullptr) {
+            hooks.update();
+        }
+        formatClockTitle(time, title, sizeof title);
+        glfwSetWindowTitle(window, title);
+        renderer.clear();
+        if (hooks.draw != nullptr) {
+            hooks.draw();
+        }
+        glfwSwapBuffers(window);
+        glfwPollEvents();
+    }
+}
+
+void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,
+                              int /*mods*/) {
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) {
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+        return;
+    }
+    const SceneHooks& hooks = instance().hooks;
+    if (hooks.onKey != nullptr) {
+        hooks.onKey(action, key);
+    }
+}
+
+bool fullscreenFromArguments(int argc, const char* const* argv, std::ostream& out) {
+    if (argc < 2 || argv[1] == nullptr) {
+        return true;
+    }
+    if (std::string(argv[1]) == "windowed") {
+        out << "Windowed mode enabled" << std::endl;
+        return false;
+    }
+    return true;
+}
+
+void formatClockTitle(double time, char* buffer, unsigned long size) {
+    std::snprintf(buffer, size, "Time: %f", time);
+}

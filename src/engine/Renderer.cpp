@@ -1,0 +1,53 @@
+#include "engine/Renderer.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+#include <cstring>
+
+int Renderer::init() {
+    // Entry points are looked up by name rather than trusted from the
+    // extension string, which some drivers under-report.
+    glewExperimental = GL_TRUE;
+    const GLenum result = glewInit();
+#ifdef GLEW_ERROR_NO_GLX_DISPLAY
+    // GLFW picks Wayland where it can; a GLEW built for GLX then finds no GLX
+    // display although every OpenGL entry point was loaded. Not a failure.
+    if (result == GLEW_ERROR_NO_GLX_DISPLAY) {
+        return 0;
+    }
+#endif
+    if (result != GLEW_OK) {
+        std::fputs("Failed to initialize GLEW\n", stderr);
+        return -1;
+    }
+    return 0;
+}
+
+void Renderer::clear() {
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+GlVersion Renderer::contextVersion() {
+    GlVersion version;
+    // GL_MAJOR_VERSION exists only from 3.0 on: read the version string, which
+    // every context has, so that an old context is named correctly too.
+    const auto* text = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (text != nullptr) {
+        // Some drivers prefix the string ("OpenGL ES 3.2 ..."): skip to the
+        // first digit.
+        while (*text != '\0' && (*text < '0' || *text > '9')) {
+            ++text;
+        }
+        std::sscanf(text, "%d.%d", &version.major, &version.minor);
+    }
+    return version;
+}
+
+bool meetsRequiredVersion(GlVersion version) {
+    if (version.major != kRequiredGlMajor) {
+        return version.major > kRequiredGlMajor;
+    }
+    return version.minor >= kRequiredGlMinor;
+}

@@ -1,0 +1,19 @@
+// Viewport: the letter-boxed 4:3 drawing area inside a window of any size.
+#pragma once
+
+struct Viewport {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+inline bool operator==(const Viewport& a, const Viewport& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+// The largest 4:3 rectangle centred in a width × height framebuffer: bars left
+// and right on wider screens, above and below on taller ones. Computed in
+// 32-bit float with truncation, so that every screen gets the same pixels on
+// every machine.
+Viewport letterboxViewport(int width, int height);

@@ -1,0 +1,168 @@
+#include "engine/Application.h"
+#include "engine/Viewport.h"
+
+#include "support/GlContext.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+bool parse(std::vector<const char*> argv, std::string& printed) {
+    std::ostringstream out;
+    const bool fullscreen = fullscreenFromArguments(static_cast<int>(argv.size()), argv.data(), out);
+    printed = out.str();
+    return fullscreen;
+}
+
+TEST(CommandLine, OnlyTheExactWordWindowedAsFirstArgumentOpensAWindow) {
+    std::string printed;
+    EXPECT_FALSE(parse({"velmora", "windowed"}, printed));
+    EXPECT_EQ(printed, "Windowed mode enabled\n");
+
+    for (const char* other : {"Windowed", "windowed ", "windowedx", "window", ""}) {
+        EXPECT_TRUE(parse({"velmora", other}, printed)) << '"' << other << '"';
+        EXPECT_EQ(printed, "") << '"' << other << '"';
+    }
+    EXPECT_TRUE(parse({"velmora"}, printed));
+    EXPECT_TRUE(parse({"velmora", "fullscreen", "windowed"}, printed));
+    EXPECT_EQ(printed, "");
+}
+
+TEST(Viewport, LetterboxesToFourByThree) {
+    EXPECT_EQ(letterboxViewport(1920, 1080), (Viewport{240, 0, 1440, 1080}));
+    EXPECT_EQ(letterboxViewport(1366, 768), (Viewport{171, 0, 1024, 768}));
+    EXPECT_EQ(letterboxViewport(1280, 1024), (Viewport{0, 32, 1280, 960}));
+    EXPECT_EQ(letterboxViewport(1024, 768), (Viewport{0, 0, 1024, 768}));
+    // A portrait screen: bars above and below.
+    EXPECT_EQ(letterboxViewport(768, 1024), (Viewport{0, 224, 768, 576}));
+    // Degenerate sizes give an empty viewport rather than a division by zero.
+    EXPECT_EQ(letterboxViewport(0, 0), (Viewport{0, 0, 0, 0}));
+}
+
+TEST(Viewport, StaysInsideTheScreenAndCentredForManySizes) {
+    for (int w = 200; w <= 4000; w += 97) {
+        for (int h = 150; h <= 3000; h += 89) {
+            const Viewport v = letterboxViewport(w, h);
+            ASSERT_GE(v.x, 0);
+            ASSERT_GE(v.y, 0);
+            ASSERT_LE(v.x + v.width, w);
+            ASSERT_LE(v.y + v.height, h);
+            ASSERT_TRUE(v.x == 0 || v.y == 0);
+            ASSERT_LE(std::abs(2 * v.x + v.width - w), 1);
+            ASSERT_LE(std::abs(2 * v.y + v.height - h), 1);
+        }
+    }
+}
+
+TEST(WindowTitle, ShowsTheClockWithSixDecimals) {
+    char title[256];
+    formatClockTitle(12.5, title, sizeof title);
+    EXPECT_STREQ(title, "Time: 12.500000");
+    formatClockTitle(0.0, title, sizeof title);
+    EXPECT_STREQ(title, "Time: 0.000000");
+}
+
+TEST(GlVersionCheck, RequiresFourPointFive) {
+    EXPECT_TRUE(meetsRequiredVersion({4, 5}));
+    EXPECT_TRUE(meetsRequiredVersion({4, 6}));
+    EXPECT_TRUE(meetsRequiredVersion({5, 0}));
+    EXPECT_FALSE(meetsRequiredVersion({4, 4}));
+    EXPECT_FALSE(meetsRequiredVersion({3, 3}));
+    EXPECT_FALSE(meetsRequiredVersion({0, 0}));
+}
+
+std::vector<std::pair<int, int>> recordedKeys;
+
+TEST(KeyCallback, EscapePressClosesAndEverythingElseReachesTheScene) {
+    VELMORA_REQUIRE_GL();
+    GLFWwindow* window = glfwGetCurrentContext();
+    ASSERT_NE(window, nullptr);
+    SceneHooks hooks;
+    hooks.onKey = [](int action, int key) { recordedKeys.emplace_back(action, key); };
+    Application::instance().setSceneHooks(hooks);
+
+    Application::keyCallback(window, GLFW_KEY_ESCAPE, 9, GLFW_RELEASE, 0);
+    Application::keyCallback(window, GLFW_KEY_ESCAPE, 9, GLFW_REPEAT, 0);
+    Application::keyCallback(window, GLFW_KEY_SPACE, 65, GLFW_PRESS, 0);
+    Application::keyCallback(window, GLFW_KEY_A, 38, GLFW_RELEASE, GLFW_MOD_SHIFT);
+    EXPECT_EQ(glfwWindowShouldClose(window), GLFW_FALSE);
+
+    Application::keyCallback(window, GLFW_KEY_ESCAPE, 9, GLFW_PRESS, 0);
+    EXPECT_EQ(glfwWindowShouldClose(window), GLFW_TRUE);
+
+    const std::vector<std::pair<int, int>> expected = {{GLFW_RELEASE, GLFW_KEY_ESCAPE},
+                                                       {GLFW_REPEAT, GLFW_KEY_ESCAPE},
+                                                       {GLFW_PRESS, GLFW_KEY_SPACE},
+                                                       {GLFW_RELEASE, GLFW_KEY_A}};
+    EXPECT_EQ(recordedKeys, expected);
+}
+
+int loadCalls = 0;
+
+TEST(ApplicationInit, FullScreenOnTheTestScreenSetsTheLetterboxedViewport) {
+    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
+        GTEST_SKIP() << "no display";
+    }
+    SceneHooks hooks;
+    hooks.load = [] {
+        ++loadCalls;
+        return true;
+    };
+    Application& app = Application::instance();
+    app.setSceneHooks(hooks);
+    ASSERT_TRUE(app.init(true));
+    ASSERT_NE(app.window, nullptr);
+    EXPECT_EQ(loadCalls, 1);
+
+    // The test screen is 1280×1024 (see the test command).
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 32);
+    EXPECT_EQ(viewport[2], 1280);
+    EXPECT_EQ(viewport[3], 960);
+    // The clock restarted after the settle wait, before the scene loaded.
+    EXPECT_LT(glfwGetTime(), 1.0);
+}
+
+TEST(ApplicationInit, AFailingSceneLoadStopsStartUpBeforeAnyFrame) {
+    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
+        GTEST_SKIP() << "no display";
+    }
+    SceneHooks hooks;
+    hooks.load = [] { return false; };
+    hooks.update = [] { ADD_FAILURE() << "a frame ran after a failed start-up"; };
+    Application& app = Application::instance();
+    app.setSceneHooks(hooks);
+    EXPECT_FALSE(app.init(false));
+    EXPECT_EQ(app.window, nullptr);
+    app.run(); // returns at once
+}
+
+TEST(ApplicationInit, WindowedOpensA1024By768WindowNamedAfterTheEngine) {
+    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
+        GTEST_SKIP() << "no display";
+    }
+    Application& app = Application::instance();
+    app.setSceneHooks(SceneHooks{});
+    ASSERT_TRUE(app.init(false));
+    ASSERT_NE(app.window, nullptr);
+    EXPECT_STREQ(glfwGetWindowTitle(app.window), "Velmora Demoengine");
+    int width = 0;
+    int height = 0;
+    glfwGetWindowSize(app.window, &width, &height);
+    EXPECT_EQ(width, 1024);
+    EXPECT_EQ(height, 768);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 1024);
+    EXPECT_EQ(viewport[3], 768);
+}
+
+} // namespace
