@@ -22,9 +22,11 @@ file(STRINGS ${VELMORA_GLFW_INCLUDE}/GLFW/glfw3.h _glfw_minor REGEX "#define GLF
 if(NOT _glfw_minor MATCHES "GLFW_VERSION_MINOR +([4-9]|[1-9][0-9])")
     message(FATAL_ERROR "GLFW 3.4 or later is needed, found ${_glfw_minor} in ${VELMORA_GLFW_INCLUDE}")
 endif()
-add_library(velmora::glfw INTERFACE IMPORTED)
+get_filename_component(VELMORA_GLFW_LIBRARY ${VELMORA_GLFW_LIBRARY} REALPATH)
+add_library(velmora::glfw SHARED IMPORTED)
+set_target_properties(velmora::glfw PROPERTIES IMPORTED_LOCATION ${VELMORA_GLFW_LIBRARY}
+                      IMPORTED_SONAME libglfw.so.3)
 target_include_directories(velmora::glfw SYSTEM INTERFACE ${VELMORA_GLFW_INCLUDE})
-target_link_libraries(velmora::glfw INTERFACE ${VELMORA_GLFW_LIBRARY})
 
 find_path(VELMORA_MINIAUDIO_INCLUDE miniaudio.h
           HINTS ${VELMORA_DEPS_PREFIX}/include PATH_SUFFIXES miniaudio NO_CACHE)

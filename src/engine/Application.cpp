@@ -23,7 +23,9 @@ Application& Application::instance() {
     return application;
 }
 
-Application::~Application() { shutDown(); }
+Application::~Application() {
+    shutDown();
+}
 
 void Application::shutDown() {
     if (window != nullptr) {
@@ -36,7 +38,9 @@ void Application::shutDown() {
     }
 }
 
-void Application::setSceneHooks(const SceneHooks& sceneHooks) { hooks = sceneHooks; }
+void Application::setSceneHooks(const SceneHooks& sceneHooks) {
+    hooks = sceneHooks;
+}
 
 bool Application::openWindow(bool fullscreen, int& width, int& height) {
     GLFWmonitor* monitor = nullptr;

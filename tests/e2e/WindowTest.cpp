@@ -30,8 +30,8 @@ ProcessOptions fromRepositoryRoot() {
 
 // The X window of a process, found by its PID, or "" when it has none yet.
 std::string windowOf(int pid) {
-    return trim(runShell("xdotool search --onlyvisible --pid " + std::to_string(pid) +
-                         " | head -n 1"));
+    return trim(
+        runShell("xdotool search --onlyvisible --pid " + std::to_string(pid) + " | head -n 1"));
 }
 
 double clockInTitle(const std::string& title) {
@@ -66,10 +66,12 @@ TEST(GameWindow, OpensTitledShowsTheClockAndClosesOnEscape) {
 
     // The first title is the program's name; the loop then shows the clock.
     std::string title;
-    ASSERT_TRUE(waitUntil(30, [&] {
-        title = trim(runShell("xdotool getwindowname " + window));
-        return clockInTitle(title) > 0.0;
-    })) << "title: " << title;
+    ASSERT_TRUE(waitUntil(30,
+                          [&] {
+                              title = trim(runShell("xdotool getwindowname " + window));
+                              return clockInTitle(title) > 0.0;
+                          }))
+        << "title: " << title;
     const double first = clockInTitle(title);
     ASSERT_TRUE(waitUntil(30, [&] {
         return clockInTitle(trim(runShell("xdotool getwindowname " + window))) > first + 0.2;

@@ -15,7 +15,8 @@ namespace {
 
 bool parse(std::vector<const char*> argv, std::string& printed) {
     std::ostringstream out;
-    const bool fullscreen = fullscreenFromArguments(static_cast<int>(argv.size()), argv.data(), out);
+    const bool fullscreen =
+        fullscreenFromArguments(static_cast<int>(argv.size()), argv.data(), out);
     printed = out.str();
     return fullscreen;
 }

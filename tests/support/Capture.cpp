@@ -28,7 +28,9 @@ StreamCapture::StreamCapture(Stream stream) : fd(stream == Stream::Out ? 1 : 2) 
     dup2(tempFd, fd);
 }
 
-StreamCapture::~StreamCapture() { finish(); }
+StreamCapture::~StreamCapture() {
+    finish();
+}
 
 std::string StreamCapture::finish() {
     if (savedFd < 0) {

@@ -24,7 +24,7 @@ bool acquireGlContext(std::string& why);
 #define VELMORA_REQUIRE_GL()                                                                       \
     do {                                                                                           \
         if (!::testsupport::displayAvailable() && !::testsupport::runningInCi()) {                 \
-            GTEST_SKIP() << "no display to open an OpenGL context on";                            \
+            GTEST_SKIP() << "no display to open an OpenGL context on";                             \
         }                                                                                          \
         std::string velmoraGlWhy;                                                                  \
         if (!::testsupport::acquireGlContext(velmoraGlWhy)) {                                      \

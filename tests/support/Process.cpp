@@ -123,8 +123,12 @@ void ChildProcess::kill() {
     }
 }
 
-std::string ChildProcess::standardOutput() const { return readFile(outPath); }
-std::string ChildProcess::standardError() const { return readFile(errPath); }
+std::string ChildProcess::standardOutput() const {
+    return readFile(outPath);
+}
+std::string ChildProcess::standardError() const {
+    return readFile(errPath);
+}
 
 std::string runShell(const std::string& command, int* exitCode) {
     std::string output;

@@ -10,8 +10,8 @@
 namespace testsupport {
 
 struct ProcessOptions {
-    std::string workingDirectory;                           // "" keeps the current one
-    std::map<std::string, std::optional<std::string>> env;  // value set, or nullopt to unset
+    std::string workingDirectory;                          // "" keeps the current one
+    std::map<std::string, std::optional<std::string>> env; // value set, or nullopt to unset
 };
 
 class ChildProcess {
