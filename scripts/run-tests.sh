@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
 # Runs the whole test suite under a private X server, where Mesa's software
-# rasteriser gives the rendering tests a real OpenGL 4.5 context.
+# rasteriser gives the rendering tests a real OpenGL 4.5 context:
+#   1. the suite of the normal build;
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Any failing step fails the run.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${1:-build}"
+SANITIZE_DIR="${VELMORA_SANITIZE_DIR:-build-sanitize}"
 cd "$ROOT"
 
 # Each test gets its own process; two run at a time on this machine's cores.
 JOBS="${VELMORA_TEST_JOBS:-2}"
+SCREEN="-screen 0 1280x1024x24"
 
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "tests"
+xvfb-run -a -s "$SCREEN" ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+
+step "tests with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
+    -DVELMORA_TOOLS=OFF >/dev/null
+cmake --build "$SANITIZE_DIR"
+# Full unwinding on allocation: the OpenGL driver is built without frame
+# pointers, and its allocations must show their real callers to be told apart.
+export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:strict_string_checks=1"
+export LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+xvfb-run -a -s "$SCREEN" ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS"
