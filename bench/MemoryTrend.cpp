@@ -1,0 +1,61 @@
+#include "MemoryTrend.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+std::vector<MemoryTrend::Sample> MemoryTrend::after(double from) const {
+    std::vector<Sample> kept;
+    for (const Sample& sample : samples) {
+        if (sample.seconds >= from) {
+            kept.push_back(sample);
+        }
+    }
+    return kept;
+}
+
+double MemoryTrend::slopeKibPerMinute(double from) const {
+    const std::vector<Sample> kept = after(from);
+    if (kept.size() < 2) {
+        return 0.0;
+    }
+    // Centred sums keep the arithmetic well conditioned for long runs.
+    double meanT = 0.0;
+    double meanK = 0.0;
+    for (const Sample& s : kept) {
+        meanT += s.seconds;
+        meanK += s.kib;
+    }
+    meanT /= static_cast<double>(kept.size());
+    meanK /= static_cast<double>(kept.size());
+    double covariance = 0.0;
+    double variance = 0.0;
+    for (const Sample& s : kept) {
+        covariance += (s.seconds - meanT) * (s.kib - meanK);
+        variance += (s.seconds - meanT) * (s.seconds - meanT);
+    }
+    if (variance <= 0.0) {
+        return 0.0;
+    }
+    return covariance / variance * 60.0;
+}
+
+long statusFieldKib(const std::string& statusText, const char* field) {
+    const std::string key = std::string(field) + ":";
+    std::istringstream lines(statusText);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.compare(0, key.size(), key) == 0) {
+            return std::strtol(line.c_str() + key.size(), nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+long readStatusKib(const char* field, const char* path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return statusFieldKib(text.str(), field);
+}
