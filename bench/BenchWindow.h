@@ -8,6 +8,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace bench {
@@ -18,11 +19,22 @@ inline void closeOnEscape(GLFWwindow* window, int key, int, int action, int) {
     }
 }
 
+// As the game does: with only an X display named, skip GLFW's Wayland probe.
+inline void preferX11WhenOnlyXIsNamed() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    if (x11 != nullptr && *x11 != '\0' && (wayland == nullptr || *wayland == '\0') &&
+        glfwPlatformSupported(GLFW_PLATFORM_X11) == GLFW_TRUE) {
+        glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
+    }
+}
+
 // Opens the window and makes its context current; null (after a message on
 // standard error) when that is impossible. `width`/`height` receive its size.
 inline GLFWwindow* openBenchWindow(int argc, char** argv, const char* title, int& width,
                                    int& height) {
     const bool fullscreen = !(argc >= 2 && std::strcmp(argv[1], "windowed") == 0);
+    preferX11WhenOnlyXIsNamed();
     if (glfwInit() != GLFW_TRUE) {
         std::fprintf(stderr, "Failed to initialize GLFW\n");
         return nullptr;

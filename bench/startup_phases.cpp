@@ -90,6 +90,13 @@ int main() {
     }
 
     begin();
+    // As Application::init: with only an X display named, no Wayland probe.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    if (x11 != nullptr && *x11 != '\0' && (wayland == nullptr || *wayland == '\0') &&
+        glfwPlatformSupported(GLFW_PLATFORM_X11) == GLFW_TRUE) {
+        glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
+    }
     if (glfwInit() != GLFW_TRUE) {
         std::fprintf(stderr, "startup_phases: no GLFW\n");
         return EXIT_FAILURE;
