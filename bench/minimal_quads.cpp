@@ -41,7 +41,7 @@ struct Placed {
 // The game picture as the player sees it while aiming, bottom to top.
 const Placed kQuads[] = {
     {"tausta_ukkeli.png", 0.0f, 0.0f}, // background with the man at the stop
-    {"Bussi5.png", 0.0864f, 0.029f},   // the bus at the stop
+    {"Bussi5.png", 0.33f, 0.05f},      // the bus where it waits before the first press
     {"gauge.png", 0.062f, 0.0f},       // gauge face
     {"pointer.png", 0.1485f, 0.0f},    // pointer in the middle of its travel
     {"press.png", 0.06f, 0.03f},       // the idle hint

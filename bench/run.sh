@@ -123,7 +123,7 @@ inner() {
     local work="$results/$mode"
     mkdir -p "$work"
     local programs=(game minimal bare)
-    local round name prefix skip fps
+    local round name prefix skip fps cpu
     for round in $(seq 1 "$ROUNDS"); do
         # Rotate the order so that no program always runs first.
         local k
@@ -143,7 +143,11 @@ inner() {
                     if (v["window_closed"] != 1 || v["window_swaps"] < 2) { print "nan"; exit }
                     printf "%.1f", (v["window_swaps"] - 1) * 1e9 / (v["window_last_ns"] - v["window_first_ns"]) }' \
                 "$prefix.counts" 2>/dev/null || echo nan)
-            echo "fps $mode $name $round $fps $(cat "$prefix.hwm") $(cat "$prefix.status")" |
+            cpu=$(awk -F= '{v[$1]=$2} END {
+                    if (v["window_closed"] != 1 || v["window_swaps"] < 2) { print "nan"; exit }
+                    printf "%.3f", v["window_cpu_ns"] / 1e6 / (v["window_swaps"] - 1) }' \
+                "$prefix.counts" 2>/dev/null || echo nan)
+            echo "fps $mode $name $round $fps $(cat "$prefix.hwm") $(cat "$prefix.status") $cpu" |
                 tee -a "$results/raw.txt"
         done
     done
@@ -200,23 +204,29 @@ soak_status=0
 VELMORA_SOAK_MAX_SLOPE="${VELMORA_SOAK_MAX_SLOPE:-64}" \
     bash scripts/soak.sh "$SOAK_SECONDS" "$BUILD_DIR" | tee "$RESULTS/soak.txt" || soak_status=$?
 
-median() {
-    grep -v nan | sort -g | awk '{a[NR] = $1} END {
+median() { # [decimals]
+    grep -v nan | sort -g | awk -v d="${1:-1}" '{a[NR] = $1} END {
         if (NR == 0) { print "n/a"; exit }
-        if (NR % 2) print a[(NR + 1) / 2]; else printf "%.1f\n", (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2
+        printf "%.*f\n", d, m }'
 }
 span_of() { # min–max
     grep -v nan | sort -g | awk 'NR == 1 {lo = $1} {hi = $1} END { if (NR) printf "%s–%s", lo, hi; else print "n/a" }'
 }
 raw="$RESULTS/raw.txt"
 fps_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $5}' "$raw"; }
+cpu_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $8}' "$raw"; }
 hwm_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $6}' "$raw"; }
 # Per-round ratio game / minimal, then their median.
+# With "cpu": the ratio of CPU time per frame, (b) / game, so that above 1
+# means the game costs less per frame.
 ratio_of() {
-    awk -v m="$1" '$1 == "fps" && $2 == m {f[$3, $4] = $5} END {
+    local column=5
+    [ "${2:-}" = cpu ] && column=8
+    awk -v m="$1" -v c="$column" '$1 == "fps" && $2 == m {f[$3, $4] = $c} END {
         for (k in f) { split(k, parts, SUBSEP)
-            if (parts[1] == "game" && f["minimal", parts[2]] > 0 && f[k] != "nan")
-                printf "%.3f\n", f[k] / f["minimal", parts[2]] } }' "$raw"
+            if (parts[1] == "game" && f["minimal", parts[2]] > 0 && f[k] > 0)
+                printf "%.3f\n", (c == 5) ? f[k] / f["minimal", parts[2]] : f["minimal", parts[2]] / f[k] } }' "$raw"
 }
 startup_of() { awk -v p="$1" '$1 == "startup" && $2 == p {print $4}' "$raw"; }
 phase_of() { awk -v k="$1" '$1 == "phase" && $3 == k {print $4}' "$raw"; }
@@ -226,8 +236,8 @@ verdict() { # value op limit
         ok = (op == ">=") ? (v + 0 >= l + 0) : (v + 0 < l + 0); print ok ? "**met**" : "**not met**" }'
 }
 
-w_ratio=$(ratio_of windowed | median)
-f_ratio=$(ratio_of fullscreen | median)
+w_ratio=$(ratio_of windowed | median 3)
+f_ratio=$(ratio_of fullscreen | median 3)
 start_game=$(startup_of game | median)
 soak_line=$(grep '^soak: rss' "$RESULTS/soak.txt" || true)
 slope=$(echo "$soak_line" | sed -n 's/.*slope \([-+0-9.]*\) KiB\/min.*/\1/p')
@@ -248,10 +258,12 @@ table="$RESULTS/table.md"
     echo "| (b) minimal five quads, frames/s | $(fps_of windowed minimal | median) ($(fps_of windowed minimal | span_of)) | $(fps_of fullscreen minimal | median) ($(fps_of fullscreen minimal | span_of)) | | |"
     echo "| (a) bare GLFW clear + swap, frames/s | $(fps_of windowed bare | median) ($(fps_of windowed bare | span_of)) | $(fps_of fullscreen bare | median) ($(fps_of fullscreen bare | span_of)) | | |"
     echo "| **Game / (b)**, median of per-round ratios (range) | **$w_ratio** ($(ratio_of windowed | span_of)) | **$f_ratio** ($(ratio_of fullscreen | span_of)) | ≥ 0.95 | windowed $(verdict "$w_ratio" ">=" 0.95), full screen $(verdict "$f_ratio" ">=" 0.95) |"
+    echo "| CPU ms per frame (all threads): game / (b) / (a) | $(cpu_of windowed game | median 2) / $(cpu_of windowed minimal | median 2) / $(cpu_of windowed bare | median 2) | $(cpu_of fullscreen game | median 2) / $(cpu_of fullscreen minimal | median 2) / $(cpu_of fullscreen bare | median 2) | | |"
+    echo "| CPU per frame, (b) / game, median of per-round ratios | $(ratio_of windowed cpu | median 3) | $(ratio_of fullscreen cpu | median 3) | ≥ 0.95 (corroborates) | |"
     echo "| **Start-up to first frame**, exec → first swap, median (range) | **$start_game ms** ($(startup_of game | span_of)) | | < 200 ms | $(verdict "$start_game" "<" 200) |"
     echo "| the same for (b) / for (a) | $(startup_of minimal | median) ms / $(startup_of bare | median) ms | | | |"
-    echo "| Peak RSS (VmHWM) of the game after ~$((GAME_SKIP + SPAN)) s, KiB | $(hwm_of windowed game | median) | $(hwm_of fullscreen game | median) | | |"
-    echo "| Peak RSS of (b) / (a), KiB | $(hwm_of windowed minimal | median) / $(hwm_of windowed bare | median) | $(hwm_of fullscreen minimal | median) / $(hwm_of fullscreen bare | median) | | |"
+    echo "| Peak RSS (VmHWM) of the game after ~$((GAME_SKIP + SPAN)) s, KiB | $(hwm_of windowed game | median 0) | $(hwm_of fullscreen game | median 0) | | |"
+    echo "| Peak RSS of (b) / (a), KiB | $(hwm_of windowed minimal | median 0) / $(hwm_of windowed bare | median 0) | $(hwm_of fullscreen minimal | median 0) / $(hwm_of fullscreen bare | median 0) | | |"
     echo "| RSS over the ${SOAK_SECONDS} s soak after its warm-up (first / min / max / last, KiB) | ${soak_first:-n/a} / ${soak_min:-n/a} / ${soak_max:-n/a} / ${soak_last:-n/a} | | flat | |"
     echo "| RSS slope (least squares), KiB/min | **${slope:-n/a}** (soak peak ${soak_hwm:-n/a} KiB) | | < 64 KiB/min | $(verdict "${slope:-n/a}" "<" 64) |"
     echo

@@ -16,6 +16,9 @@
  *                    to the output so that start-up can be measured to the
  *                    first swap
  *
+ * Besides the swap counts, the file holds the process's CPU time (all
+ * threads) spent between the window's first and last swap.
+ *
  * The file is written at the first swap, when the window closes, at normal
  * exit and on SIGTERM/SIGINT (then the signal's default action follows), so a
  * run that is ended by any of these still leaves its counts behind.
@@ -47,11 +50,22 @@ static volatile uint64_t firstSwapNs;
 static volatile uint64_t windowSwaps;
 static volatile uint64_t windowFirstNs;
 static volatile uint64_t windowLastNs;
+static volatile uint64_t windowFirstCpuNs;
+static volatile uint64_t windowLastCpuNs;
 static volatile int windowClosed;
 
 static uint64_t nowNs(void) {
     struct timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (uint64_t)ts.tv_sec * 1000000000u + (uint64_t)ts.tv_nsec;
+}
+
+/* CPU time of the whole process, every thread: the driver's rasteriser
+ * threads included. Less sensitive than wall time to other work on the
+ * machine, so it backs up the frame rate as a per-frame cost. */
+static uint64_t processCpuNs(void) {
+    struct timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return (uint64_t)ts.tv_sec * 1000000000u + (uint64_t)ts.tv_nsec;
 }
 
@@ -105,6 +119,7 @@ static void writeCounts(int exiting) {
     at = appendField(at, "window_swaps", windowSwaps);
     at = appendField(at, "window_first_ns", windowFirstNs);
     at = appendField(at, "window_last_ns", windowLastNs);
+    at = appendField(at, "window_cpu_ns", windowLastCpuNs - windowFirstCpuNs);
     at = appendField(at, "window_closed", (uint64_t)windowClosed);
     at = appendField(at, "exited", (uint64_t)exiting);
     const int fd = open(tmpPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -166,11 +181,14 @@ void glfwSwapBuffers(GLFWwindow* window) {
     if (windowClosed || now < firstSwapNs + skipNs) {
         return;
     }
+    const uint64_t cpu = processCpuNs();
     if (windowSwaps == 0) {
         windowFirstNs = now;
+        windowFirstCpuNs = cpu;
     }
     windowSwaps = windowSwaps + 1;
     windowLastNs = now;
+    windowLastCpuNs = cpu;
     if (spanNs != 0 && now >= windowFirstNs + spanNs) {
         windowClosed = 1;
         writeCounts(0);
