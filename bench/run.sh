@@ -267,6 +267,9 @@ table="$RESULTS/table.md"
     echo "| RSS over the ${SOAK_SECONDS} s soak after its warm-up (first / min / max / last, KiB) | ${soak_first:-n/a} / ${soak_min:-n/a} / ${soak_max:-n/a} / ${soak_last:-n/a} | | flat | |"
     echo "| RSS slope (least squares), KiB/min | **${slope:-n/a}** (soak peak ${soak_hwm:-n/a} KiB) | | < 64 KiB/min | $(verdict "${slope:-n/a}" "<" 64) |"
     echo
+    unclean=$(awk '$1 == "fps" && $7 != 0' "$raw" | wc -l)
+    echo "Frame-rate runs ended by Escape with exit status 0: $(awk '$1 == "fps"' "$raw" | wc -l) of which $unclean did not."
+    echo
     echo "Start-up breakdown, in-process (bench/startup_phases, windowed, median of $STARTUP_RUNS runs, ms):"
     echo
     echo "| Phase | ms |"
