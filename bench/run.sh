@@ -268,7 +268,7 @@ table="$RESULTS/table.md"
     echo "| RSS slope (least squares), KiB/min | **${slope:-n/a}** (soak peak ${soak_hwm:-n/a} KiB) | | < 64 KiB/min | $(verdict "${slope:-n/a}" "<" 64) |"
     echo
     unclean=$(awk '$1 == "fps" && $7 != 0' "$raw" | wc -l)
-    echo "Frame-rate runs ended by Escape with exit status 0: $(awk '$1 == "fps"' "$raw" | wc -l) of which $unclean did not."
+    echo "Frame-rate runs: $(awk '$1 == "fps"' "$raw" | wc -l), each ended with Escape; runs that did not exit with status 0: $unclean."
     echo
     echo "Start-up breakdown, in-process (bench/startup_phases, windowed, median of $STARTUP_RUNS runs, ms):"
     echo
