@@ -1,0 +1,176 @@
+// asset_check: verifies the data files that only a GL driver can judge.
+//
+//   asset_check shaders FILE...     compiles each shader file for both stages
+//                                   behind the loader's exact header and links
+//                                   it; exit status 1 if any fails.
+//   asset_check atlas PNG [RUNS]    times decoding PNG with the engine's
+//                                   stb_image build and uploading it the way
+//                                   the texture loader does.
+//
+// It opens a hidden window with the window library's default hints, like the
+// game, so the context is the one the game would get.
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <stb_image.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool readFile(const char* path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return true;
+}
+
+// Compiles one stage the way the engine's loader does: header first, file text second.
+GLuint compileStage(const std::string& text, GLenum type, const char* define, bool& ok) {
+    std::string header = std::string("#version 450 core\n#define ") + define + "\n";
+    const char* sources[2] = {header.c_str(), text.c_str()};
+    GLuint shader = glCreateShader(type);
+    glShaderSource(shader, 2, sources, nullptr);
+    glCompileShader(shader);
+    GLint status = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    char log[2048] = {0};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    if (!status || log[0]) {
+        std::printf("  %s: %s\n%s", define, status ? "compiled with messages" : "FAILED", log);
+    }
+    ok = ok && status;
+    return shader;
+}
+
+bool checkShader(const char* path) {
+    std::string text;
+    if (!readFile(path, text)) {
+        std::printf("%s: cannot read\n", path);
+        return false;
+    }
+    if (text.find("#version") != std::string::npos) {
+        std::printf("%s: must not carry its own #version line\n", path);
+        return false;
+    }
+    bool ok = true;
+    GLuint vs = compileStage(text, GL_VERTEX_SHADER, "VERTEX_SHADER", ok);
+    GLuint fs = compileStage(text, GL_FRAGMENT_SHADER, "FRAGMENT_SHADER", ok);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (!linked) {
+        char log[2048] = {0};
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        std::printf("  link FAILED\n%s", log);
+        ok = false;
+    }
+    // The engine sets these by name; a missing one would silently do nothing.
+    const char* uniforms[] = {"modelMatrix", "viewMatrix", "projectionMatrix", "texture"};
+    for (const char* name : uniforms) {
+        if (linked && glGetUniformLocation(program, name) < 0) {
+            std::printf("  uniform \"%s\" not active\n", name);
+            ok = false;
+        }
+    }
+    std::printf("%s: %s\n", path, ok ? "ok" : "FAILED");
+    return ok;
+}
+
+bool timeAtlas(const char* path, int runs) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    double megabytes = in ? static_cast<double>(in.tellg()) / (1024.0 * 1024.0) : 0.0;
+    std::vector<double> decode;
+    std::vector<double> upload;
+    int w = 0, h = 0, n = 0;
+    for (int run = 0; run < runs; ++run) {
+        Clock::time_point start = Clock::now();
+        unsigned char* pixels = stbi_load(path, &w, &h, &n, 0);
+        decode.push_back(millisSince(start));
+        if (!pixels) {
+            std::printf("%s: cannot decode\n", path);
+            return false;
+        }
+        start = Clock::now();
+        GLuint texture = 0;
+        glCreateTextures(GL_TEXTURE_2D, 1, &texture);
+        glTextureParameteri(texture, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTextureParameteri(texture, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTextureStorage2D(texture, 1, n == 4 ? GL_RGBA8 : GL_RGB8, w, h);
+        glTextureSubImage2D(texture, 0, 0, 0, w, h, n == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE,
+                            pixels);
+        glGenerateTextureMipmap(texture);
+        glFinish();
+        upload.push_back(millisSince(start));
+        glDeleteTextures(1, &texture);
+        stbi_image_free(pixels);
+    }
+    std::sort(decode.begin(), decode.end());
+    std::sort(upload.begin(), upload.end());
+    std::printf("%s: %dx%d, %d channels, %.2f MB file, %.1f MB pixels\n", path, w, h, n, megabytes,
+                static_cast<double>(w) * h * n / (1024.0 * 1024.0));
+    std::printf("  decode ms: min %.1f median %.1f max %.1f (%d runs)\n", decode.front(),
+                decode[decode.size() / 2], decode.back(), runs);
+    std::printf("  upload ms: min %.1f median %.1f max %.1f\n", upload.front(),
+                upload[upload.size() / 2], upload.back());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: asset_check shaders FILE... | atlas PNG [RUNS]\n");
+        return 2;
+    }
+    if (!glfwInit()) {
+        std::fprintf(stderr, "asset_check: no window system\n");
+        return 1;
+    }
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    GLFWwindow* window = glfwCreateWindow(64, 64, "asset_check", nullptr, nullptr);
+    if (!window) {
+        std::fprintf(stderr, "asset_check: no GL context\n");
+        glfwTerminate();
+        return 1;
+    }
+    glfwMakeContextCurrent(window);
+    glewInit();
+    std::printf("GL %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_VERSION)),
+                reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+
+    bool ok = true;
+    std::string mode = argv[1];
+    if (mode == "shaders") {
+        for (int i = 2; i < argc; ++i) {
+            ok = checkShader(argv[i]) && ok;
+        }
+    } else if (mode == "atlas") {
+        ok = timeAtlas(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
+    } else {
+        std::fprintf(stderr, "asset_check: unknown mode %s\n", argv[1]);
+        ok = false;
+    }
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,5 @@
+#include "AtlasGeometry.h"
+#include <gtest/gtest.h>
+TEST(Placeholder, Builds) {
+    EXPECT_EQ(firstMatchingLine({}, "x"), -1);
+}
