@@ -16,6 +16,13 @@ class Gauge {
     // The pointer position in [0, 1]: 0.5 in the middle of the swing.
     float value() const;
 
+    // The sprites and the program the gauge draws with (the face, the pointer
+    // and the sprite shader).
+    void setSprites(Sprite* backgroundSprite, Sprite* pointerSprite, Shader* spriteShader);
+    // Draws the face at its place and the pointer over it, slid along the face
+    // by the current value.
+    void draw();
+
     double phase = 0.0;    // position in the swing, in cycles, within [0, 1)
     double lastTime = 0.0; // clock of the previous update
     bool frozen = false;   // the pointer stands still after a press
