@@ -6,6 +6,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -15,6 +16,19 @@ namespace {
 // How long a full-screen start waits for the display to settle before the
 // clock restarts at 0.
 constexpr double kFullscreenSettleSeconds = 2.0;
+
+// GLFW probes Wayland before X11; on an X11-only session that probe makes the
+// Wayland client library print a spurious error line. Go straight to X11 when
+// only an X display is named.
+void preferTheNamedDisplay() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* x11 = std::getenv("DISPLAY");
+    const bool hasWayland = wayland != nullptr && *wayland != '\0';
+    const bool hasX11 = x11 != nullptr && *x11 != '\0';
+    if (hasX11 && !hasWayland && glfwPlatformSupported(GLFW_PLATFORM_X11) == GLFW_TRUE) {
+        glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
+    }
+}
 
 } // namespace
 
@@ -67,6 +81,7 @@ bool Application::openWindow(bool fullscreen, int& width, int& height) {
 }
 
 bool Application::init(bool fullscreen) {
+    preferTheNamedDisplay();
     if (glfwInit() != GLFW_TRUE) {
         std::cerr << "Failed to initialize GLFW" << std::endl;
         return false;
