@@ -12,3 +12,7 @@ JOBS="${VELMORA_TEST_JOBS:-2}"
 
 xvfb-run -a -s "-screen 0 1280x1024x24" \
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+
+# The text parsers are also fuzzed for a bounded time (clang, libFuzzer with
+# AddressSanitizer and UBSan), in a build directory of their own.
+bash "$ROOT/scripts/run-fuzz.sh" "${BUILD_DIR%/}-fuzz"
