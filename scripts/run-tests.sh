@@ -2,7 +2,8 @@
 # Runs the whole test suite under a private X server, where Mesa's software
 # rasteriser gives the rendering tests a real OpenGL 4.5 context:
 #   1. the suite of the normal build;
-#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. bounded fuzzing of the atlas and font description parsers.
 # Any failing step fails the run.
 set -euo pipefail
 
@@ -30,3 +31,7 @@ export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0:strict_string_checks
 export LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 xvfb-run -a -s "$SCREEN" ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS"
+
+step "fuzzing the description parsers"
+# clang, libFuzzer with AddressSanitizer and UBSan, in a build directory of its own.
+bash "$ROOT/scripts/run-fuzz.sh" "${BUILD_DIR%/}-fuzz"
