@@ -41,6 +41,17 @@ void releaseEntry(SoundEntry* entry) {
 
 } // namespace
 
+// When the file cannot be opened or decoded, miniaudio 0.11 returns without
+// freeing the data-source block it allocated for the sound, and its decoding
+// thread may still be finishing with that block. It is set aside and freed
+// once the engine, and with it that thread, has stopped.
+void SoundManager::releaseFailedLoad(ma_sound* sound) {
+    if (sound->pResourceManagerDataSource != nullptr && !sound->ownsDataSource) {
+        abandonedSources.push_back(sound->pResourceManagerDataSource);
+    }
+    delete sound;
+}
+
 SoundManager& SoundManager::instance() {
     static SoundManager manager(nullptr);
     return manager;
@@ -62,7 +73,11 @@ SoundManager::~SoundManager() {
     }
     sounds.clear();
     if (engineReady) {
+        const ma_allocation_callbacks allocator = engine.allocationCallbacks;
         ma_engine_uninit(&engine);
+        for (void* block : abandonedSources) {
+            ma_free(block, &allocator);
+        }
     }
 }
 
@@ -81,7 +96,7 @@ void SoundManager::loadSound(const char* name) {
                                          nullptr, sound) == MA_SUCCESS;
     }
     if (!loaded) {
-        delete sound;
+        releaseFailedLoad(sound);
         std::cout << "Failed to load sound: " << bare << std::endl;
         return;
     }

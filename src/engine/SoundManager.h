@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // One loaded sound: the miniaudio sound (heap-allocated, since miniaudio keeps
 // pointers into it) and the looping flag last asked for.
@@ -51,8 +52,12 @@ class SoundManager {
 
   private:
     SoundEntry* find(const char* name);
+    void releaseFailedLoad(ma_sound* sound);
 
     // False when the engine did not start: it must then never be used or
     // uninitialised, since miniaudio has already released what it had built.
     bool engineReady = false;
+    // Blocks that miniaudio left behind after failed loads; freed after the
+    // engine has stopped.
+    std::vector<void*> abandonedSources;
 };

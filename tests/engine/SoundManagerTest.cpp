@@ -285,7 +285,7 @@ struct HeapLedger {
     }
 };
 
-TEST_F(SoundManagerTest, DestructionGivesBackEverySoundIncludingReplacedOnes) {
+TEST_F(SoundManagerTest, NothingIsLeftBehindByReplacedSoundsFailedLoadsOrDestruction) {
     HeapLedger ledger;
     ma_engine_config config = ma_engine_config_init();
     config.allocationCallbacks = {&ledger, HeapLedger::onMalloc, HeapLedger::onRealloc,
@@ -295,6 +295,7 @@ TEST_F(SoundManagerTest, DestructionGivesBackEverySoundIncludingReplacedOnes) {
         own.loadSound("short.mp3");
         own.loadSound("long.mp3");
         own.loadSound("long.mp3");
+        own.loadSound("missing.mp3");
         own.play("long.mp3", true);
         own.play("short.mp3", false);
         EXPECT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("long.mp3") > 0.1; }));

@@ -1,3 +1,5 @@
+// Test sounds: copying the committed tones into a scratch directory, and
+// telling the sound manager's lines apart from the audio libraries' chatter.
 #include "support/TestSounds.h"
 
 #include <filesystem>
