@@ -20,7 +20,8 @@ step() { echo "make_assets: $*"; }
 
 step "building the tools"
 cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check >/dev/null
+cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check synth_sounds \
+  preview_scene >/dev/null
 
 mkdir -p "$WORK/raster" "$WORK/audio" "$DATA/shaders" "$DATA/textures" "$DATA/audio"
 
@@ -60,10 +61,8 @@ step "baking the font"
 "$TOOLS/bake_font" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
   "$DATA/textures/font.png" "$DATA/textures/font.csv" 48
 
-if [ -x "$ROOT/tools/audio/make_sounds.sh" ] || [ -f "$ROOT/tools/audio/make_sounds.sh" ]; then
-  step "synthesising the sounds"
-  bash "$ROOT/tools/audio/make_sounds.sh" "$WORK/audio" "$DATA/audio" "$TOOLS/audio_probe"
-fi
+step "synthesising the sounds"
+bash "$ROOT/tools/audio/make_sounds.sh" "$WORK/audio" "$DATA/audio" "$TOOLS"
 
 step "timing the atlas image"
 with_display "$TOOLS/asset_check" atlas "$DATA/textures/atlas.png" 5 | grep -v '^GL '
