@@ -13,14 +13,17 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 WORK="$BUILD_DIR/assets"
 TOOLS="$BUILD_DIR/tools"
 DATA="$ROOT/data"
-# Atlas size: one atlas texel per screen pixel at 1024x768 (see tools/README.md).
-ATLAS_SIZE="${ATLAS_SIZE:-3288x4017}"
+# Atlas size in texels. 3288x4017 would map every picture 1:1 to screen
+# pixels at 1024x768; three quarters of that decodes and uploads in about
+# half the time, which the game's start-up needs (see tools/README.md).
+ATLAS_SIZE="${ATLAS_SIZE:-2466x3013}"
 
 step() { echo "make_assets: $*"; }
 
 step "building the tools"
 cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check >/dev/null
+cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check synth_sounds \
+  preview_scene >/dev/null
 
 mkdir -p "$WORK/raster" "$WORK/audio" "$DATA/shaders" "$DATA/textures" "$DATA/audio"
 
@@ -33,37 +36,48 @@ step "checking the shaders"
 with_display "$TOOLS/asset_check" shaders "$DATA/shaders/textured.glsl" "$DATA/shaders/text.glsl" |
   grep -v '^GL '
 
-step "rasterising the pictures"
+step "rasterising the pictures for a $ATLAS_SIZE atlas"
 ART="$ROOT/tools/art"
-raster() { # raster OUT.png < svg text
-  rsvg-convert --format png -o "$WORK/raster/$1"
+# svg_for RASTER: the SVG a raster is drawn from. Some pictures are another
+# one with a group cut out between <!--MARKER--> and <!--/MARKER-->. The
+# SVGs are written next to copies of all sources, so the pictures that one
+# draws into another (<image href="man.svg">) are found.
+mkdir -p "$WORK/svg"
+cp "$ART"/*.svg "$WORK/svg/"
+cut_group() { sed "/<!--$1-->/,/<!--\/$1-->/d" "$ART/$2"; }
+cut_group PASSENGER bus.svg >"$WORK/svg/bus_empty.svg"
+svg_for() {
+  local out="$WORK/svg/raster_${1%.png}.svg"
+  case "$1" in
+    bus.png) cut_group PASSENGER bus.svg ;;
+    bus_full.png) cat "$ART/bus.svg" ;;
+    title_game.png) cut_group HOWTO title_game.svg ;;
+    title_howto.png) cut_group TAGLINE title_game.svg ;;
+    street_man.png) cat "$ART/street.svg" ;;
+    street.png) cut_group MAN street.svg ;;
+    *) cat "$ART/${1%.png}.svg" ;;
+  esac >"$out"
+  echo "$out"
 }
-cut_group() { # cut_group MARKER FILE: the SVG without the group between the markers
-  sed "/<!--$1-->/,/<!--\/$1-->/d" "$2"
-}
-raster bus_full.png <"$ART/bus.svg"
-cut_group PASSENGER "$ART/bus.svg" | raster bus.png
-cut_group HOWTO "$ART/title_game.svg" | raster title_game.png
-cut_group TAGLINE "$ART/title_game.svg" | raster title_howto.png
-raster street_man.png <"$ART/street.svg"
-cut_group MAN "$ART/street.svg" | raster street.png
-for name in title gauge pointer press; do
-  raster "$name.png" <"$ART/$name.svg"
-done
+# Each picture is drawn straight at the texels it gets in the atlas, which
+# is sharper than drawing it at screen size and resampling.
+while read -r name raster width height; do
+  case "$name" in '' | '#'*) continue ;; esac
+  read -r tw th < <("$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --texels "$width" "$height")
+  rsvg-convert --format png -w "$tw" -h "$th" -o "$WORK/raster/$raster" "$(svg_for "$raster")"
+done <"$ART/atlas.list"
 cp "$ART/atlas.list" "$WORK/raster/atlas.list"
 
 step "packing the atlas ($ATLAS_SIZE)"
-"$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --gutter 2 "$WORK/raster/atlas.list" \
+"$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/raster/atlas.list" \
   "$DATA/textures/atlas.png" "$DATA/textures/atlas.txt"
 
 step "baking the font"
 "$TOOLS/bake_font" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
   "$DATA/textures/font.png" "$DATA/textures/font.csv" 48
 
-if [ -x "$ROOT/tools/audio/make_sounds.sh" ] || [ -f "$ROOT/tools/audio/make_sounds.sh" ]; then
-  step "synthesising the sounds"
-  bash "$ROOT/tools/audio/make_sounds.sh" "$WORK/audio" "$DATA/audio" "$TOOLS/audio_probe"
-fi
+step "synthesising the sounds"
+bash "$ROOT/tools/audio/make_sounds.sh" "$WORK/audio" "$DATA/audio" "$TOOLS"
 
 step "timing the atlas image"
 with_display "$TOOLS/asset_check" atlas "$DATA/textures/atlas.png" 5 | grep -v '^GL '

@@ -81,7 +81,7 @@ bool AtlasPacker::pack(const std::vector<Picture>& pictures, std::string& error)
     std::vector<stbrp_rect> rects(pictures.size());
     for (size_t i = 0; i < pictures.size(); ++i) {
         int w = 0, h = 0;
-        geometry.atlasSizeFor(pictures[i].source.width, pictures[i].source.height, w, h);
+        geometry.atlasSizeFor(pictures[i].screenWidth, pictures[i].screenHeight, w, h);
         rects[i].id = static_cast<int>(i);
         rects[i].w = w + 2 * gutter;
         rects[i].h = h + 2 * gutter;
@@ -103,7 +103,7 @@ bool AtlasPacker::pack(const std::vector<Picture>& pictures, std::string& error)
         Image texels = resample(p.source, rects[i].w - 2 * gutter, rects[i].h - 2 * gutter);
         bleedColour(texels, 4);
         blit(texels, left, top);
-        placed.push_back(geometry.entryFor(p.name, p.source.width, p.source.height, left, top));
+        placed.push_back(geometry.entryFor(p.name, p.screenWidth, p.screenHeight, left, top));
     }
     std::vector<std::string> problems = validateAtlas(placed, atlas.width, atlas.height);
     if (!problems.empty()) {

@@ -1,6 +1,8 @@
 // Packs the game's pictures into one atlas image and describes where each
-// one went. Pictures are drawn in reference-screen pixels (1024x768 space);
-// each is resampled to the texels its model size covers in the atlas, framed
+// one went. Each picture has a size on the 1024x768 reference screen, which
+// fixes its model size and so the texels it covers in the atlas; its source
+// image is resampled to those texels unless it was drawn at exactly that
+// size (the sharpest way, see texelSize). Every picture is framed
 // by a gutter of repeated edge texels so linear filtering never reaches a
 // neighbour (or, since the texture repeats, the far side of the atlas).
 #pragma once
@@ -13,7 +15,9 @@
 
 struct Picture {
     std::string name;
-    Image source; // drawn at its size on the reference screen
+    int screenWidth = 0; // size on the reference screen, pixels
+    int screenHeight = 0;
+    Image source;
 };
 
 class AtlasPacker {
@@ -26,6 +30,11 @@ class AtlasPacker {
     const Image& image() const { return atlas; }
     // One entry per picture, in the order the pictures were given.
     const std::vector<AtlasEntry>& entries() const { return placed; }
+
+    // Texels a picture of the given reference-screen size gets in the atlas.
+    void texelSize(int screenW, int screenH, int& widthPx, int& heightPx) const {
+        geometry.atlasSizeFor(screenW, screenH, widthPx, heightPx);
+    }
 
     // Resamples src to w x h with alpha-weighted filtering.
     static Image resample(const Image& src, int w, int h);

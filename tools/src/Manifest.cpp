@@ -24,8 +24,10 @@ bool readManifest(const std::string& path, std::vector<ManifestItem>& items, std
         if (!(fields >> item.name) || item.name[0] == '#') {
             continue;
         }
-        if (!(fields >> item.sourcePath)) {
-            error = path + ":" + std::to_string(number) + ": expected \"name source.png\"";
+        if (!(fields >> item.sourcePath >> item.screenWidth >> item.screenHeight) ||
+            item.screenWidth <= 0 || item.screenHeight <= 0) {
+            error =
+                path + ":" + std::to_string(number) + ": expected \"name source.png width height\"";
             return false;
         }
         item.sourcePath = dir + item.sourcePath;

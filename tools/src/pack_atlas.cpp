@@ -1,10 +1,12 @@
 // pack_atlas: builds the game's atlas image and description.
 //
-//   pack_atlas [--size WxH] [--gutter N] LIST OUT.png OUT.txt
+//   pack_atlas [--size WxH] [--gutter N] [--filter F] LIST OUT.png OUT.txt
+//   pack_atlas [--size WxH] --texels SCREEN_W SCREEN_H
 //
-// LIST names the pictures (see Manifest.h); each source PNG is drawn at its
-// size on the 1024x768 reference screen. The default size maps every
-// picture 1:1 to screen pixels at 1024x768.
+// LIST names the pictures and their sizes on the 1024x768 reference screen
+// (see Manifest.h). --texels prints the atlas texels such a picture gets,
+// "W H", so its source can be drawn at exactly that size. 3288x4017 maps
+// every picture 1:1 to screen pixels at 1024x768.
 #include "AtlasPacker.h"
 #include "Manifest.h"
 
@@ -27,6 +29,8 @@ bool loadPicture(const ManifestItem& item, Picture& picture) {
         return false;
     }
     picture.name = item.name;
+    picture.screenWidth = item.screenWidth;
+    picture.screenHeight = item.screenHeight;
     picture.source = Image(w, h);
     std::memcpy(picture.source.rgba.data(), pixels, picture.source.rgba.size());
     stbi_image_free(pixels);
@@ -48,6 +52,12 @@ int main(int argc, char** argv) {
             gutter = std::atoi(argv[++arg]);
         } else if (std::strcmp(argv[arg], "--filter") == 0 && arg + 1 < argc) {
             filter = std::atoi(argv[++arg]);
+        } else if (std::strcmp(argv[arg], "--texels") == 0 && arg + 2 < argc) {
+            int w = 0, h = 0;
+            AtlasPacker(width, height, 0)
+                .texelSize(std::atoi(argv[arg + 1]), std::atoi(argv[arg + 2]), w, h);
+            std::printf("%d %d\n", w, h);
+            return 0;
         } else {
             break;
         }
