@@ -85,8 +85,8 @@ void Scene::loadSounds() {
     sound.loadSound("loop.mp3");
     // The music starts before the rest load, so it may already play meanwhile.
     sound.play("loop.mp3", true);
-    for (const char* name : {"grunt1.mp3", "grunt2.mp3", "grunt3.mp3", "grunt4.mp3",
-                             "bus_miss.mp3", "bus_stop.mp3", "succes1.mp3", "succes2.mp3"}) {
+    for (const char* name : {"grunt1.mp3", "grunt2.mp3", "grunt3.mp3", "grunt4.mp3", "bus_miss.mp3",
+                             "bus_stop.mp3", "succes1.mp3", "succes2.mp3"}) {
         sound.loadSound(name);
     }
 }

@@ -17,6 +17,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -66,19 +67,25 @@ constexpr int kWidth = 640; // a 4:3 target: the whole target is the viewport
 constexpr int kHeight = 480;
 
 // Model units to target pixels through the scene's camera.
-double toPixelX(double modelX) { return modelX * 4.28 / 1.333 * kWidth; }
-double toPixelY(double modelY) { return modelY * 5.23 * kHeight; }
+double toPixelX(double modelX) {
+    return modelX * 4.28 / 1.333 * kWidth;
+}
+double toPixelY(double modelY) {
+    return modelY * 5.23 * kHeight;
+}
 
 void writeTestAtlas(const testsupport::ScratchDir& dir) {
     std::vector<unsigned char> pixels(kAtlasSize * kAtlasSize * 4, 0);
     std::string description;
     for (const Picture& p : kPictures) {
-        const int left = static_cast<int>(std::floor(p.x * kAtlasSize));
-        const int top = static_cast<int>(std::floor(p.y * kAtlasSize));
-        const int right = static_cast<int>(std::ceil((p.x + p.w) * kAtlasSize));
-        const int bottom = static_cast<int>(std::ceil((p.y + p.h) * kAtlasSize));
-        for (int row = top; row < bottom && row < kAtlasSize; ++row) {
-            for (int col = left; col < right && col < kAtlasSize; ++col) {
+        // Two texels of the colour beyond every edge, so that linear filtering
+        // at a picture's border still samples its own colour.
+        const int left = static_cast<int>(std::floor(p.x * kAtlasSize)) - 2;
+        const int top = static_cast<int>(std::floor(p.y * kAtlasSize)) - 2;
+        const int right = static_cast<int>(std::ceil((p.x + p.w) * kAtlasSize)) + 2;
+        const int bottom = static_cast<int>(std::ceil((p.y + p.h) * kAtlasSize)) + 2;
+        for (int row = std::max(top, 0); row < bottom && row < kAtlasSize; ++row) {
+            for (int col = std::max(left, 0); col < right && col < kAtlasSize; ++col) {
                 unsigned char* px = &pixels[(row * kAtlasSize + col) * 4];
                 px[0] = p.colour[0];
                 px[1] = p.colour[1];
@@ -100,9 +107,9 @@ class SceneDrawTest : public ::testing::Test {
     void SetUp() override {
         VELMORA_REQUIRE_GL();
         for (const char* shader : {"textured.glsl", "text.glsl"}) {
-            scratch.writeFile(std::string("data/shaders/") + shader,
-                              testsupport::readFile(std::string(VELMORA_SOURCE_DIR) +
-                                                    "/data/shaders/" + shader));
+            scratch.writeFile(
+                std::string("data/shaders/") + shader,
+                testsupport::readFile(std::string(VELMORA_SOURCE_DIR) + "/data/shaders/" + shader));
         }
         writeTestAtlas(scratch);
         testsupport::StreamCapture quietOut(testsupport::StreamCapture::Stream::Out);
@@ -204,7 +211,9 @@ TEST_F(SceneDrawTest, ThePointerSlidesFromItsLowToItsHighEnd) {
     for (const auto& c : cases) {
         gauge.phase = c.phase;
         const int column = pointerColumn(frameAt(12.0));
-        EXPECT_NEAR(column, toPixelX(c.modelX), 1.5) << "phase " << c.phase;
+        // The first pixel whose centre lies inside the pointer's quad.
+        const double expected = std::ceil(toPixelX(c.modelX) - 0.5);
+        EXPECT_NEAR(column, expected, 1.0) << "phase " << c.phase;
     }
     // The face lies under it from 0.062.
     const auto frame = frameAt(12.0);
@@ -273,9 +282,9 @@ TEST(SceneLoad, RefusesToStartWithoutTheSpriteShaderOrTheAtlas) {
 TEST(SceneLoad, RefusesToStartWithoutAnAtlasDescription) {
     VELMORA_REQUIRE_GL();
     testsupport::ScratchDir scratch;
-    scratch.writeFile("data/shaders/textured.glsl",
-                      testsupport::readFile(std::string(VELMORA_SOURCE_DIR) +
-                                            "/data/shaders/textured.glsl"));
+    scratch.writeFile(
+        "data/shaders/textured.glsl",
+        testsupport::readFile(std::string(VELMORA_SOURCE_DIR) + "/data/shaders/textured.glsl"));
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
     EXPECT_FALSE(scene.load());
     const std::string text = err.finish();
