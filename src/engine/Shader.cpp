@@ -5,9 +5,10 @@
 
 #include <GL/glew.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
+#include <sstream>
 
 std::map<std::string, Shader*> shaderRegistry;
 
@@ -20,11 +21,21 @@ const char* const kShaderDirectory = "data/shaders/";
 constexpr GLsizei kInfoLogSize = 512;
 
 bool readWholeFile(const std::string& path, std::string& text) {
+    // A directory opens like a file here, and reading it then throws from
+    // deep inside the stream buffer: treat it as a file that cannot be opened.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        return false;
+    }
     std::ifstream in(path);
     if (!in.is_open()) {
         return false;
     }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Streaming the buffer turns read errors into stream state instead of
+    // exceptions; an empty file simply yields an empty text.
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 
 #include <cstddef>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -46,7 +47,12 @@ Sprite::Sprite() : textures(1, nullptr), model(identityMatrix()) {
 
 int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::string fileName) {
     const std::string path = kTextureDirectory + atlasName + ".txt";
-    std::ifstream description(path);
+    std::ifstream description;
+    // A directory would open like an empty file; it is no description.
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(path, ignored)) {
+        description.open(path);
+    }
     if (!description.is_open()) {
         std::cerr << "Failed to open the file: \"" << path << "\"" << std::endl;
         return kNoDescription;

@@ -46,7 +46,7 @@ bool layoutFor(int channels, PixelLayout& layout) {
 bool fitsTheContext(int width, int height) {
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    return width > 0 && height > 0 && width <= maxSize && height <= maxSize;
+    return textureSizeAcceptable(width, height, maxSize);
 }
 
 void upload(GLuint texture, int width, int height, const PixelLayout& layout,
@@ -88,6 +88,13 @@ bool decodeInto(Texture& texture, const std::string& path) {
 }
 
 } // namespace
+
+bool textureSizeAcceptable(int width, int height, int maxTextureSize) {
+    if (width <= 0 || height <= 0 || width > maxTextureSize || height > maxTextureSize) {
+        return false;
+    }
+    return static_cast<long long>(width) * height <= kMaxTexturePixels;
+}
 
 Texture* Texture::load(const char* name) {
     const std::string fileName = name != nullptr ? name : "";

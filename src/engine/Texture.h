@@ -21,5 +21,13 @@ class Texture {
     unsigned int height = 0;
 };
 
+// The most pixels an image may have: a few PNG bytes can claim a size whose
+// decoded pixels would exhaust memory.
+constexpr long long kMaxTexturePixels = 8192LL * 8192LL;
+
+// Whether an image of width × height pixels is loaded: both sides within
+// the context's limit and at most kMaxTexturePixels pixels.
+bool textureSizeAcceptable(int width, int height, int maxTextureSize);
+
 // Name -> texture, by file name without extension ("atlas", "font").
 extern std::map<std::string, Texture*> textureRegistry;

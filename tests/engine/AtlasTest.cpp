@@ -106,6 +106,11 @@ TEST(AtlasSprite, AMissingDescriptionIsReportedAndLoadsNothing) {
     EXPECT_TRUE(sprite.indices.empty());
     EXPECT_EQ(sprite.textures.at(0), nullptr);
     EXPECT_EQ(bufferSize(sprite.vertexBuffer), 0);
+
+    dir.makeDir("data/textures/folder.txt");
+    StreamCapture folderErr(StreamCapture::Stream::Err);
+    EXPECT_EQ(sprite.loadFromAtlas("Bus", "folder", "Bussi5.png"), 1);
+    EXPECT_EQ(folderErr.finish(), "Failed to open the file: \"data/textures/folder.txt\"\n");
 }
 
 TEST(AtlasSprite, TheAtlasImageIsDecodedOnceForAllItsSprites) {

@@ -117,6 +117,18 @@ TEST(ShaderLoad, AMissingFileIsReportedWithItsPathAndYieldsNothing) {
     EXPECT_TRUE(shaderRegistry.empty());
 }
 
+TEST(ShaderLoad, ADirectoryOrAnEmptyNameIsAFileThatCannotBeOpened) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    dir.makeDir("data/shaders/folder.glsl");
+    for (const std::string name : {"folder.glsl", ""}) {
+        StreamCapture err(StreamCapture::Stream::Err);
+        EXPECT_EQ(Shader::load(name.c_str()), nullptr);
+        EXPECT_EQ(err.finish(), "Failed to open the file: \"data/shaders/" + name + "\"\n");
+    }
+    EXPECT_TRUE(shaderRegistry.empty());
+}
+
 TEST(ShaderLoad, AnEmptyFileIsNoLoaderError) {
     VELMORA_REQUIRE_GL();
     ScratchDir dir;

@@ -214,6 +214,18 @@ TEST(TextureLoad, UnreadableOrAbsurdImagesTakeTheFailurePath) {
     }
 }
 
+TEST(TextureLimits, RejectEmptyOversizedAndMemoryExhaustingImages) {
+    EXPECT_TRUE(textureSizeAcceptable(1, 1, 16384));
+    EXPECT_TRUE(textureSizeAcceptable(8192, 8192, 16384));
+    EXPECT_TRUE(textureSizeAcceptable(16384, 64, 16384));
+    EXPECT_FALSE(textureSizeAcceptable(16384, 16384, 16384)); // 1 GiB of RGBA
+    EXPECT_FALSE(textureSizeAcceptable(16385, 1, 16384));
+    EXPECT_FALSE(textureSizeAcceptable(1, 16385, 16384));
+    EXPECT_FALSE(textureSizeAcceptable(0, 10, 16384));
+    EXPECT_FALSE(textureSizeAcceptable(10, -1, 16384));
+    EXPECT_FALSE(textureSizeAcceptable(1 << 30, 1 << 30, 1 << 30));
+}
+
 TEST(TextureBind, LeavesTheTextureBoundOnUnitZero) {
     VELMORA_REQUIRE_GL();
     ScratchDir dir;
