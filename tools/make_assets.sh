@@ -28,6 +28,12 @@ cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check
 mkdir -p "$WORK/raster" "$WORK/audio" "$DATA/shaders" "$DATA/textures" "$DATA/audio"
 
 # Runs a GL program under a private X server when there is no display.
+# (A private runtime directory keeps Mesa from complaining about a missing one.)
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR="$WORK/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  export XDG_RUNTIME_DIR
+fi
 with_display() {
   if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
 }

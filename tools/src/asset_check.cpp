@@ -9,6 +9,8 @@
 //
 // It opens a hidden window with the window library's default hints, like the
 // game, so the context is the one the game would get.
+#include "ShaderCheck.h"
+
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <stb_image.h>
@@ -63,59 +65,15 @@ bool readFile(const char* path, std::string& out) {
     return true;
 }
 
-// Compiles one stage the way the engine's loader does: header first, file text second.
-GLuint compileStage(const std::string& text, GLenum type, const char* define, bool& ok) {
-    std::string header = std::string("#version 450 core\n#define ") + define + "\n";
-    const char* sources[2] = {header.c_str(), text.c_str()};
-    GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 2, sources, nullptr);
-    glCompileShader(shader);
-    GLint status = 0;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
-    char log[2048] = {0};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    if (!status || log[0]) {
-        std::printf("  %s: %s\n%s", define, status ? "compiled with messages" : "FAILED", log);
-    }
-    ok = ok && status;
-    return shader;
-}
-
 bool checkShader(const char* path) {
     std::string text;
     if (!readFile(path, text)) {
         std::printf("%s: cannot read\n", path);
         return false;
     }
-    if (text.find("#version") != std::string::npos) {
-        std::printf("%s: must not carry its own #version line\n", path);
-        return false;
-    }
-    bool ok = true;
-    GLuint vs = compileStage(text, GL_VERTEX_SHADER, "VERTEX_SHADER", ok);
-    GLuint fs = compileStage(text, GL_FRAGMENT_SHADER, "FRAGMENT_SHADER", ok);
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    GLint linked = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (!linked) {
-        char log[2048] = {0};
-        glGetProgramInfoLog(program, sizeof log, nullptr, log);
-        std::printf("  link FAILED\n%s", log);
-        ok = false;
-    }
-    // The engine sets these by name; a missing one would silently do nothing.
-    const char* uniforms[] = {"modelMatrix", "viewMatrix", "projectionMatrix", "texture"};
-    for (const char* name : uniforms) {
-        if (linked && glGetUniformLocation(program, name) < 0) {
-            std::printf("  uniform \"%s\" not active\n", name);
-            ok = false;
-        }
-    }
-    std::printf("%s: %s\n", path, ok ? "ok" : "FAILED");
-    return ok;
+    ShaderCheck check(text);
+    std::printf("%s: %s\n%s", path, check.ok() ? "ok" : "FAILED", check.report().c_str());
+    return check.ok();
 }
 
 bool timeAtlas(const char* path, int runs) {
