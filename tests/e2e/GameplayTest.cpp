@@ -1,6 +1,7 @@
 // The complete game as a player meets it: the real executable, started
 // windowed from the repository root under the test X server, looked at
 // through screenshots and played with real key presses.
+#include "support/Game.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
 #include "support/Screenshot.h"
@@ -21,20 +22,6 @@ using testsupport::Screenshot;
 using testsupport::waitUntil;
 
 namespace {
-
-std::string trim(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    return text;
-}
-
-// The frame clock the game shows in its title, or -1 before the first frame.
-double gameClock(const std::string& window) {
-    const std::string title = trim(runShell("xdotool getwindowname " + window));
-    const std::string prefix = "Time: ";
-    return title.rfind(prefix, 0) == 0 ? std::atof(title.c_str() + prefix.size()) : -1.0;
-}
 
 // Lines on standard error that come from the system's audio libraries while
 // miniaudio looks for a device, not from the game.
@@ -87,23 +74,18 @@ class GameplayTest : public ::testing::Test {
         }
         ProcessOptions options;
         options.workingDirectory = VELMORA_SOURCE_DIR;
-        game = std::make_unique<ChildProcess>(
-            std::vector<std::string>{VELMORA_GAME_EXE, "windowed"}, options);
+        game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, options);
         ASSERT_TRUE(game->started());
-        ASSERT_TRUE(waitUntil(60, [&] {
-            window = trim(runShell("xdotool search --onlyvisible --pid " +
-                                   std::to_string(game->processId()) + " | head -n 1"));
-            return (!window.empty() && gameClock(window) >= 0.0) || !game->running();
-        }));
+        window = testsupport::windowOf(*game);
         ASSERT_FALSE(window.empty()) << game->standardError();
     }
 
     // A screenshot taken once the game's clock has reached `clock`; fails the
     // test when the clock had already passed `latest` by the time it was taken.
     Screenshot shotAt(double clock, double latest) {
-        EXPECT_TRUE(waitUntil(60, [&] { return gameClock(window) >= clock; }));
+        EXPECT_TRUE(waitUntil(60, [&] { return testsupport::titleClock(window) >= clock; }));
         Screenshot shot = testsupport::captureWindow(window);
-        EXPECT_LT(gameClock(window), latest) << "the screenshot came too late";
+        EXPECT_LT(testsupport::titleClock(window), latest) << "the screenshot came too late";
         return shot;
     }
 
@@ -114,11 +96,7 @@ class GameplayTest : public ::testing::Test {
         return a.difference(b, gauge.x, gauge.y, gauge.w, gauge.h) > 0.2;
     }
 
-    void press(const std::string& key) {
-        int rc = -1;
-        runShell("xdotool windowfocus --sync " + window + " key " + key, &rc);
-        EXPECT_EQ(rc, 0);
-    }
+    void press(const std::string& key) { EXPECT_TRUE(testsupport::sendKey(window, key)); }
 
     std::unique_ptr<ChildProcess> game;
     std::string window;

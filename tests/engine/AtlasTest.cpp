@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 using testsupport::bufferFloats;
 using testsupport::bufferSize;
@@ -53,7 +54,7 @@ TEST(AtlasSprite, BuildsTheQuadOfTheMatchingLineUpright) {
     ScratchDir dir;
     writeAtlasImage("atlas");
     dir.writeFile("data/textures/atlas.txt", "Bussi5.png 0.1 0.2 0.3 0.4\n");
-    auto* sprite = new Sprite;
+    auto sprite = std::make_unique<Sprite>();
     EXPECT_EQ(sprite->loadFromAtlas("Bus", "atlas", "Bussi5.png"), 0);
 
     const Corners c = uploadedCorners(*sprite);
@@ -66,7 +67,7 @@ TEST(AtlasSprite, BuildsTheQuadOfTheMatchingLineUpright) {
         EXPECT_FLOAT_EQ(c.uv[i][1], uv[i][1]) << "vertex " << i;
     }
     EXPECT_EQ(sprite->indices, (std::vector<std::uint32_t>{0, 1, 2, 2, 3, 0}));
-    EXPECT_EQ(spriteRegistry.at("Bus"), sprite);
+    EXPECT_EQ(spriteRegistry.at("Bus"), sprite.get());
     ASSERT_EQ(textureRegistry.count("atlas"), 1u);
     EXPECT_EQ(sprite->textures.at(0), textureRegistry.at("atlas"));
     EXPECT_EQ(textureRegistry.at("atlas")->width, 4u);
@@ -123,14 +124,14 @@ TEST(AtlasSprite, TheAtlasImageIsDecodedOnceForAllItsSprites) {
     }
     dir.writeFile("data/textures/atlas.txt", text);
 
-    auto* first = new Sprite;
+    auto first = std::make_unique<Sprite>();
     first->loadFromAtlas("Sprite0", "atlas", "pic0.png");
     Texture* atlas = textureRegistry.at("atlas");
     // Without the image on disk, any further decode would be reported.
     ASSERT_EQ(std::remove("data/textures/atlas.png"), 0);
     StreamCapture out(StreamCapture::Stream::Out);
     for (int i = 1; i < 10; ++i) {
-        auto* sprite = new Sprite;
+        auto sprite = std::make_unique<Sprite>();
         EXPECT_EQ(sprite->loadFromAtlas("Sprite" + std::to_string(i), "atlas",
                                         "pic" + std::to_string(i) + ".png"),
                   0);
@@ -147,14 +148,14 @@ TEST(AtlasSprite, TheSameSpriteNameTwiceKeepsTheSecondAndAnEmptyNameNone) {
     ScratchDir dir;
     writeAtlasImage("atlas");
     dir.writeFile("data/textures/atlas.txt", "a.png 0 0 1 1\nb.png 0 0 0.5 0.5\n");
-    auto* first = new Sprite;
-    auto* second = new Sprite;
-    auto* unnamed = new Sprite;
+    auto first = std::make_unique<Sprite>();
+    auto second = std::make_unique<Sprite>();
+    auto unnamed = std::make_unique<Sprite>();
     first->loadFromAtlas("Bus", "atlas", "a.png");
     second->loadFromAtlas("Bus", "atlas", "b.png");
     unnamed->loadFromAtlas("", "atlas", "a.png");
     EXPECT_EQ(spriteRegistry.size(), 1u);
-    EXPECT_EQ(spriteRegistry.at("Bus"), second);
+    EXPECT_EQ(spriteRegistry.at("Bus"), second.get());
     EXPECT_EQ(unnamed->indices.size(), 6u);
 }
 

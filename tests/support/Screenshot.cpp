@@ -79,7 +79,15 @@ double Screenshot::difference(const Screenshot& other, int x, int y, int w, int 
 }
 
 Screenshot captureWindow(const std::string& windowId) {
-    return parsePpm(runShell("xwd -silent -id " + windowId + " | convert xwd:- ppm:-"));
+    // xwd's connection to the test X server can be refused for a moment.
+    Screenshot shot;
+    for (int attempt = 0; attempt < 5 && shot.empty(); ++attempt) {
+        if (attempt > 0) {
+            pause(0.1);
+        }
+        shot = parsePpm(runShell("xwd -silent -id " + windowId + " | convert xwd:- ppm:-"));
+    }
+    return shot;
 }
 
 bool savePng(const Screenshot& shot, const std::string& path) {
