@@ -18,7 +18,7 @@ SYSTEM_PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libglew-dev libstb-dev libgtest-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   libx11-6 libxrandr2 libxcursor1 libxi6 libxinerama1 libxkbcommon0
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils x11-apps imagemagick
   clang libclang-rt-14-dev
 )
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)

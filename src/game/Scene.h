@@ -1,24 +1,45 @@
 // Scene: the bus-stop game as the application sees it. It loads the game's
-// assets, steps the rules on the frame clock, draws the picture and takes the
-// keyboard.
+// pictures, shader, sounds and font, steps the rules on the frame clock,
+// composes each frame's picture and takes the keyboard.
 #pragma once
 
 #include "engine/Application.h"
 
+class Sprite;
+
 class Scene {
   public:
-    // Loads every asset and starts the game. Returns false when the game
-    // cannot be drawn at all.
+    // Loads every asset, starts the music and puts the game into aiming.
+    // Returns false, after saying why on standard error, when the game cannot
+    // be drawn at all (no sprite shader, or no atlas texture).
     bool load();
     // One time step of the rules on the application's frame clock.
     void update();
-    // Composes the frame's picture.
+    // Composes the frame's picture: a title picture during the first seconds
+    // of the clock, then the street, the bus and the gauge; over either, the
+    // blinking hint while the player is idle.
     void draw();
     // A key event from the window (GLFW action and key codes).
     void onKey(int action, int key);
 
     double lastTime = 0.0;
     float lastSpacePressTime = 10.0f;
+
+    Sprite* busSprite = nullptr;
+    Sprite* busFullSprite = nullptr;
+    Sprite* stopTitleSprite = nullptr;
+    Sprite* stopTitleGameSprite = nullptr;
+    Sprite* backgroundSprite = nullptr;
+    Sprite* backgroundEmptySprite = nullptr;
+    Sprite* titleSprite = nullptr;
+    Sprite* pressSpaceSprite = nullptr;
+
+  private:
+    void loadSprites();
+    void loadSounds();
+    void drawPicture(double clock);
+    void drawGamePicture();
+    void drawIdleHint(float clock);
 };
 
 extern Scene scene;

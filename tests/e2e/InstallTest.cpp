@@ -1,4 +1,5 @@
 // An installed game starts from any working directory through its launcher.
+#include "support/Game.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -33,27 +34,20 @@ TEST(Install, TheLauncherRunsTheGameFromItsDataDirectory) {
     // Start it from a directory without data/: the launcher must find its own.
     ProcessOptions options;
     options.workingDirectory = "/";
-    ChildProcess game({prefix + "/bin/velmora", "windowed"}, options);
-    ASSERT_TRUE(game.started());
-    std::string window;
-    ASSERT_TRUE(testsupport::waitUntil(30, [&] {
-        window = runShell("xdotool search --onlyvisible --pid " + std::to_string(game.processId()) +
-                          " | head -n 1");
-        return !window.empty() || !game.running();
-    }));
-    ASSERT_FALSE(window.empty()) << game.standardError();
-    while (!window.empty() && window.back() == '\n') {
-        window.pop_back();
-    }
-    runShell("xdotool windowfocus --sync " + window + " key Escape", &rc);
-    const auto status = game.waitFor(30);
+    auto game = testsupport::startGame({prefix + "/bin/velmora", "windowed"}, options);
+    ASSERT_TRUE(game->started());
+    const std::string window = testsupport::windowOf(*game);
+    ASSERT_FALSE(window.empty()) << game->standardError();
+    ASSERT_TRUE(testsupport::waitUntil(30, [&] { return testsupport::titleClock(window) > 0.0; }));
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    const auto status = game->waitFor(30);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
     // Every asset was found: no loader complained.
-    EXPECT_EQ(game.standardError().find("Failed to open"), std::string::npos)
-        << game.standardError();
-    EXPECT_EQ(game.standardOutput().find("Failed to load"), std::string::npos)
-        << game.standardOutput();
+    EXPECT_EQ(game->standardError().find("Failed to open"), std::string::npos)
+        << game->standardError();
+    EXPECT_EQ(game->standardOutput().find("Failed to load"), std::string::npos)
+        << game->standardOutput();
 }
 
 } // namespace

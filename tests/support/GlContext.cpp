@@ -5,8 +5,10 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace testsupport {
 
@@ -32,7 +34,16 @@ bool acquireGlContext(std::string& why) {
         why = failure;
         return false;
     }
-    if (glfwInit() != GLFW_TRUE) {
+    // Connecting to the test X server now and then fails for a moment while
+    // other test processes come and go; a few spaced attempts ride that out.
+    bool initialised = false;
+    for (int attempt = 0; attempt < 5 && !initialised; ++attempt) {
+        if (attempt > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        initialised = glfwInit() == GLFW_TRUE;
+    }
+    if (!initialised) {
         why = failure = "glfwInit failed (no usable display?)";
         return false;
     }

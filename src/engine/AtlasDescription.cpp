@@ -1,0 +1,41 @@
+#include "engine/AtlasDescription.h"
+
+#include <cmath>
+#include <locale>
+#include <sstream>
+
+bool parseAtlasLine(const std::string& line, AtlasEntry& entry) {
+    std::istringstream fields(line);
+    // The description is data, not user text: a decimal point is always ".",
+    // whatever locale the process runs in.
+    fields.imbue(std::locale::classic());
+    AtlasEntry parsed;
+    fields >> parsed.name >> parsed.x >> parsed.y >> parsed.w >> parsed.h;
+    if (fields.fail()) {
+        return false;
+    }
+    for (float value : {parsed.x, parsed.y, parsed.w, parsed.h}) {
+        if (!std::isfinite(value)) {
+            return false;
+        }
+    }
+    entry = std::move(parsed);
+    return true;
+}
+
+bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
+                    std::ostream& errors) {
+    std::string line;
+    while (std::getline(description, line)) {
+        AtlasEntry entry;
+        if (!parseAtlasLine(line, entry)) {
+            errors << "Error parsing line: " << line << std::endl;
+            continue;
+        }
+        if (fileName.find(entry.name) != std::string::npos) {
+            found = std::move(entry);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,30 @@
+// AtlasDescription: reads the text that describes a texture atlas, one picture
+// per line: its file name and its rectangle (x, y, w, h) inside the atlas
+// image, in texture-coordinate units with y measured down from the top edge.
+// Pure text processing, so that it can be tested and fuzzed on its own.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+struct AtlasEntry {
+    std::string name;
+    float x = 0.0f;
+    float y = 0.0f;
+    float w = 0.0f;
+    float h = 0.0f;
+};
+
+// Reads the five whitespace-separated fields of one line, numbers as the
+// classic "C" locale reads a float. Fields after the fifth are ignored.
+// False when a field is missing, is no number, or is not a finite float.
+bool parseAtlasLine(const std::string& line, AtlasEntry& entry);
+
+// Searches `description` line by line for the first line whose name occurs
+// within `fileName` ("_full.png" matches "Bussi5_full.png") and stops
+// reading there. Each line that does not parse is reported on `errors` as
+// "Error parsing line: " and the line, and skipped. Returns whether a line
+// matched; `found` then holds it.
+bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
+                    std::ostream& errors);

@@ -1,0 +1,28 @@
+// Camera: the view and projection matrices of a frame, uploaded by name into
+// the current program.
+#pragma once
+
+#include "engine/Math.h"
+
+class Camera {
+  public:
+    Camera(); // both matrices identity
+
+    // Replaces the projection by the orthographic projection of the box
+    // (left..right, bottom..top, nearPlane..farPlane). A box with an empty extent would
+    // divide by zero; it leaves the projection as it was.
+    void ortho(float left, float right, float bottom, float top, float nearPlane, float farPlane);
+
+    // view = view × scaling(x, y, z).
+    void scale(float x, float y, float z);
+
+    // view = view × translation(offset).
+    void translate(const Vec3& offset);
+
+    // Sets "viewMatrix" and then "projectionMatrix" in `programId`, which
+    // must be the current program.
+    void upload(unsigned int programId) const;
+
+    Matrix4 view;
+    Matrix4 projection;
+};

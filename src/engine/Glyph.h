@@ -1,0 +1,12 @@
+// Glyph: one character of a bitmap font with its ready-made textured quad.
+#pragma once
+
+#include "engine/Sprite.h"
+
+#include <memory>
+
+struct Glyph {
+    int code = 0;                 // the character code, as in the font description
+    float advance = 0.0f;         // horizontal advance, kept for laying out text
+    std::unique_ptr<Sprite> quad; // owned; its geometry is the glyph's quad
+};

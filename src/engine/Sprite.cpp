@@ -1,0 +1,174 @@
+#include "engine/Sprite.h"
+
+#include "engine/AtlasDescription.h"
+#include "engine/Shader.h"
+#include "engine/Texture.h"
+
+#include <GL/glew.h>
+
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+std::map<std::string, Sprite*> spriteRegistry;
+
+namespace {
+
+const char* const kTextureDirectory = "data/textures/";
+
+constexpr Vec4 kWhite{1.0f, 1.0f, 1.0f, 1.0f};
+
+void setAttribute(GLuint vertexArray, GLuint location, GLint components, GLuint offset) {
+    glEnableVertexArrayAttrib(vertexArray, location);
+    glVertexArrayAttribFormat(vertexArray, location, components, GL_FLOAT, GL_FALSE, offset);
+    glVertexArrayAttribBinding(vertexArray, location, 0);
+}
+
+// A texture that failed to load is 0×0; its quads get texture coordinates of
+// 0 rather than the infinities of a division by zero.
+float fraction(float value, float size) {
+    return size > 0.0f ? value / size : 0.0f;
+}
+
+// The registered texture of an atlas, or null when there is none.
+Texture* registeredTexture(const std::string& key) {
+    const auto entry = textureRegistry.find(key);
+    return entry != textureRegistry.end() ? entry->second : nullptr;
+}
+
+} // namespace
+
+Sprite::Sprite() : textures(1, nullptr), model(identityMatrix()) {
+    glCreateVertexArrays(1, &vertexArray);
+    glCreateBuffers(1, &vertexBuffer);
+    glCreateBuffers(1, &indexBuffer);
+}
+
+int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::string fileName) {
+    const std::string path = kTextureDirectory + atlasName + ".txt";
+    std::ifstream description;
+    // A directory would open like an empty file; it is no description.
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(path, ignored)) {
+        description.open(path);
+    }
+    if (!description.is_open()) {
+        std::cerr << "Failed to open the file: \"" << path << "\"" << std::endl;
+        return kNoDescription;
+    }
+
+    // The atlas image is decoded once, by the first sprite cut from it. An
+    // entry left empty by a lookup elsewhere counts as not loaded.
+    Texture* atlas = registeredTexture(atlasName);
+    if (atlas == nullptr) {
+        Texture::load((atlasName + ".png").c_str());
+        atlas = registeredTexture(atlasName);
+    }
+
+    AtlasEntry entry;
+    const bool found = findAtlasEntry(description, fileName, entry, std::cerr);
+    if (found) {
+        // The atlas holds the image's top row at v = 0, so the quad's bottom
+        // edge samples at y + h and the picture shows upright.
+        const Vec3 corners[4] = {{0.0f, 0.0f, 0.0f},
+                                 {entry.w, 0.0f, 0.0f},
+                                 {entry.w, entry.h, 0.0f},
+                                 {0.0f, entry.h, 0.0f}};
+        const Vec2 uvs[4] = {{entry.x, entry.y + entry.h},
+                             {entry.x + entry.w, entry.y + entry.h},
+                             {entry.x + entry.w, entry.y},
+                             {entry.x, entry.y}};
+        setQuad(corners, uvs);
+        textures[0] = atlas;
+        uploadGeometry();
+    } else {
+        std::cerr << "No picture \"" << fileName << "\" in the atlas description \"" << path << "\""
+                  << std::endl;
+    }
+
+    if (!spriteName.empty()) {
+        spriteRegistry[spriteName] = this;
+    }
+    return found ? kLoaded : kNoPicture;
+}
+
+void Sprite::setQuadFromPixels(const Texture* texture, const Rect& positionRect,
+                               const Rect& pixelRect) {
+    const float width = texture != nullptr ? static_cast<float>(texture->width) : 0.0f;
+    const float height = texture != nullptr ? static_cast<float>(texture->height) : 0.0f;
+    // Pixel rows count up from the image's bottom edge; the texture holds the
+    // top row at v = 0.
+    const float uLeft = fraction(pixelRect.left, width);
+    const float uRight = fraction(pixelRect.right, width);
+    const float vTop = fraction(height - pixelRect.top, height);
+    const float vBottom = fraction(height - pixelRect.bottom, height);
+    const Rect& p = positionRect;
+    const Vec3 corners[4] = {{p.left, p.top, 0.0f},
+                             {p.right, p.top, 0.0f},
+                             {p.right, p.bottom, 0.0f},
+                             {p.left, p.bottom, 0.0f}};
+    const Vec2 uvs[4] = {{uLeft, vTop}, {uRight, vTop}, {uRight, vBottom}, {uLeft, vBottom}};
+    setQuad(corners, uvs);
+    uploadGeometry();
+}
+
+void Sprite::setQuad(const Vec3 (&corners)[4], const Vec2 (&uvs)[4]) {
+    // A sprite holds one quad: building again replaces it rather than adding
+    // a second quad whose indices would point at the first one's vertices.
+    positions.assign(corners, corners + 4);
+    texCoords.assign(uvs, uvs + 4);
+    colors.assign(4, kWhite);
+    indices = {0, 1, 2, 2, 3, 0};
+}
+
+void Sprite::uploadGeometry() {
+    const std::size_t count = positions.size();
+    bool valid = colors.size() >= count && texCoords.size() >= count;
+    for (std::uint32_t index : indices) {
+        valid = valid && index < count;
+    }
+    if (!valid) {
+        drawCount = 0;
+        return;
+    }
+
+    std::vector<SpriteVertex> staging(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        staging[i] = {{positions[i].x, positions[i].y, positions[i].z},
+                      {colors[i].x, colors[i].y, colors[i].z, colors[i].w},
+                      {texCoords[i].x, texCoords[i].y}};
+    }
+    glNamedBufferData(vertexBuffer, static_cast<GLsizeiptr>(count * sizeof(SpriteVertex)),
+                      staging.data(), GL_STATIC_DRAW);
+    glNamedBufferData(indexBuffer, static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
+                      indices.data(), GL_STATIC_DRAW);
+    glVertexArrayElementBuffer(vertexArray, indexBuffer);
+    setAttribute(vertexArray, 0, 3, offsetof(SpriteVertex, position));
+    setAttribute(vertexArray, 1, 4, offsetof(SpriteVertex, colour));
+    setAttribute(vertexArray, 2, 2, offsetof(SpriteVertex, texCoord));
+    glVertexArrayVertexBuffer(vertexArray, 0, vertexBuffer, 0, sizeof(SpriteVertex));
+    drawCount = static_cast<int>(indices.size());
+}
+
+void Sprite::resetTransform() {
+    model = identityMatrix();
+}
+
+void Sprite::translate(float x, float y, float z) {
+    translateMatrix(model, x, y, z);
+}
+
+void Sprite::draw(const Shader* shader) const {
+    if (shader == nullptr) {
+        return;
+    }
+    glUniformMatrix4fv(glGetUniformLocation(shader->programId, "modelMatrix"), 1, GL_FALSE,
+                       model.data());
+    if (drawCount == 0) {
+        return;
+    }
+    glBindVertexArray(vertexArray);
+    glDrawElements(GL_TRIANGLES, drawCount, GL_UNSIGNED_INT, nullptr);
+    glBindVertexArray(0);
+}

@@ -1,0 +1,33 @@
+// Texture: one OpenGL 2D texture made from an image file in "data/textures/",
+// decoded by stb_image and registered by its file name without extension.
+#pragma once
+
+#include <map>
+#include <string>
+
+class Texture {
+  public:
+    // Decodes "data/textures/" + `name` into a new texture object (repeat
+    // wrapping, linear filtering, one level) and registers it. A file that
+    // cannot be decoded is reported on standard output and still yields a
+    // registered 0×0 texture without storage. Needs a current context.
+    static Texture* load(const char* name);
+
+    // Binds this texture as GL_TEXTURE_2D on texture unit 0.
+    void bind();
+
+    unsigned int textureId = 0;
+    unsigned int width = 0;
+    unsigned int height = 0;
+};
+
+// The most pixels an image may have: a few PNG bytes can claim a size whose
+// decoded pixels would exhaust memory.
+constexpr long long kMaxTexturePixels = 8192LL * 8192LL;
+
+// Whether an image of width × height pixels is loaded: both sides within
+// the context's limit and at most kMaxTexturePixels pixels.
+bool textureSizeAcceptable(int width, int height, int maxTextureSize);
+
+// Name -> texture, by file name without extension ("atlas", "font").
+extern std::map<std::string, Texture*> textureRegistry;

@@ -1,0 +1,150 @@
+// The complete game as a player meets it: the real executable, started
+// windowed from the repository root under the test X server, looked at
+// through screenshots and played with real key presses.
+#include "support/Game.h"
+#include "support/GlContext.h"
+#include "support/Process.h"
+#include "support/Screenshot.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using testsupport::ChildProcess;
+using testsupport::ProcessOptions;
+using testsupport::runShell;
+using testsupport::Screenshot;
+using testsupport::waitUntil;
+
+namespace {
+
+// Lines on standard error that come from the system's audio libraries while
+// miniaudio looks for a device, not from the game.
+bool isSystemLibraryLine(const std::string& line) {
+    return line.rfind("ALSA lib ", 0) == 0 || line.find("XDG_RUNTIME_DIR") != std::string::npos ||
+           line.rfind("jack", 0) == 0 || line.rfind("Cannot connect to server", 0) == 0;
+}
+
+std::vector<std::string> gameLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && !isSystemLibraryLine(line)) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// The gauge's rectangle in the 1024×768 window, from the atlas entry of its
+// face: the face's lower-left corner is drawn at model (0.062, 0).
+struct Region {
+    int x, y, w, h;
+};
+
+Region gaugeRegion() {
+    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/data/textures/atlas.txt");
+    std::string name;
+    float x, y, w, h;
+    while (in >> name >> x >> y >> w >> h) {
+        if (name == "gauge.png") {
+            const double pixelsPerUnitX = 4.28 / 1.333 * 1024;
+            const double pixelsPerUnitY = 5.23 * 768;
+            const int height = static_cast<int>(h * pixelsPerUnitY);
+            return {static_cast<int>(0.062 * pixelsPerUnitX), 768 - height,
+                    static_cast<int>(w * pixelsPerUnitX), height};
+        }
+    }
+    return {0, 0, 0, 0};
+}
+
+class GameplayTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!testsupport::displayAvailable()) {
+            if (testsupport::runningInCi()) {
+                FAIL() << "no display under CI";
+            }
+            GTEST_SKIP() << "no display";
+        }
+        ProcessOptions options;
+        options.workingDirectory = VELMORA_SOURCE_DIR;
+        game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, options);
+        ASSERT_TRUE(game->started());
+        window = testsupport::windowOf(*game);
+        ASSERT_FALSE(window.empty()) << game->standardError();
+    }
+
+    // A screenshot taken once the game's clock has reached `clock`; fails the
+    // test when the clock had already passed `latest` by the time it was taken.
+    Screenshot shotAt(double clock, double latest) {
+        EXPECT_TRUE(waitUntil(60, [&] { return testsupport::titleClock(window) >= clock; }));
+        Screenshot shot = testsupport::captureWindow(window);
+        EXPECT_LT(testsupport::titleClock(window), latest) << "the screenshot came too late";
+        return shot;
+    }
+
+    bool gaugeMoves(const Region& gauge) {
+        const Screenshot a = testsupport::captureWindow(window);
+        testsupport::pause(0.12);
+        const Screenshot b = testsupport::captureWindow(window);
+        return a.difference(b, gauge.x, gauge.y, gauge.w, gauge.h) > 0.2;
+    }
+
+    void press(const std::string& key) { EXPECT_TRUE(testsupport::sendKey(window, key)); }
+
+    std::unique_ptr<ChildProcess> game;
+    std::string window;
+};
+
+TEST_F(GameplayTest, TitlesThenTheGameAPressFreezesThePointerAndTheNextAttemptFollows) {
+    // The three title pictures, then the game picture.
+    const Screenshot title = shotAt(2.0, 5.4);
+    const Screenshot stopTitle = shotAt(6.5, 8.0);
+    const Screenshot howToPlay = shotAt(9.5, 10.7);
+    const Screenshot street = shotAt(12.0, 60.0);
+    const Screenshot* shots[] = {&title, &stopTitle, &howToPlay, &street};
+    for (const Screenshot* shot : shots) {
+        ASSERT_EQ(shot->width, 1024);
+        ASSERT_EQ(shot->height, 768);
+    }
+    for (int i = 0; i < 4; ++i) {
+        for (int j = i + 1; j < 4; ++j) {
+            EXPECT_GT(shots[i]->difference(*shots[j]), 5.0) << "pictures " << i << " and " << j;
+        }
+    }
+    if (const char* keep = std::getenv("VELMORA_KEEP_SCREENSHOTS")) {
+        testsupport::savePng(title, std::string(keep) + "/title.png");
+        testsupport::savePng(howToPlay, std::string(keep) + "/how-to-play.png");
+        testsupport::savePng(street, std::string(keep) + "/game.png");
+    }
+
+    // Aiming: the pointer swings.
+    const Region gauge = gaugeRegion();
+    ASSERT_GT(gauge.w, 0);
+    ASSERT_TRUE(waitUntil(5, [&] { return gaugeMoves(gauge); }));
+
+    // A press freezes it where it stands, hit or miss.
+    press("space");
+    testsupport::pause(0.1);
+    EXPECT_FALSE(gaugeMoves(gauge));
+
+    // The bus has been and gone within a few seconds: aiming again, the
+    // pointer swings once more.
+    testsupport::pause(4.0);
+    EXPECT_TRUE(waitUntil(12, [&] { return gaugeMoves(gauge); }));
+
+    press("Escape");
+    const auto status = game->waitFor(30);
+    ASSERT_TRUE(status.has_value()) << "the game did not end on Escape";
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(game->standardOutput(), "Windowed mode enabled\n");
+    EXPECT_TRUE(gameLines(game->standardError()).empty()) << game->standardError();
+}
+
+} // namespace

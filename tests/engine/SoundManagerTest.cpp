@@ -1,0 +1,332 @@
+// The sound manager on the real miniaudio engine. Without a sound card the
+// engine plays on miniaudio's null device, which consumes audio in real time,
+// so the tests poll the playback state with generous deadlines.
+#include "engine/SoundManager.h"
+
+#include "support/Capture.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+#include "support/TestSounds.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+using testsupport::installTestSound;
+using testsupport::kLongSoundSeconds;
+using testsupport::kShortSoundSeconds;
+using testsupport::pause;
+using testsupport::ScratchDir;
+using testsupport::soundManagerLines;
+using testsupport::StreamCapture;
+using testsupport::waitUntil;
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Generous: on a loaded two-core machine the null device may lag behind.
+constexpr double kDeadline = 10.0;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The sounds attached to the engine's output, and how many of them are
+// started: a sound that was replaced but never uninitialised would still be
+// here, and still audible if started.
+struct GraphCount {
+    int attached = 0;
+    int started = 0;
+};
+
+GraphCount soundsOnEndpoint(ma_engine& engine) {
+    auto* endpoint = static_cast<ma_node_base*>(ma_engine_get_endpoint(&engine));
+    GraphCount count;
+    ma_node_output_bus* bus =
+        __atomic_load_n(&endpoint->pInputBuses[0].head.pNext, __ATOMIC_ACQUIRE);
+    for (; bus != nullptr; bus = __atomic_load_n(&bus->pNext, __ATOMIC_ACQUIRE)) {
+        if (bus->pNode == nullptr) {
+            continue;
+        }
+        ++count.attached;
+        if (ma_node_get_state(bus->pNode) == ma_node_state_started) {
+            ++count.started;
+        }
+    }
+    return count;
+}
+
+class SoundManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        installTestSound(scratch, "short.mp3", "short.mp3");
+        installTestSound(scratch, "long.mp3", "long.mp3");
+        // Start the engine outside any capture: the system's audio libraries
+        // may talk while miniaudio looks for a device.
+        SoundManager::instance();
+    }
+
+    SoundManager& manager() { return SoundManager::instance(); }
+
+    bool waitForCursorAbove(const char* name, double seconds) {
+        return waitUntil(kDeadline, [&] { return manager().cursorSeconds(name) > seconds; });
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(SoundManagerTest, PlayOnAPlayingSoundNeitherRestartsNorDuplicatesIt) {
+    manager().loadSound("long.mp3");
+    manager().play("long.mp3", false);
+    ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.5));
+
+    const double before = manager().cursorSeconds("long.mp3");
+    manager().play("long.mp3", true); // only the looping flag may change
+    EXPECT_GE(manager().cursorSeconds("long.mp3"), before);
+    EXPECT_TRUE(manager().sounds.at("long.mp3")->looping);
+    EXPECT_TRUE(ma_sound_is_looping(manager().sounds.at("long.mp3")->sound));
+    EXPECT_TRUE(waitForCursorAbove("long.mp3", before + 0.3)) << "the cursor keeps growing";
+
+    const GraphCount graph = soundsOnEndpoint(manager().engine);
+    EXPECT_EQ(graph.attached, 1);
+    EXPECT_EQ(graph.started, 1);
+}
+
+TEST_F(SoundManagerTest, AFinishedSoundPlaysAgainFromItsStart) {
+    manager().loadSound("short.mp3");
+    manager().play("short.mp3", false);
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("short.mp3"); }));
+    EXPECT_GT(manager().cursorSeconds("short.mp3"), 0.25) << "stopped at its end";
+
+    // Played from its first frame again, it needs its whole length once more;
+    // a sound left at its end would stop at once.
+    const auto start = std::chrono::steady_clock::now();
+    manager().play("short.mp3", false);
+    EXPECT_TRUE(manager().isPlaying("short.mp3"));
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("short.mp3"); }));
+    EXPECT_GE(secondsSince(start), kShortSoundSeconds * 0.7);
+}
+
+TEST_F(SoundManagerTest, ToggleTwiceResumesWhereItPaused) {
+    manager().loadSound("long.mp3");
+    manager().play("long.mp3", false);
+    ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.5));
+
+    manager().toggle("long.mp3");
+    EXPECT_FALSE(manager().isPlaying("long.mp3"));
+    pause(0.1); // let the audio thread finish the period it was mixing
+    const double paused = manager().cursorSeconds("long.mp3");
+    EXPECT_GT(paused, 0.4);
+    pause(0.3);
+    EXPECT_EQ(manager().cursorSeconds("long.mp3"), paused) << "a paused sound keeps its place";
+
+    manager().toggle("long.mp3");
+    EXPECT_TRUE(manager().isPlaying("long.mp3"));
+    EXPECT_GE(manager().cursorSeconds("long.mp3"), paused) << "resumed, not restarted";
+    EXPECT_TRUE(waitForCursorAbove("long.mp3", paused + 0.2));
+    EXPECT_FALSE(manager().sounds.at("long.mp3")->looping) << "toggle leaves the flag alone";
+}
+
+TEST_F(SoundManagerTest, ALoopingSoundPlaysOnPastItsEndUntilTheLoopIsLifted) {
+    manager().loadSound("short.mp3");
+    const auto start = std::chrono::steady_clock::now();
+    manager().play("short.mp3", true);
+    waitUntil(kDeadline, [&] { return secondsSince(start) > 3 * kShortSoundSeconds; });
+    EXPECT_TRUE(manager().isPlaying("short.mp3"));
+    EXPECT_LT(manager().cursorSeconds("short.mp3"), kShortSoundSeconds + 0.05) << "wrapped";
+
+    // Played again without the loop, it finishes its current pass and stops.
+    manager().play("short.mp3", false);
+    EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("short.mp3"); }));
+}
+
+TEST_F(SoundManagerTest, CursorOfALoadedSoundThatNeverStartedIsZeroWithoutAMessage) {
+    manager().loadSound("short.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    EXPECT_EQ(manager().cursorSeconds("short.mp3"), 0.0);
+    EXPECT_EQ(soundManagerLines(out.finish()), Lines{});
+}
+
+TEST_F(SoundManagerTest, NamesWithoutASoundAreQuietAndCreateNoEntry) {
+    StreamCapture out(StreamCapture::Stream::Out);
+    EXPECT_FALSE(manager().isPlaying("long.mp3"));
+    manager().toggle("long.mp3");
+    manager().play("long.mp3", true);
+    EXPECT_FALSE(manager().isPlaying(nullptr));
+    manager().toggle(nullptr);
+    manager().play(nullptr, false);
+    EXPECT_EQ(soundManagerLines(out.finish()), Lines{});
+    EXPECT_TRUE(manager().sounds.empty());
+
+    // The name loads normally afterwards, and only its exact spelling finds it.
+    manager().loadSound("long.mp3");
+    ASSERT_EQ(manager().sounds.size(), 1u);
+    EXPECT_FALSE(manager().isPlaying("long.mp3"));
+    manager().toggle("long.mp3");
+    EXPECT_TRUE(manager().isPlaying("long.mp3"));
+    EXPECT_FALSE(manager().isPlaying("LONG.MP3"));
+    manager().toggle("Long.mp3");
+    EXPECT_TRUE(manager().isPlaying("long.mp3"));
+    EXPECT_EQ(manager().sounds.size(), 1u);
+}
+
+TEST_F(SoundManagerTest, CursorOfAnUnknownNameSaysSoAndIsZero) {
+    manager().loadSound("long.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    EXPECT_EQ(manager().cursorSeconds("nothing.mp3"), 0.0);
+    EXPECT_EQ(manager().cursorSeconds("LONG.MP3"), 0.0);
+    EXPECT_EQ(manager().cursorSeconds(nullptr), 0.0);
+    const std::string text = out.finish();
+    EXPECT_EQ(soundManagerLines(text), (Lines{"Sound not found: nothing.mp3",
+                                              "Sound not found: LONG.MP3", "Sound not found: "}));
+    EXPECT_NE(text.find("Sound not found: nothing.mp3\n"), std::string::npos);
+    EXPECT_EQ(manager().sounds.size(), 1u);
+}
+
+TEST_F(SoundManagerTest, FilesThatCannotBeLoadedAreReportedByTheirBareName) {
+    scratch.writeFile("data/audio/empty.mp3", "");
+    scratch.writeFile("data/audio/text.mp3", "This is a text file, not an MP3 stream.\n");
+    // A real sound just outside the audio directory must not be reachable.
+    installTestSound(scratch, "short.mp3", "../escape.mp3");
+
+    StreamCapture out(StreamCapture::Stream::Out);
+    for (const char* name :
+         {"missing.mp3", "empty.mp3", "text.mp3", "../escape.mp3", "sub/../../escape.mp3", ""}) {
+        manager().loadSound(name);
+    }
+    manager().loadSound(nullptr);
+    const std::string text = out.finish();
+    EXPECT_EQ(soundManagerLines(text),
+              (Lines{"Failed to load sound: missing.mp3", "Failed to load sound: empty.mp3",
+                     "Failed to load sound: text.mp3", "Failed to load sound: ../escape.mp3",
+                     "Failed to load sound: sub/../../escape.mp3",
+                     "Failed to load sound: ", "Failed to load sound: "}));
+    EXPECT_EQ(text.find("data/audio"), std::string::npos);
+    EXPECT_TRUE(manager().sounds.empty());
+    EXPECT_EQ(soundsOnEndpoint(manager().engine).attached, 0);
+}
+
+TEST_F(SoundManagerTest, ReloadingANameReplacesTheSoundAndSilencesTheEarlierOne) {
+    installTestSound(scratch, "long.mp3", "voice.mp3");
+    manager().loadSound("voice.mp3");
+    manager().play("voice.mp3", true);
+    ASSERT_TRUE(waitForCursorAbove("voice.mp3", 0.2));
+    const ma_sound* firstSound = manager().sounds.at("voice.mp3")->sound;
+
+    installTestSound(scratch, "short.mp3", "voice.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    manager().loadSound("voice.mp3");
+    EXPECT_EQ(soundManagerLines(out.finish()), Lines{});
+    ASSERT_EQ(manager().sounds.size(), 1u);
+    EXPECT_NE(manager().sounds.at("voice.mp3")->sound, firstSound);
+    EXPECT_FALSE(manager().isPlaying("voice.mp3")) << "the new sound waits to be played";
+    EXPECT_FALSE(manager().sounds.at("voice.mp3")->looping);
+    pause(0.2);
+    GraphCount graph = soundsOnEndpoint(manager().engine);
+    EXPECT_EQ(graph.attached, 1) << "the earlier sound left the engine";
+    EXPECT_EQ(graph.started, 0) << "nothing plays any more";
+
+    // A reload that fails keeps the sound that was there.
+    manager().play("voice.mp3", false);
+    SoundEntry* second = manager().sounds.at("voice.mp3");
+    scratch.writeFile("data/audio/voice.mp3", "");
+    StreamCapture failed(StreamCapture::Stream::Out);
+    manager().loadSound("voice.mp3");
+    EXPECT_EQ(soundManagerLines(failed.finish()), Lines{"Failed to load sound: voice.mp3"});
+    EXPECT_EQ(manager().sounds.at("voice.mp3"), second);
+    EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("voice.mp3"); }))
+        << "the kept sound still plays to its end";
+}
+
+// Counts miniaudio's live heap blocks, so a test can see that a manager gives
+// back everything its engine and sounds took.
+struct HeapLedger {
+    std::mutex lock;
+    std::set<std::uintptr_t> live; // addresses, so that freed ones are never dereferenced
+
+    static void* onMalloc(size_t size, void* user) {
+        void* p = std::malloc(size);
+        static_cast<HeapLedger*>(user)->add(reinterpret_cast<std::uintptr_t>(p));
+        return p;
+    }
+    static void* onRealloc(void* old, size_t size, void* user) {
+        auto* ledger = static_cast<HeapLedger*>(user);
+        ledger->remove(reinterpret_cast<std::uintptr_t>(old));
+        void* p = std::realloc(old, size);
+        ledger->add(reinterpret_cast<std::uintptr_t>(p));
+        return p;
+    }
+    static void onFree(void* p, void* user) {
+        static_cast<HeapLedger*>(user)->remove(reinterpret_cast<std::uintptr_t>(p));
+        std::free(p);
+    }
+    void add(std::uintptr_t p) {
+        if (p != 0) {
+            std::lock_guard<std::mutex> guard(lock);
+            live.insert(p);
+        }
+    }
+    void remove(std::uintptr_t p) {
+        if (p != 0) {
+            std::lock_guard<std::mutex> guard(lock);
+            live.erase(p);
+        }
+    }
+    size_t count() {
+        std::lock_guard<std::mutex> guard(lock);
+        return live.size();
+    }
+};
+
+TEST_F(SoundManagerTest, NothingIsLeftBehindByReplacedSoundsFailedLoadsOrDestruction) {
+    HeapLedger ledger;
+    ma_engine_config config = ma_engine_config_init();
+    config.allocationCallbacks = {&ledger, HeapLedger::onMalloc, HeapLedger::onRealloc,
+                                  HeapLedger::onFree};
+    {
+        SoundManager own(&config);
+        own.loadSound("short.mp3");
+        own.loadSound("long.mp3");
+        own.loadSound("long.mp3");
+        own.loadSound("missing.mp3");
+        own.play("long.mp3", true);
+        own.play("short.mp3", false);
+        EXPECT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("long.mp3") > 0.1; }));
+        EXPECT_GT(ledger.count(), 0u);
+    }
+    EXPECT_EQ(ledger.count(), 0u);
+}
+
+TEST(SoundManagerWithoutEngine, RunsSilentlyAndReportsEveryLoad) {
+    ScratchDir scratch;
+    installTestSound(scratch, "long.mp3", "long.mp3");
+    // No device and no output format: miniaudio refuses to start the engine.
+    ma_engine_config config = ma_engine_config_init();
+    config.noDevice = MA_TRUE;
+    config.channels = 0;
+
+    StreamCapture out(StreamCapture::Stream::Out);
+    {
+        SoundManager silent(&config);
+        silent.loadSound("long.mp3");
+        silent.play("long.mp3", true);
+        silent.toggle("long.mp3");
+        EXPECT_FALSE(silent.isPlaying("long.mp3"));
+        EXPECT_EQ(silent.cursorSeconds("long.mp3"), 0.0);
+        EXPECT_TRUE(silent.sounds.empty());
+    }
+    const std::string text = out.finish();
+    EXPECT_EQ(soundManagerLines(text),
+              (Lines{"Failed to initialize audio engine.", "Failed to load sound: long.mp3",
+                     "Sound not found: long.mp3"}));
+    EXPECT_EQ(text.rfind("Failed to initialize audio engine.\n", 0), 0u);
+}
+
+} // namespace

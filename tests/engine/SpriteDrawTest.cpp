@@ -1,0 +1,182 @@
+#include "engine/Camera.h"
+#include "engine/Shader.h"
+#include "engine/Sprite.h"
+#include "engine/Texture.h"
+
+#include "support/Capture.h"
+#include "support/GlContext.h"
+#include "support/Images.h"
+#include "support/Offscreen.h"
+#include "support/TempDir.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+using testsupport::OffscreenTarget;
+using testsupport::ScratchDir;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Draws with the sprite layout and the three matrices; the sampler is named
+// "texture", which hides GLSL's texture() function, hence textureLod().
+const char* const kSpriteShader = R"(
+#ifdef VERTEX_SHADER
+layout(location = 0) in vec3 position;
+layout(location = 1) in vec4 colour;
+layout(location = 2) in vec2 texCoord;
+uniform mat4 modelMatrix;
+uniform mat4 viewMatrix;
+uniform mat4 projectionMatrix;
+out vec2 uv;
+out vec4 tint;
+void main() {
+    uv = texCoord;
+    tint = colour;
+    gl_Position = projectionMatrix * viewMatrix * modelMatrix * vec4(position, 1.0);
+}
+#endif
+#ifdef FRAGMENT_SHADER
+in vec2 uv;
+in vec4 tint;
+uniform sampler2D texture;
+out vec4 fragColour;
+void main() { fragColour = tint * textureLod(texture, uv, 0.0); }
+#endif
+)";
+
+const Bytes kRed = {255, 0, 0, 255};
+const Bytes kYellow = {255, 255, 0, 255};
+const Bytes kBlue = {0, 0, 255, 255};
+const Bytes kCyan = {0, 255, 255, 255};
+const Bytes kBlack = {0, 0, 0, 255};
+
+// A 16×16 atlas, green everywhere except the picture at pixels x 4..11,
+// y 8..11 (counted down from the top): red top-left, yellow top-right, blue
+// bottom-left, cyan bottom-right, each quarter 4×2 pixels.
+void writeTestAtlas() {
+    Bytes pixels(16 * 16 * 4);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            Bytes colour = {0, 255, 0, 255};
+            if (x >= 4 && x < 12 && y >= 8 && y < 12) {
+                const bool top = y < 10;
+                const bool left = x < 8;
+                colour = top ? (left ? kRed : kYellow) : (left ? kBlue : kCyan);
+            }
+            std::copy(colour.begin(), colour.end(), pixels.begin() + (y * 16 + x) * 4);
+        }
+    }
+    ASSERT_TRUE(testsupport::writePng("data/textures/atlas.png", 16, 16, 4, pixels));
+}
+
+bool isBlack(const Bytes& pixel) {
+    return pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
+}
+
+TEST(SpriteDraw, ThePictureLandsUprightWhereItsModelPositionSaysAndAsLargeAsDescribed) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writeTestAtlas();
+    dir.writeFile("data/textures/atlas.txt", "other.png 0 0 0.25 0.25\n"
+                                             "pic.png 0.25 0.5 0.5 0.25\n");
+    dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+    Shader* shader = Shader::load("sprite.glsl");
+    ASSERT_NE(shader, nullptr);
+    Sprite sprite;
+    ASSERT_EQ(sprite.loadFromAtlas("Pic", "atlas", "pic.png"), 0);
+
+    OffscreenTarget target(64, 64);
+    // Visible region 0..2 in both directions, scaled back so that one model
+    // unit spans the whole 64-pixel target.
+    Camera camera;
+    camera.ortho(0.0f, 2.0f, 0.0f, 2.0f, -1.0f, 1.0f);
+    camera.scale(2.0f, 2.0f, 1.0f);
+    camera.translate({0.0f, 0.0f, 0.0f});
+    shader->use();
+    camera.upload(shader->programId);
+    textureRegistry.at("atlas")->bind();
+    shader->setInt("texture", 0);
+    sprite.resetTransform();
+    sprite.translate(0.25f, 0.5f, 0.0f);
+    sprite.draw(shader);
+    const Bytes pixels = target.readPixels();
+
+    // The quad is 0.5 × 0.25 model units: 32 × 16 pixels from (16, 32).
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 16 && x < 48 && y >= 32 && y < 48;
+            EXPECT_EQ(!isBlack(target.pixel(pixels, x, y)), inside) << "at " << x << ", " << y;
+        }
+    }
+    // Upright and not mirrored; sampled away from the picture's edges, where
+    // linear filtering would blend in the neighbouring atlas pixels.
+    EXPECT_EQ(target.pixel(pixels, 20, 44), kRed);
+    EXPECT_EQ(target.pixel(pixels, 43, 44), kYellow);
+    EXPECT_EQ(target.pixel(pixels, 20, 35), kBlue);
+    EXPECT_EQ(target.pixel(pixels, 43, 35), kCyan);
+    EXPECT_EQ(target.pixel(pixels, 10, 10), kBlack);
+}
+
+TEST(SpriteDraw, ASpriteWithoutGeometryDrawsNothing) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writeTestAtlas();
+    dir.writeFile("data/textures/atlas.txt", "pic.png 0.25 0.5 0.5 0.25\n");
+    dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+    Shader* shader = Shader::load("sprite.glsl");
+    ASSERT_NE(shader, nullptr);
+    Sprite missing;
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    missing.loadFromAtlas("Missing", "atlas", "absent.png");
+    err.finish();
+    Sprite neverBuilt;
+
+    OffscreenTarget target(32, 32);
+    shader->use();
+    Camera camera;
+    camera.ortho(0.0f, 1.0f, 0.0f, 1.0f, -1.0f, 1.0f);
+    camera.upload(shader->programId);
+    textureRegistry.at("atlas")->bind();
+    shader->setInt("texture", 0);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    missing.draw(shader);
+    neverBuilt.draw(shader);
+    neverBuilt.draw(nullptr);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    const Bytes pixels = target.readPixels();
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            ASSERT_TRUE(isBlack(target.pixel(pixels, x, y))) << "at " << x << ", " << y;
+        }
+    }
+}
+
+TEST(CameraUpload, SetsViewAndProjectionInTheProgram) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+    Shader* shader = Shader::load("sprite.glsl");
+    ASSERT_NE(shader, nullptr);
+    shader->use();
+    Camera camera;
+    camera.ortho(0.0f, 1.333f, 0.0f, 1.0f, -1.0f, 1.0f);
+    camera.scale(4.28f, 5.23f, 1.0f);
+    camera.translate({0.25f, 0.5f, 0.0f});
+    camera.upload(shader->programId);
+
+    float view[16] = {};
+    float projection[16] = {};
+    glGetUniformfv(shader->programId, glGetUniformLocation(shader->programId, "viewMatrix"), view);
+    glGetUniformfv(shader->programId, glGetUniformLocation(shader->programId, "projectionMatrix"),
+                   projection);
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_FLOAT_EQ(view[i], camera.view[i]) << "view element " << i;
+        EXPECT_FLOAT_EQ(projection[i], camera.projection[i]) << "projection element " << i;
+    }
+    EXPECT_FLOAT_EQ(view[12], 0.25f * 4.28f);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#include "support/Game.h"
+
+#include <cstdlib>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int kAttempts = 5;
+
+std::string withoutTrailingNewlines(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool couldNotReachTheDisplay(ChildProcess& game) {
+    return !game.running() &&
+           game.standardError().find("Failed to initialize GLFW") != std::string::npos;
+}
+
+} // namespace
+
+std::unique_ptr<ChildProcess> startGame(const std::vector<std::string>& argv,
+                                        const ProcessOptions& options) {
+    std::unique_ptr<ChildProcess> game;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) {
+            pause(0.3);
+        }
+        game = std::make_unique<ChildProcess>(argv, options);
+        if (!game->started()) {
+            return game;
+        }
+        waitUntil(60, [&] { return !game->running() || !windowOf(*game).empty(); });
+        if (!couldNotReachTheDisplay(*game)) {
+            return game;
+        }
+    }
+    return game;
+}
+
+std::string windowOf(const ChildProcess& game) {
+    // A single attempt: callers poll, and "no window yet" is a normal answer.
+    const std::string found = runShell("xdotool search --onlyvisible --pid " +
+                                       std::to_string(game.processId()) + " | head -n 1");
+    return withoutTrailingNewlines(found);
+}
+
+std::string xdotool(const std::string& arguments, bool* succeeded) {
+    int rc = -1;
+    std::string output;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (attempt > 0) {
+            pause(0.1);
+        }
+        output = runShell("xdotool " + arguments, &rc);
+        if (rc == 0) {
+            break;
+        }
+    }
+    if (succeeded != nullptr) {
+        *succeeded = rc == 0;
+    }
+    return withoutTrailingNewlines(output);
+}
+
+double titleClock(const std::string& window) {
+    const std::string title = xdotool("getwindowname " + window);
+    const std::string prefix = "Time: ";
+    return title.rfind(prefix, 0) == 0 ? std::atof(title.c_str() + prefix.size()) : -1.0;
+}
+
+bool sendKey(const std::string& window, const std::string& key) {
+    bool succeeded = false;
+    xdotool("windowfocus --sync " + window + " key " + key, &succeeded);
+    return succeeded;
+}
+
+} // namespace testsupport

@@ -1,0 +1,38 @@
+// Starting the real game executable for end-to-end tests, and talking to its
+// window through xdotool.
+//
+// The test X server (Xvfb on these machines) now and then hangs up on a new
+// connection while other clients connect at the same moment. The game then
+// rightly says "Failed to initialize GLFW" and ends, and an xdotool call
+// fails. These helpers retry exactly those transient failures, so that a test
+// fails only for what it tests.
+#pragma once
+
+#include "support/Process.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Starts the game with `argv` and waits until it either has a visible window
+// or has ended. A start that ended because it could not reach the display is
+// retried a few times.
+std::unique_ptr<ChildProcess> startGame(const std::vector<std::string>& argv,
+                                        const ProcessOptions& options);
+
+// The game's visible window as xdotool names it, or "" when it has none.
+std::string windowOf(const ChildProcess& game);
+
+// Runs `xdotool <arguments>` and retries a failed call a few times; returns
+// its standard output without the trailing newline, and whether it succeeded.
+std::string xdotool(const std::string& arguments, bool* succeeded = nullptr);
+
+// The frame clock that the game's title shows, or -1 before the first frame.
+double titleClock(const std::string& window);
+
+// Focuses the window and sends it one key press (xdotool key names).
+bool sendKey(const std::string& window, const std::string& key);
+
+} // namespace testsupport

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Regenerates everything under data/ from the sources in tools/:
+#   shaders     data/shaders/*.glsl are hand-written; checked under GL 4.5
+#   pictures    tools/art/*.svg -> rasters -> data/textures/atlas.png + atlas.txt
+#   font        DejaVu Sans -> data/textures/font.png + font.csv
+#   sounds      tools/audio/*.sh -> data/audio/*.mp3
+# Run from anywhere: `make assets` (installs the asset tools first) or
+# `bash tools/make_assets.sh`. Set BUILD_DIR to use another build tree.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+WORK="$BUILD_DIR/assets"
+TOOLS="$BUILD_DIR/tools"
+DATA="$ROOT/data"
+# Atlas size in texels. 3288x4017 would map every picture 1:1 to screen
+# pixels at 1024x768; three quarters of that decodes and uploads in about
+# half the time, which the game's start-up needs (see tools/README.md).
+ATLAS_SIZE="${ATLAS_SIZE:-2466x3013}"
+
+step() { echo "make_assets: $*"; }
+
+step "building the tools"
+cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check synth_sounds \
+  preview_scene >/dev/null
+
+mkdir -p "$WORK/raster" "$WORK/audio" "$DATA/shaders" "$DATA/textures" "$DATA/audio"
+
+# Runs a GL program under a private X server when there is no display.
+# (A private runtime directory keeps Mesa from complaining about a missing one.)
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR="$WORK/runtime"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+  export XDG_RUNTIME_DIR
+fi
+with_display() {
+  if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi
+}
+
+step "checking the shaders"
+with_display "$TOOLS/asset_check" shaders "$DATA/shaders/textured.glsl" "$DATA/shaders/text.glsl" |
+  grep -v '^GL '
+
+step "rasterising the pictures for a $ATLAS_SIZE atlas"
+ART="$ROOT/tools/art"
+# svg_for RASTER: the SVG a raster is drawn from. Some pictures are another
+# one with a group cut out between <!--MARKER--> and <!--/MARKER-->. The
+# SVGs are written next to copies of all sources, so the pictures that one
+# draws into another (<image href="man.svg">) are found.
+mkdir -p "$WORK/svg"
+cp "$ART"/*.svg "$WORK/svg/"
+cut_group() { sed "/<!--$1-->/,/<!--\/$1-->/d" "$ART/$2"; }
+cut_group PASSENGER bus.svg >"$WORK/svg/bus_empty.svg"
+svg_for() {
+  local out="$WORK/svg/raster_${1%.png}.svg"
+  case "$1" in
+    bus.png) cut_group PASSENGER bus.svg ;;
+    bus_full.png) cat "$ART/bus.svg" ;;
+    title_game.png) cut_group HOWTO title_game.svg ;;
+    title_howto.png) cut_group TAGLINE title_game.svg ;;
+    street_man.png) cat "$ART/street.svg" ;;
+    street.png) cut_group MAN street.svg ;;
+    *) cat "$ART/${1%.png}.svg" ;;
+  esac >"$out"
+  echo "$out"
+}
+# Each picture is drawn straight at the texels it gets in the atlas, which
+# is sharper than drawing it at screen size and resampling.
+while read -r name raster width height; do
+  case "$name" in '' | '#'*) continue ;; esac
+  read -r tw th < <("$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --texels "$width" "$height")
+  rsvg-convert --format png -w "$tw" -h "$th" -o "$WORK/raster/$raster" "$(svg_for "$raster")"
+done <"$ART/atlas.list"
+cp "$ART/atlas.list" "$WORK/raster/atlas.list"
+
+step "packing the atlas ($ATLAS_SIZE)"
+"$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/raster/atlas.list" \
+  "$DATA/textures/atlas.png" "$DATA/textures/atlas.txt"
+
+step "baking the font"
+"$TOOLS/bake_font" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \
+  "$DATA/textures/font.png" "$DATA/textures/font.csv" 48
+
+step "synthesising the sounds"
+bash "$ROOT/tools/audio/make_sounds.sh" "$WORK/audio" "$DATA/audio" "$TOOLS"
+
+step "timing the atlas image"
+with_display "$TOOLS/asset_check" atlas "$DATA/textures/atlas.png" 5 | grep -v '^GL '
+step "done"
