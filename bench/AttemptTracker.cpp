@@ -1,9 +1,26 @@
 #include "AttemptTracker.h"
 
-void AttemptTracker::press(double /*time*/, bool aimingBefore) {
+void AttemptTracker::finish(double time) {
+    ++finished;
+    inAttempt = false;
+    const double took = time - attemptStart;
+    if (took > longest) {
+        longest = took;
+    }
+    if (took > deadline && !overdueCounted) {
+        ++overdue;
+    }
+}
+
+void AttemptTracker::press(double time, bool aimingBefore) {
     ++presses;
     if (aimingBefore) {
         ++pressesAiming;
+        if (inAttempt) {
+            // The game came back to aiming in this very frame, before the
+            // press: the last attempt ended now.
+            finish(time);
+        }
         if (pendingPress) {
             ++ignored; // an earlier press while aiming changed nothing
         }
@@ -30,15 +47,7 @@ void AttemptTracker::observe(double time, bool aiming) {
         pendingPress = false;
     }
     if (inAttempt && aiming) {
-        ++finished;
-        inAttempt = false;
-        const double took = time - attemptStart;
-        if (took > longest) {
-            longest = took;
-        }
-        if (took > deadline && !overdueCounted) {
-            ++overdue;
-        }
+        finish(time);
     } else if (inAttempt && !overdueCounted && time - attemptStart > deadline) {
         ++overdue;
         overdueCounted = true;

@@ -34,6 +34,8 @@ class AttemptTracker {
     bool inAttempt = false;
 
   private:
+    void finish(double time);
+
     double deadline;
     double attemptStart = 0.0;
     bool overdueCounted = false;

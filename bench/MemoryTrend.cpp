@@ -1,5 +1,6 @@
 #include "MemoryTrend.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -39,6 +40,29 @@ double MemoryTrend::slopeKibPerMinute(double from) const {
         return 0.0;
     }
     return covariance / variance * 60.0;
+}
+
+double MemoryTrend::medianSlopeKibPerMinute(double from) const {
+    const std::vector<Sample> kept = after(from);
+    if (kept.size() < 2) {
+        return 0.0;
+    }
+    const std::size_t lag = std::max<std::size_t>(1, kept.size() / 6);
+    std::vector<double> slopes;
+    for (std::size_t i = 0; i + lag < kept.size(); ++i) {
+        const double dt = kept[i + lag].seconds - kept[i].seconds;
+        if (dt > 0.0) {
+            slopes.push_back((kept[i + lag].kib - kept[i].kib) / dt);
+        }
+    }
+    if (slopes.empty()) {
+        return 0.0;
+    }
+    std::sort(slopes.begin(), slopes.end());
+    const std::size_t middle = slopes.size() / 2;
+    const double median =
+        slopes.size() % 2 != 0 ? slopes[middle] : (slopes[middle - 1] + slopes[middle]) / 2.0;
+    return median * 60.0;
 }
 
 long statusFieldKib(const std::string& statusText, const char* field) {

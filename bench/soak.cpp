@@ -11,7 +11,9 @@
 //                [--seed N]
 //
 // Exit status 0 when every attempt came back to aiming in time and memory did
-// not grow faster than K KiB/min after the warm-up; 1 otherwise.
+// not climb faster than K KiB/min after the warm-up (median slope, which a
+// one-time step of the driver's pools does not move; see MemoryTrend.h);
+// 1 otherwise.
 #include "AttemptTracker.h"
 #include "MemoryTrend.h"
 
@@ -60,11 +62,17 @@ struct SoakState {
 
 SoakState soak;
 
-// Gaps between presses: short enough that some land while an attempt is still
-// running (they must change nothing), long enough that most find the game
-// aiming again; the pointer's position at the press is what decides hit or
-// miss, and it is effectively random at these gaps.
+// Gaps between presses: mostly short enough that some land while an attempt
+// is still running (they must change nothing) and long enough that most find
+// the game aiming again; the pointer's position at the press, effectively
+// random at these gaps, decides hit or miss. One gap in ten is long enough
+// (over 8.5 s) for the idle hint to come up and blink.
 double nextGap() {
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    if (chance(soak.random) < 0.1) {
+        std::uniform_real_distribution<double> idle(8.6, 12.0);
+        return idle(soak.random);
+    }
     std::uniform_real_distribution<double> gap(0.15, 3.5);
     return gap(soak.random);
 }
@@ -186,14 +194,26 @@ bool report() {
         low = i == 0 || kept[i].kib < low ? kept[i].kib : low;
         high = i == 0 || kept[i].kib > high ? kept[i].kib : high;
     }
-    const double slope = soak.memory.slopeKibPerMinute(o.warmup);
+    // The shape over the whole run, start-up included: ten evenly spaced
+    // samples tell a one-time step from a steady climb.
+    if (!soak.memory.samples.empty()) {
+        std::printf("soak: rss timeline (s: KiB):");
+        const std::size_t count = soak.memory.samples.size();
+        for (int i = 0; i <= 10; ++i) {
+            const auto& sample = soak.memory.samples[(count - 1) * i / 10];
+            std::printf(" %.0f: %.0f", sample.seconds, sample.kib);
+        }
+        std::printf("\n");
+    }
+    const double lineSlope = soak.memory.slopeKibPerMinute(o.warmup);
+    const double slope = soak.memory.medianSlopeKibPerMinute(o.warmup);
     const long peak = readStatusKib("VmHWM");
     if (!kept.empty()) {
         std::printf("soak: rss after %.0f s warm-up: %zu samples, first %.0f KiB, last %.0f KiB, "
-                    "min %.0f KiB, max %.0f KiB; slope %+.1f KiB/min (limit %.0f); "
-                    "peak (VmHWM) %ld KiB\n",
+                    "min %.0f KiB, max %.0f KiB; median slope %+.1f KiB/min (limit %.0f), "
+                    "least-squares slope %+.1f KiB/min; peak (VmHWM) %ld KiB\n",
                     o.warmup, kept.size(), kept.front().kib, kept.back().kib, low, high, slope,
-                    o.maxSlope, peak);
+                    o.maxSlope, lineSlope, peak);
     }
 
     bool ok = true;

@@ -44,6 +44,24 @@ TEST(AttemptTracker, PressesDuringAnAttemptAreNotAttempts) {
     EXPECT_TRUE(tracker.healthy());
 }
 
+TEST(AttemptTracker, AnAttemptEndingInTheFrameOfTheNextPressIsCountedAsEnded) {
+    AttemptTracker tracker(10.0);
+    tracker.observe(0.0, true);
+    tracker.press(1.0, true);
+    tracker.observe(1.0, false);
+    tracker.observe(3.0, false);
+    // The game is back in aiming at 4.0, and the same frame's press leaves it
+    // at once: the frame's end never shows aiming.
+    tracker.press(4.0, true);
+    tracker.observe(4.0, false);
+    tracker.observe(6.5, true);
+    EXPECT_EQ(tracker.started, 2u);
+    EXPECT_EQ(tracker.finished, 2u);
+    EXPECT_NEAR(tracker.longest, 3.0, 1e-9);
+    EXPECT_FALSE(tracker.inAttempt);
+    EXPECT_TRUE(tracker.healthy());
+}
+
 TEST(AttemptTracker, AnAttemptThatNeverComesBackIsOverdueOnce) {
     AttemptTracker tracker(10.0);
     tracker.observe(0.0, true);
