@@ -6,7 +6,7 @@ ARGS ?=
 CMAKE_FLAGS ?=
 TEST_SCREEN := -screen 0 1280x1024x24
 
-.PHONY: all bootstrap build run test assets clean
+.PHONY: all bootstrap build run test soak bench assets clean
 
 all: build
 
@@ -24,6 +24,17 @@ run: build
 # Builds everything and runs every test under a private X server.
 test: build
 	@bash scripts/run-tests.sh $(BUILD_DIR)
+
+# Plays the game headless with random presses and checks GL errors, attempts
+# and memory growth; `make soak SECONDS=60` for a short run.
+SECONDS ?= 600
+soak: build
+	@bash scripts/soak.sh $(SECONDS) $(BUILD_DIR)
+
+# Frame rate, start-up time and memory, measured under Xvfb; writes the table
+# in docs/BENCHMARKS.md.
+bench: build
+	@bash bench/run.sh $(BUILD_DIR)
 
 # Regenerates everything under data/ from the sources in tools/.
 assets: bootstrap

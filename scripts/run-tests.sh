@@ -3,7 +3,9 @@
 # rasteriser gives the rendering tests a real OpenGL 4.5 context:
 #   1. the suite of the normal build;
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. bounded fuzzing of the atlas and font description parsers.
+#   3. bounded fuzzing of the atlas and font description parsers;
+#   4. a 60-second soak of the real game (scripts/soak.sh; `make soak` plays
+#      ten minutes).
 # Any failing step fails the run.
 set -euo pipefail
 
@@ -41,3 +43,6 @@ unset LD_PRELOAD ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 step "fuzzing the description parsers"
 # clang, libFuzzer with AddressSanitizer and UBSan, in a build directory of its own.
 bash "$ROOT/scripts/run-fuzz.sh" "${BUILD_DIR%/}-fuzz"
+
+step "soak: the real game played for 60 s with random presses"
+bash scripts/soak.sh 60 "$BUILD_DIR"

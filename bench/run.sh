@@ -1,0 +1,321 @@
+#!/usr/bin/env bash
+# The benchmarks, in one run (`make bench`): the game's frame rate beside a
+# bare GLFW loop and a minimal hand-written OpenGL program that draws the same
+# five quads, windowed (1024×768 on a 1280×1024 Xvfb) and full screen (a
+# 1920×1080 Xvfb); start-up to the first frame with its breakdown; peak and
+# long-run resident memory. Prints the table and writes it into
+# docs/BENCHMARKS.md between its result markers.
+#
+#   bench/run.sh [BUILD_DIR]
+#
+# Settings (environment): BENCH_ROUNDS (3) interleaved rounds of the three
+# frame-rate programs per display; BENCH_SPAN (10) seconds counted per run;
+# BENCH_GAME_SKIP (11) seconds after the game's first frame before counting,
+# so that only the game picture is measured (the titles end at 10.8 s);
+# BENCH_SKIP (2) the same for the two comparison programs; BENCH_STARTUP_RUNS
+# (11) start-up runs per program; BENCH_SOAK_SECONDS (240) length of the
+# memory run; BENCH_DOC (docs/BENCHMARKS.md).
+#
+# Frames are counted from outside: bench/swapcount.c is preloaded into each
+# program and counts its glfwSwapBuffers calls; every program is ended with
+# Escape, as a player ends it. Absolute numbers on a shared machine are noisy,
+# so each comparison is a ratio of runs made in the same round, alternating.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+ROUNDS="${BENCH_ROUNDS:-3}"
+SPAN="${BENCH_SPAN:-10}"
+GAME_SKIP="${BENCH_GAME_SKIP:-11}"
+SKIP="${BENCH_SKIP:-2}"
+STARTUP_RUNS="${BENCH_STARTUP_RUNS:-11}"
+SOAK_SECONDS="${BENCH_SOAK_SECONDS:-240}"
+DOC="${BENCH_DOC:-docs/BENCHMARKS.md}"
+
+# ---------------------------------------------------------------------------
+# Inside an X server: measure one display mode and append raw result lines.
+# ---------------------------------------------------------------------------
+
+# Ends a program as a player would, with Escape; SIGTERM, then SIGKILL, if it
+# does not go. Prints the exit status.
+stop_program() {
+    local pid=$1 window
+    window=$(xdotool search --pid "$pid" 2>/dev/null | head -n 1 || true)
+    if [ -n "$window" ]; then
+        timeout 5 xdotool windowfocus --sync "$window" key Escape >/dev/null 2>&1 || true
+    fi
+    local i
+    for i in $(seq 1 100); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "bench: pid $pid ignored Escape; sending SIGTERM" >&2
+        kill -TERM "$pid" 2>/dev/null || true
+        sleep 2
+        kill -KILL "$pid" 2>/dev/null || true
+    fi
+    local status=0
+    wait "$pid" || status=$?
+    echo "$status"
+}
+
+# Whether a swapcount file says the measurement is complete: its counting
+# window has closed (SPAN > 0) or the first frame was shown (SPAN = 0).
+counts_done() {
+    local file=$1 span=$2 line
+    [ -f "$file" ] || return 1
+    while IFS= read -r line; do
+        if [ "$span" = 0 ]; then
+            case $line in first_swap_ns=[1-9]*) return 0 ;; esac
+        else
+            [ "$line" = "window_closed=1" ] && return 0
+        fi
+    done <"$file"
+    return 1
+}
+
+# counted_run OUT_PREFIX SKIP SPAN PROGRAM [ARG...]
+# Runs PROGRAM with the swap counter until its counting window has closed
+# (SPAN > 0) or its first frame is shown (SPAN = 0), sampling its VmRSS
+# every half second, then ends it. Leaves OUT_PREFIX.counts (swapcount's
+# file), .rss ("milliseconds KiB" lines), .hwm (VmHWM KiB) and .status.
+counted_run() {
+    local prefix=$1 skip=$2 span=$3
+    shift 3
+    rm -f "$prefix".*
+    local start=${EPOCHREALTIME/./}
+    SWAPCOUNT_OUT="$prefix.counts" SWAPCOUNT_SKIP="$skip" SWAPCOUNT_SPAN="$span" \
+        LD_PRELOAD="$SWAPCOUNT" "$LAUNCH" "$@" >"$prefix.stdout" 2>"$prefix.stderr" &
+    local pid=$!
+    local deadline=$((${EPOCHREALTIME/./} + (skip + span + 60) * 1000000))
+    # Shell built-ins only, apart from sleep: the machine has two cores and
+    # every process started here competes with the program being measured.
+    local key value rest now
+    while kill -0 "$pid" 2>/dev/null; do
+        now=${EPOCHREALTIME/./}
+        while read -r key value rest; do
+            if [ "$key" = "VmRSS:" ]; then
+                echo "$(((now - start) / 1000)) $value" >>"$prefix.rss"
+            fi
+        done <"/proc/$pid/status" 2>/dev/null || true
+        if counts_done "$prefix.counts" "$span"; then
+            break
+        fi
+        if [ "$now" -gt "$deadline" ]; then
+            echo "bench: $* did not finish its measurement in time" >&2
+            break
+        fi
+        sleep 0.5
+    done
+    awk '/^VmHWM:/ {print $2}' "/proc/$pid/status" >"$prefix.hwm" 2>/dev/null || true
+    stop_program "$pid" >"$prefix.status"
+}
+
+
+inner() {
+    local mode=$1 results=$2 build=$3
+    local arg=()
+    [ "$mode" = windowed ] && arg=(windowed)
+    SWAPCOUNT="$ROOT/$build/bench/swapcount.so"
+    LAUNCH="$ROOT/$build/bench/bench_launch"
+    local work="$results/$mode"
+    mkdir -p "$work"
+    local programs=(game minimal bare)
+    local round name prefix skip fps cpu
+    for round in $(seq 1 "$ROUNDS"); do
+        # Rotate the order so that no program always runs first.
+        local k
+        for k in 0 1 2; do
+            name=${programs[$(((round + k) % 3))]}
+            prefix="$work/fps-$name-$round"
+            skip=$SKIP
+            case $name in
+            game)
+                skip=$GAME_SKIP
+                counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/velmora" "${arg[@]}"
+                ;;
+            minimal) counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/bench/minimal_quads" "${arg[@]}" ;;
+            bare) counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/bench/bare_loop" "${arg[@]}" ;;
+            esac
+            fps=$(awk -F= '{v[$1]=$2} END {
+                    if (v["window_closed"] != 1 || v["window_swaps"] < 2) { print "nan"; exit }
+                    printf "%.1f", (v["window_swaps"] - 1) * 1e9 / (v["window_last_ns"] - v["window_first_ns"]) }' \
+                "$prefix.counts" 2>/dev/null || echo nan)
+            cpu=$(awk -F= '{v[$1]=$2} END {
+                    if (v["window_closed"] != 1 || v["window_swaps"] < 2) { print "nan"; exit }
+                    printf "%.3f", v["window_cpu_ns"] / 1e6 / (v["window_swaps"] - 1) }' \
+                "$prefix.counts" 2>/dev/null || echo nan)
+            echo "fps $mode $name $round $fps $(cat "$prefix.hwm") $(cat "$prefix.status") $cpu" |
+                tee -a "$results/raw.txt"
+        done
+    done
+
+    [ "$mode" = windowed ] || return 0
+    local run ms
+    for run in $(seq 1 "$STARTUP_RUNS"); do
+        for name in game minimal bare; do
+            prefix="$work/start-$name-$run"
+            case $name in
+            game) counted_run "$prefix" 0 0 "$ROOT/$build/velmora" windowed ;;
+            minimal) counted_run "$prefix" 0 0 "$ROOT/$build/bench/minimal_quads" windowed ;;
+            bare) counted_run "$prefix" 0 0 "$ROOT/$build/bench/bare_loop" windowed ;;
+            esac
+            ms=$(awk -F= '{v[$1]=$2} END {
+                    if (v["first_swap_ns"] == 0 || v["launch_ns"] == 0) { print "nan"; exit }
+                    printf "%.1f", (v["first_swap_ns"] - v["launch_ns"]) / 1e6 }' \
+                "$prefix.counts" 2>/dev/null || echo nan)
+            echo "startup $name $run $ms" | tee -a "$results/raw.txt"
+        done
+        "$LAUNCH" "$ROOT/$build/bench/startup_phases" 2>/dev/null |
+            awk -v run="$run" '/^phase / {print "phase", run, $2, $3}' | tee -a "$results/raw.txt"
+    done
+}
+
+if [ "${1:-}" = "--inner" ]; then
+    inner "$2" "$3" "$4"
+    exit 0
+fi
+
+# ---------------------------------------------------------------------------
+# Outside: build, run both displays, the memory soak, then the table.
+# ---------------------------------------------------------------------------
+
+BUILD_DIR="${1:-build}"
+for exe in velmora bench/minimal_quads bench/bare_loop bench/startup_phases bench/swapcount.so \
+    bench/bench_launch bench/velmora_soak; do
+    if [ ! -e "$BUILD_DIR/$exe" ]; then
+        echo "bench: $BUILD_DIR/$exe is missing; build first (make build)" >&2
+        exit 1
+    fi
+done
+
+RESULTS="$(mktemp -d)"
+trap 'rm -rf "$RESULTS"' EXIT
+touch "$RESULTS/raw.txt"
+
+echo "== windowed 1024x768 (Xvfb 1280x1024) =="
+xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner windowed "$RESULTS" "$BUILD_DIR"
+echo "== full screen 1920x1080 (Xvfb 1920x1080) =="
+xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
+echo "== memory: soak of ${SOAK_SECONDS} s =="
+soak_status=0
+VELMORA_SOAK_MAX_SLOPE="${VELMORA_SOAK_MAX_SLOPE:-64}" \
+    bash scripts/soak.sh "$SOAK_SECONDS" "$BUILD_DIR" | tee "$RESULTS/soak.txt" || soak_status=$?
+
+median() { # [decimals]
+    grep -v nan | sort -g | awk -v d="${1:-1}" '{a[NR] = $1} END {
+        if (NR == 0) { print "n/a"; exit }
+        m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2
+        printf "%.*f\n", d, m }'
+}
+span_of() { # min–max
+    grep -v nan | sort -g | awk 'NR == 1 {lo = $1} {hi = $1} END { if (NR) printf "%s–%s", lo, hi; else print "n/a" }'
+}
+raw="$RESULTS/raw.txt"
+fps_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $5}' "$raw"; }
+cpu_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $8}' "$raw"; }
+hwm_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $6}' "$raw"; }
+# Per-round ratio game / minimal, then their median.
+# With "cpu": the ratio of CPU time per frame, (b) / game, so that above 1
+# means the game costs less per frame.
+ratio_of() {
+    local column=5
+    [ "${2:-}" = cpu ] && column=8
+    awk -v m="$1" -v c="$column" '$1 == "fps" && $2 == m {f[$3, $4] = $c} END {
+        for (k in f) { split(k, parts, SUBSEP)
+            if (parts[1] == "game" && f["minimal", parts[2]] > 0 && f[k] > 0)
+                printf "%.3f\n", (c == 5) ? f[k] / f["minimal", parts[2]] : f["minimal", parts[2]] / f[k] } }' "$raw"
+}
+startup_of() { awk -v p="$1" '$1 == "startup" && $2 == p {print $4}' "$raw"; }
+phase_of() { awk -v k="$1" '$1 == "phase" && $3 == k {print $4}' "$raw"; }
+verdict() { # value op limit
+    awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
+        if (v == "n/a" || v == "") { print "not measured"; exit }
+        ok = (op == ">=") ? (v + 0 >= l + 0) : (v + 0 < l + 0); print ok ? "**met**" : "**not met**" }'
+}
+
+w_ratio=$(ratio_of windowed | median 3)
+f_ratio=$(ratio_of fullscreen | median 3)
+start_game=$(startup_of game | median)
+soak_line=$(grep '^soak: rss' "$RESULTS/soak.txt" || true)
+slope=$(echo "$soak_line" | sed -n 's/.*median slope \([-+0-9.]*\) KiB\/min.*/\1/p')
+line_slope=$(echo "$soak_line" | sed -n 's/.*least-squares slope \([-+0-9.]*\) KiB\/min.*/\1/p')
+soak_hwm=$(echo "$soak_line" | sed -n 's/.*VmHWM) \([0-9]*\) KiB.*/\1/p')
+soak_first=$(echo "$soak_line" | sed -n 's/.*first \([0-9]*\) KiB.*/\1/p')
+soak_last=$(echo "$soak_line" | sed -n 's/.*last \([0-9]*\) KiB.*/\1/p')
+soak_min=$(echo "$soak_line" | sed -n 's/.*min \([0-9]*\) KiB.*/\1/p')
+soak_max=$(echo "$soak_line" | sed -n 's/.*max \([0-9]*\) KiB.*/\1/p')
+
+table="$RESULTS/table.md"
+{
+    echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores ($(uname -m)), Mesa llvmpipe under Xvfb;"
+    echo "$ROUNDS interleaved rounds per display, ${SPAN} s counted per run, $STARTUP_RUNS start-up runs, ${SOAK_SECONDS} s soak."
+    echo
+    echo "| Measure | 1024×768 windowed | 1920×1080 full screen | Target | Result |"
+    echo "|---|---|---|---|---|"
+    echo "| Game, frames/s (median; range) | $(fps_of windowed game | median) ($(fps_of windowed game | span_of)) | $(fps_of fullscreen game | median) ($(fps_of fullscreen game | span_of)) | | |"
+    echo "| (b) minimal five quads, frames/s | $(fps_of windowed minimal | median) ($(fps_of windowed minimal | span_of)) | $(fps_of fullscreen minimal | median) ($(fps_of fullscreen minimal | span_of)) | | |"
+    echo "| (a) bare GLFW clear + swap, frames/s | $(fps_of windowed bare | median) ($(fps_of windowed bare | span_of)) | $(fps_of fullscreen bare | median) ($(fps_of fullscreen bare | span_of)) | | |"
+    echo "| **Game / (b)**, median of per-round ratios (range) | **$w_ratio** ($(ratio_of windowed | span_of)) | **$f_ratio** ($(ratio_of fullscreen | span_of)) | ≥ 0.95 | windowed $(verdict "$w_ratio" ">=" 0.95), full screen $(verdict "$f_ratio" ">=" 0.95) |"
+    echo "| CPU ms per frame (all threads): game / (b) / (a) | $(cpu_of windowed game | median 2) / $(cpu_of windowed minimal | median 2) / $(cpu_of windowed bare | median 2) | $(cpu_of fullscreen game | median 2) / $(cpu_of fullscreen minimal | median 2) / $(cpu_of fullscreen bare | median 2) | | |"
+    echo "| CPU per frame, (b) / game, median of per-round ratios | $(ratio_of windowed cpu | median 3) | $(ratio_of fullscreen cpu | median 3) | ≥ 0.95 (corroborates) | |"
+    echo "| **Start-up to first frame**, exec → first swap, median (range) | **$start_game ms** ($(startup_of game | span_of)) | | < 200 ms | $(verdict "$start_game" "<" 200) |"
+    echo "| the same for (b) / for (a) | $(startup_of minimal | median) ms / $(startup_of bare | median) ms | | | |"
+    echo "| Peak RSS (VmHWM) of the game after ~$((GAME_SKIP + SPAN)) s, KiB | $(hwm_of windowed game | median 0) | $(hwm_of fullscreen game | median 0) | | |"
+    echo "| Peak RSS of (b) / (a), KiB | $(hwm_of windowed minimal | median 0) / $(hwm_of windowed bare | median 0) | $(hwm_of fullscreen minimal | median 0) / $(hwm_of fullscreen bare | median 0) | | |"
+    echo "| RSS over the ${SOAK_SECONDS} s soak after its warm-up (first / min / max / last, KiB) | ${soak_first:-n/a} / ${soak_min:-n/a} / ${soak_max:-n/a} / ${soak_last:-n/a} | | flat | |"
+    echo "| RSS trend after the warm-up: median slope (least-squares slope), KiB/min | **${slope:-n/a}** (${line_slope:-n/a}); soak peak ${soak_hwm:-n/a} KiB | | median slope < 64 KiB/min | $(verdict "${slope:-n/a}" "<" 64) |"
+    echo
+    unclean=$(awk '$1 == "fps" && $7 != 0' "$raw" | wc -l)
+    echo "Frame-rate runs: $(awk '$1 == "fps"' "$raw" | wc -l), each ended with Escape; runs that did not exit with status 0: $unclean."
+    echo
+    echo "Start-up breakdown, in-process (bench/startup_phases, windowed, median of $STARTUP_RUNS runs, ms):"
+    echo
+    echo "| Phase | ms |"
+    echo "|---|---|"
+    for key in exec_to_main glfw_init window_and_context glew_and_viewport atlas_image ten_sprites \
+        sprite_shader sound_engine eleven_sounds font first_frame total atlas_decode_only; do
+        label=$key
+        case $key in
+        exec_to_main) label="exec → main (loader, libraries, static objects)" ;;
+        glfw_init) label="glfwInit" ;;
+        window_and_context) label="window and OpenGL context (glfwCreateWindow, make current)" ;;
+        glew_and_viewport) label="GLEW and viewport" ;;
+        atlas_image) label="atlas image: decode + upload (Texture::load)" ;;
+        ten_sprites) label="ten sprites from the atlas description" ;;
+        sprite_shader) label="sprite shader textured.glsl (compile, link, use)" ;;
+        sound_engine) label="sound engine start (SoundManager::instance)" ;;
+        eleven_sounds) label="eleven sounds (loadSound ×11, music started)" ;;
+        font) label="font: text shader, font.png, font.csv" ;;
+        first_frame) label="first frame (title picture, swap, glFinish)" ;;
+        total) label="**total, main → first frame**" ;;
+        atlas_decode_only) label="(of the atlas image: PNG decode alone)" ;;
+        esac
+        echo "| $label | $(phase_of "$key" | median) |"
+    done
+} >"$table"
+
+echo
+cat "$table"
+
+begin_marker="<!-- bench results: begin -->"
+end_marker="<!-- bench results: end -->"
+mkdir -p "$(dirname "$DOC")"
+if [ -f "$DOC" ] && grep -qF "$begin_marker" "$DOC"; then
+    awk -v b="$begin_marker" -v e="$end_marker" -v t="$table" '
+        $0 == b { print; while ((getline line < t) > 0) print line; skip = 1; next }
+        $0 == e { skip = 0 }
+        !skip { print }' "$DOC" >"$RESULTS/doc.md"
+    cp "$RESULTS/doc.md" "$DOC"
+else
+    { echo "# Benchmarks"; echo; echo "$begin_marker"; cat "$table"; echo "$end_marker"; } >>"$DOC"
+fi
+echo
+echo "bench: table written to $DOC"
+cp "$raw" "$BUILD_DIR/bench/last-run-raw.txt"
+echo "bench: raw results in $BUILD_DIR/bench/last-run-raw.txt"
+if [ "$soak_status" -ne 0 ]; then
+    echo "bench: the memory soak failed (see above)" >&2
+fi
