@@ -128,7 +128,7 @@ void Scene::draw() {
     Shader* shader = shaderRegistry[kSpriteShader];
     Texture* atlas = textureRegistry[kAtlas];
     if (shader == nullptr || atlas == nullptr) {
-        return; // start-up refuses to run without them; never draw without
+        return; // start-up refuses to run without either, and so does drawing
     }
     const float clock = static_cast<float>(Application::instance().time);
     sceneCamera().upload(shader->programId);

@@ -51,9 +51,9 @@ GRUNTS=(
   "en+m1|Argh!|110|-350"
 )
 n=0
-for spec in "${GRUNTS[@]}"; do
+for grunt in "${GRUNTS[@]}"; do
   n=$((n + 1))
-  IFS='|' read -r voice words rate shift <<<"$spec"
+  IFS='|' read -r voice words rate shift <<<"$grunt"
   espeak-ng -v "$voice" -p 25 -s "$rate" -a 100 -w "$WORK/grunt$n.raw.wav" "$words"
   # Trim the silence around the words, deepen and roughen the voice a little,
   # then give the end a short fade so nothing clicks.
