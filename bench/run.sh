@@ -8,7 +8,7 @@
 #
 #   bench/run.sh [BUILD_DIR]
 #
-# Settings (environment): BENCH_ROUNDS (3) interleaved rounds of the three
+# Settings (environment): BENCH_ROUNDS (5) interleaved rounds of the three
 # frame-rate programs per display; BENCH_SPAN (10) seconds counted per run;
 # BENCH_GAME_SKIP (11) seconds after the game's first frame before counting,
 # so that only the game picture is measured (the titles end at 10.8 s);
@@ -25,7 +25,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-ROUNDS="${BENCH_ROUNDS:-3}"
+ROUNDS="${BENCH_ROUNDS:-5}"
 SPAN="${BENCH_SPAN:-10}"
 GAME_SKIP="${BENCH_GAME_SKIP:-11}"
 SKIP="${BENCH_SKIP:-2}"
