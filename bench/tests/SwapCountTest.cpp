@@ -47,18 +47,8 @@ ProcessOptions counted(const std::string& out, const char* skip, const char* spa
     return options;
 }
 
-#define REQUIRE_DISPLAY()                                                                          \
-    do {                                                                                           \
-        if (!testsupport::displayAvailable()) {                                                    \
-            if (testsupport::runningInCi()) {                                                      \
-                FAIL() << "no display under CI";                                                   \
-            }                                                                                      \
-            GTEST_SKIP() << "no display";                                                          \
-        }                                                                                          \
-    } while (0)
-
 TEST(SwapCount, CountsTheSwapsOfAGlfwProgramInItsWindowAndAtExit) {
-    REQUIRE_DISPLAY();
+    VELMORA_REQUIRE_DISPLAY();
     const std::string out = countsPath("window");
     std::remove(out.c_str());
     ChildProcess program({BENCH_LAUNCH, BENCH_BARE_LOOP, "windowed"}, counted(out, "0.5", "1"));
@@ -99,7 +89,7 @@ TEST(SwapCount, CountsTheSwapsOfAGlfwProgramInItsWindowAndAtExit) {
 }
 
 TEST(SwapCount, LeavesItsCountsWhenTheProgramIsTerminated) {
-    REQUIRE_DISPLAY();
+    VELMORA_REQUIRE_DISPLAY();
     const std::string out = countsPath("term");
     std::remove(out.c_str());
     ChildProcess program({BENCH_BARE_LOOP, "windowed"}, counted(out, "0", "0"));

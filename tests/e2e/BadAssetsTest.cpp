@@ -290,12 +290,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 class BadAssetTest : public ::testing::TestWithParam<BadAsset> {};
 
 TEST_P(BadAssetTest, IsReportedAndNeverCrashesHangsOrWrites) {
-    if (!testsupport::displayAvailable()) {
-        if (testsupport::runningInCi()) {
-            FAIL() << "no display under CI";
-        }
-        GTEST_SKIP() << "no display";
-    }
+    VELMORA_REQUIRE_DISPLAY();
     const BadAsset& bad = GetParam();
     testsupport::ScratchDir scratch;
     const fs::path root = scratch.path();

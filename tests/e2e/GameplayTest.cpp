@@ -66,12 +66,7 @@ Region gaugeRegion() {
 class GameplayTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!testsupport::displayAvailable()) {
-            if (testsupport::runningInCi()) {
-                FAIL() << "no display under CI";
-            }
-            GTEST_SKIP() << "no display";
-        }
+        VELMORA_REQUIRE_DISPLAY();
         ProcessOptions options;
         options.workingDirectory = VELMORA_SOURCE_DIR;
         game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, options);

@@ -17,12 +17,7 @@ using testsupport::runShell;
 namespace {
 
 TEST(Install, TheLauncherRunsTheGameFromItsDataDirectory) {
-    if (!testsupport::displayAvailable()) {
-        if (testsupport::runningInCi()) {
-            FAIL() << "no display under CI";
-        }
-        GTEST_SKIP() << "no display";
-    }
+    VELMORA_REQUIRE_DISPLAY();
     testsupport::ScratchDir scratch;
     const std::string prefix = scratch.path() + "/prefix";
     int rc = -1;

@@ -22,18 +22,8 @@ ProcessOptions fromRepositoryRoot() {
     return options;
 }
 
-#define REQUIRE_DISPLAY()                                                                          \
-    do {                                                                                           \
-        if (!testsupport::displayAvailable()) {                                                    \
-            if (testsupport::runningInCi()) {                                                      \
-                FAIL() << "no display under CI";                                                   \
-            }                                                                                      \
-            GTEST_SKIP() << "no display";                                                          \
-        }                                                                                          \
-    } while (0)
-
 TEST(GameWindow, OpensTitledShowsTheClockAndClosesOnEscape) {
-    REQUIRE_DISPLAY();
+    VELMORA_REQUIRE_DISPLAY();
     auto game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, fromRepositoryRoot());
     ASSERT_TRUE(game->started());
     const std::string window = testsupport::windowOf(*game);
@@ -68,7 +58,7 @@ TEST(GameWindow, WithoutAnyDisplayItReportsGlfwAndFails) {
 }
 
 TEST(GameWindow, AnOpenGlContextBelowFourPointFiveIsRefused) {
-    REQUIRE_DISPLAY();
+    VELMORA_REQUIRE_DISPLAY();
     ProcessOptions options = fromRepositoryRoot();
     options.env["MESA_GL_VERSION_OVERRIDE"] = "3.3";
     auto game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, options);

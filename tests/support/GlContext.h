@@ -31,3 +31,16 @@ bool acquireGlContext(std::string& why);
             FAIL() << velmoraGlWhy;                                                                \
         }                                                                                          \
     } while (0)
+
+// Needs a display (an X server) but no context of its own, as tests that start
+// the real game do. Without any display the test is skipped, except under CI,
+// where it fails.
+#define VELMORA_REQUIRE_DISPLAY()                                                                  \
+    do {                                                                                           \
+        if (!::testsupport::displayAvailable()) {                                                  \
+            if (::testsupport::runningInCi()) {                                                    \
+                FAIL() << "no display under CI";                                                   \
+            }                                                                                      \
+            GTEST_SKIP() << "no display";                                                          \
+        }                                                                                          \
+    } while (0)

@@ -107,9 +107,7 @@ TEST(KeyCallback, EscapePressClosesAndEverythingElseReachesTheScene) {
 int loadCalls = 0;
 
 TEST(ApplicationInit, FullScreenOnTheTestScreenSetsTheLetterboxedViewport) {
-    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
-        GTEST_SKIP() << "no display";
-    }
+    VELMORA_REQUIRE_DISPLAY();
     SceneHooks hooks;
     hooks.load = [] {
         ++loadCalls;
@@ -133,9 +131,7 @@ TEST(ApplicationInit, FullScreenOnTheTestScreenSetsTheLetterboxedViewport) {
 }
 
 TEST(ApplicationInit, AFailingSceneLoadStopsStartUpBeforeAnyFrame) {
-    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
-        GTEST_SKIP() << "no display";
-    }
+    VELMORA_REQUIRE_DISPLAY();
     SceneHooks hooks;
     hooks.load = [] { return false; };
     hooks.update = [] { ADD_FAILURE() << "a frame ran after a failed start-up"; };
@@ -147,9 +143,7 @@ TEST(ApplicationInit, AFailingSceneLoadStopsStartUpBeforeAnyFrame) {
 }
 
 TEST(ApplicationInit, WindowedOpensA1024By768WindowNamedAfterTheEngine) {
-    if (!testsupport::displayAvailable() && !testsupport::runningInCi()) {
-        GTEST_SKIP() << "no display";
-    }
+    VELMORA_REQUIRE_DISPLAY();
     Application& app = Application::instance();
     app.setSceneHooks(SceneHooks{});
     ASSERT_TRUE(app.init(false));
