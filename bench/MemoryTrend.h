@@ -1,13 +1,13 @@
 // MemoryTrend: resident-memory samples of a long run and the slope of their
 // trend, to tell a flat footprint from a slow leak. RSS moves in whole pages,
-// and the OpenGL driver enlarges its pools in one-time steps (llvmpipe takes
-// another 1 MiB block for its binning data the first time a frame needs it,
-// which can happen minutes into a run). So a single difference of first and
-// last sample says little, and even a least-squares line is pulled up by one
-// such step. The median slope over a fixed lag of a sixth of the span is
-// not: each one-time step tilts only a sixth of those pairs, so up to two
-// steps leave the median flat, while a leak, which climbs all the time, tilts
-// nearly every pair by its own rate.
+// and a healthy program can still take a one-time step: the allocator keeps
+// the high-water mark of a rare burst of short-lived blocks, and the OpenGL
+// driver grows its pools the first time a frame needs more. So a single
+// difference of first and last sample says little, and even a least-squares
+// line is pulled up by one such step. The median slope over a fixed lag of a
+// sixth of the span is not: each one-time step tilts only a sixth of those
+// pairs, so up to two steps leave the median flat, while a leak, which climbs
+// all the time, tilts nearly every pair by its own rate.
 #pragma once
 
 #include <cstddef>

@@ -6,7 +6,9 @@
 #     while aiming started one, and none started by itself;
 #   - resident memory does not climb after the warm-up: the median slope of
 #     the VmRSS samples (over a lag of a sixth of the span) stays under the
-#     limit; the least-squares slope is reported beside it.
+#     limit; the least-squares slope and the live heap are reported beside it.
+#     Each sample is taken after malloc_trim, so that the allocator's
+#     high-water mark of a burst of freed blocks does not pass for growth.
 #
 #   scripts/soak.sh [SECONDS] [BUILD_DIR]      (default 600 s, build)
 #
@@ -15,9 +17,7 @@
 # minute, is VELMORA_SOAK_MAX_SLOPE (default 64): a per-frame leak of even one
 # small heap block (32 bytes at the 70 to 200 frames per second this game
 # runs at here) climbs 130 to 370 KiB a minute, while a flat game moves by
-# single pages and by one-time steps of the driver's pools (llvmpipe takes
-# another 1 MiB for binning the first time a frame needs it), which the median
-# slope ignores. Set VELMORA_SOAK_SEED to replay a run's presses.
+# single pages and by rare one-time steps, which the median slope ignores. Set VELMORA_SOAK_SEED to replay a run's presses.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
