@@ -278,6 +278,12 @@ int main(int argc, char** argv) {
     }
     soak.random.seed(soak.options.seed);
     soak.attempts = AttemptTracker(soak.options.deadline);
+    // Room for every sample up front, so that the soak's own bookkeeping
+    // does not show up as a growing heap.
+    const auto sampleCount =
+        static_cast<std::size_t>(soak.options.seconds / soak.options.sampleEvery) + 64;
+    soak.memory.samples.reserve(sampleCount);
+    soak.heap.samples.reserve(sampleCount);
     std::printf("soak: seed %llu, %.0f s, warm-up %.0f s, deadline %.0f s\n", soak.options.seed,
                 soak.options.seconds, soak.options.warmup, soak.options.deadline);
     std::fflush(stdout);
