@@ -17,7 +17,8 @@
 # minute, is VELMORA_SOAK_MAX_SLOPE (default 64): a per-frame leak of even one
 # small heap block (32 bytes at the 70 to 200 frames per second this game
 # runs at here) climbs 130 to 370 KiB a minute, while a flat game moves by
-# single pages and by rare one-time steps, which the median slope ignores. Set VELMORA_SOAK_SEED to replay a run's presses.
+# single pages and by rare one-time steps, which the median slope ignores.
+# Set VELMORA_SOAK_SEED to replay a run's presses.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
