@@ -23,6 +23,10 @@ bool parseAtlasLine(const std::string& line, AtlasEntry& entry) {
     return true;
 }
 
+bool atlasNameMatches(const std::string& entryName, const std::string& fileName) {
+    return fileName.find(entryName) != std::string::npos;
+}
+
 bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
                     std::ostream& errors) {
     std::string line;
@@ -32,7 +36,7 @@ bool findAtlasEntry(std::istream& description, const std::string& fileName, Atla
             errors << "Error parsing line: " << line << std::endl;
             continue;
         }
-        if (fileName.find(entry.name) != std::string::npos) {
+        if (atlasNameMatches(entry.name, fileName)) {
             found = std::move(entry);
             return true;
         }

@@ -21,6 +21,11 @@ struct AtlasEntry {
 // False when a field is missing, is no number, or is not a finite float.
 bool parseAtlasLine(const std::string& line, AtlasEntry& entry);
 
+// Whether a line named `entryName` answers a request for `fileName`: the
+// name may stand anywhere within the file name, so "_full.png" answers
+// "Bussi5_full.png".
+bool atlasNameMatches(const std::string& entryName, const std::string& fileName);
+
 // Searches `description` line by line for the first line whose name occurs
 // within `fileName` ("_full.png" matches "Bussi5_full.png") and stops
 // reading there. Each line that does not parse is reported on `errors` as

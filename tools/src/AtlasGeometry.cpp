@@ -2,10 +2,11 @@
 // an atlas description against what the engine's reader will make of it.
 #include "AtlasGeometry.h"
 
+#include "engine/AtlasDescription.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <locale>
 #include <sstream>
 
 AtlasGeometry::AtlasGeometry(int atlasWidthPx, int atlasHeightPx)
@@ -24,9 +25,9 @@ void AtlasGeometry::atlasSizeFor(int screenW, int screenH, int& widthPx, int& he
     heightPx = std::max(1, atlasPixelsY(modelFromScreenY(screenH)));
 }
 
-AtlasEntry AtlasGeometry::entryFor(const std::string& name, int screenW, int screenH, int leftPx,
-                                   int topPx) const {
-    AtlasEntry entry;
+AtlasPlacement AtlasGeometry::entryFor(const std::string& name, int screenW, int screenH,
+                                       int leftPx, int topPx) const {
+    AtlasPlacement entry;
     entry.name = name;
     entry.x = static_cast<double>(leftPx) / atlasWidth;
     entry.y = static_cast<double>(topPx) / atlasHeight;
@@ -43,37 +44,29 @@ AtlasEntry AtlasGeometry::entryFor(const std::string& name, int screenW, int scr
     return entry;
 }
 
-std::string formatAtlasLine(const AtlasEntry& entry) {
+std::string formatAtlasLine(const AtlasPlacement& entry) {
     char numbers[128];
     std::snprintf(numbers, sizeof numbers, " %.6f %.6f %.6f %.6f", entry.x, entry.y, entry.w,
                   entry.h);
     return entry.name + numbers;
 }
 
-bool parseAtlasText(const std::string& text, std::vector<AtlasEntry>& entries) {
+bool parseAtlasText(const std::string& text, std::vector<AtlasPlacement>& entries) {
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        fields.imbue(std::locale::classic());
-        AtlasEntry entry;
-        // The engine reads 32-bit floats; read them the same way.
-        float x = 0, y = 0, w = 0, h = 0;
-        if (!(fields >> entry.name >> x >> y >> w >> h)) {
+        AtlasEntry read;
+        if (!parseAtlasLine(line, read)) {
             return false;
         }
-        entry.x = x;
-        entry.y = y;
-        entry.w = w;
-        entry.h = h;
-        entries.push_back(entry);
+        entries.push_back({read.name, read.x, read.y, read.w, read.h});
     }
     return true;
 }
 
-int firstMatchingLine(const std::vector<AtlasEntry>& entries, const std::string& request) {
+int firstMatchingLine(const std::vector<AtlasPlacement>& entries, const std::string& request) {
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (request.find(entries[i].name) != std::string::npos) {
+        if (atlasNameMatches(entries[i].name, request)) {
             return static_cast<int>(i);
         }
     }
@@ -87,18 +80,18 @@ struct PixelRect {
     double left, top, right, bottom;
 };
 
-PixelRect pixelRect(const AtlasEntry& e, int atlasWidthPx, int atlasHeightPx) {
+PixelRect pixelRect(const AtlasPlacement& e, int atlasWidthPx, int atlasHeightPx) {
     return {e.x * atlasWidthPx, e.y * atlasHeightPx, (e.x + e.w) * atlasWidthPx,
             (e.y + e.h) * atlasHeightPx};
 }
 
 } // namespace
 
-std::vector<std::string> validateAtlas(const std::vector<AtlasEntry>& entries, int atlasWidthPx,
+std::vector<std::string> validateAtlas(const std::vector<AtlasPlacement>& entries, int atlasWidthPx,
                                        int atlasHeightPx) {
     std::vector<std::string> problems;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const AtlasEntry& e = entries[i];
+        const AtlasPlacement& e = entries[i];
         int match = firstMatchingLine(entries, e.name);
         if (match != static_cast<int>(i)) {
             problems.push_back("\"" + e.name + "\" is answered by the earlier line \"" +

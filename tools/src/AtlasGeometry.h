@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
-// One line of the atlas description: picture name and rectangle in texture
-// units, y measured down from the atlas's top edge.
-struct AtlasEntry {
+// One line of the atlas description as the tools place it: picture name and
+// rectangle in texture units, y measured down from the atlas's top edge. In
+// double, unlike the engine's AtlasEntry, so that a placement is rounded only
+// once, when it is printed.
+struct AtlasPlacement {
     std::string name;
     double x = 0.0;
     double y = 0.0;
@@ -50,8 +52,8 @@ class AtlasGeometry {
     // stored at atlas pixel (leftPx, topPx). Full-screen pictures keep the
     // exact screen size; smaller ones are snapped to whole atlas pixels so
     // their texels line up with their rectangle.
-    AtlasEntry entryFor(const std::string& name, int screenW, int screenH, int leftPx,
-                        int topPx) const;
+    AtlasPlacement entryFor(const std::string& name, int screenW, int screenH, int leftPx,
+                            int topPx) const;
 
     // Pixel size a picture drawn at screenW x screenH reference pixels gets in the atlas.
     void atlasSizeFor(int screenW, int screenH, int& widthPx, int& heightPx) const;
@@ -67,17 +69,17 @@ class AtlasGeometry {
 };
 
 // The atlas description as text and back.
-std::string formatAtlasLine(const AtlasEntry& entry);
-// Reads lines the way the engine does (name and four floats, rest ignored);
-// returns false if a line does not parse.
-bool parseAtlasText(const std::string& text, std::vector<AtlasEntry>& entries);
+std::string formatAtlasLine(const AtlasPlacement& entry);
+// Reads every line with the engine's own line reader; unlike the engine,
+// which skips a bad line, returns false if any line does not parse.
+bool parseAtlasText(const std::string& text, std::vector<AtlasPlacement>& entries);
 
-// The engine takes the first line whose name occurs within the requested
-// file name. Returns the index of that line, or -1.
-int firstMatchingLine(const std::vector<AtlasEntry>& entries, const std::string& request);
+// The engine takes the first line whose name answers the requested file
+// name (by its own rule). Returns the index of that line, or -1.
+int firstMatchingLine(const std::vector<AtlasPlacement>& entries, const std::string& request);
 
 // Problems that would make the game show a wrong or broken picture: a name
 // answered by another line, a rectangle outside the atlas, two rectangles
 // overlapping. One message per problem; empty when the description is sound.
-std::vector<std::string> validateAtlas(const std::vector<AtlasEntry>& entries, int atlasWidthPx,
+std::vector<std::string> validateAtlas(const std::vector<AtlasPlacement>& entries, int atlasWidthPx,
                                        int atlasHeightPx);

@@ -29,7 +29,7 @@ class AtlasPacker {
 
     const Image& image() const { return atlas; }
     // One entry per picture, in the order the pictures were given.
-    const std::vector<AtlasEntry>& entries() const { return placed; }
+    const std::vector<AtlasPlacement>& entries() const { return placed; }
 
     // Texels a picture of the given reference-screen size gets in the atlas.
     void texelSize(int screenW, int screenH, int& widthPx, int& heightPx) const {
@@ -48,5 +48,5 @@ class AtlasPacker {
     AtlasGeometry geometry;
     int gutter;
     Image atlas;
-    std::vector<AtlasEntry> placed;
+    std::vector<AtlasPlacement> placed;
 };

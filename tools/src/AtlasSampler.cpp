@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-AtlasSampler::AtlasSampler(const Image& atlas, const std::vector<AtlasEntry>& entries)
+AtlasSampler::AtlasSampler(const Image& atlas, const std::vector<AtlasPlacement>& entries)
     : atlas(atlas), entries(entries) {}
 
-const AtlasEntry* AtlasSampler::find(const std::string& name) const {
+const AtlasPlacement* AtlasSampler::find(const std::string& name) const {
     int line = firstMatchingLine(entries, name);
     return line < 0 ? nullptr : &entries[line];
 }
@@ -35,7 +35,7 @@ void AtlasSampler::sample(double u, double v, unsigned char out[4]) const {
 }
 
 bool AtlasSampler::draw(Image& frame, const std::string& name, double x, double y) const {
-    const AtlasEntry* e = find(name);
+    const AtlasPlacement* e = find(name);
     if (!e) {
         return false;
     }

@@ -13,7 +13,7 @@
 
 class AtlasSampler {
   public:
-    AtlasSampler(const Image& atlas, const std::vector<AtlasEntry>& entries);
+    AtlasSampler(const Image& atlas, const std::vector<AtlasPlacement>& entries);
 
     // Model extent the game's camera shows: 1.333 / 4.28 by 1 / 5.23.
     static constexpr double kViewModelWidth = 1.333 / 4.28;
@@ -27,9 +27,9 @@ class AtlasSampler {
     // Linearly filtered texel at texture coordinates (u, v), v = 0 at the top.
     void sample(double u, double v, unsigned char out[4]) const;
 
-    const AtlasEntry* find(const std::string& name) const;
+    const AtlasPlacement* find(const std::string& name) const;
 
   private:
     const Image& atlas;
-    std::vector<AtlasEntry> entries;
+    std::vector<AtlasPlacement> entries;
 };

@@ -96,18 +96,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::ostringstream text;
-    for (const AtlasEntry& e : packer.entries()) {
+    for (const AtlasPlacement& e : packer.entries()) {
         text << formatAtlasLine(e) << "\n";
     }
     // Read the description back as the engine will and check it once more.
-    std::vector<AtlasEntry> reread;
+    std::vector<AtlasPlacement> reread;
     if (!parseAtlasText(text.str(), reread) ||
         !validateAtlas(reread, atlas.width, atlas.height).empty()) {
         std::fprintf(stderr, "pack_atlas: the written description does not read back soundly\n");
         return 1;
     }
     std::ofstream(argv[arg + 2]) << text.str();
-    for (const AtlasEntry& e : packer.entries()) {
+    for (const AtlasPlacement& e : packer.entries()) {
         std::printf(
             "%-20s model %.6f x %.6f  atlas px %d,%d %dx%d\n", e.name.c_str(), e.w, e.h,
             static_cast<int>(e.x * atlas.width + 0.5), static_cast<int>(e.y * atlas.height + 0.5),

@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     std::ifstream in(argv[2]);
     std::stringstream text;
     text << in.rdbuf();
-    std::vector<AtlasEntry> entries;
+    std::vector<AtlasPlacement> entries;
     if (!in || !parseAtlasText(text.str(), entries)) {
         std::fprintf(stderr, "preview_scene: cannot read %s\n", argv[2]);
         return 1;

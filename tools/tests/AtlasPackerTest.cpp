@@ -40,7 +40,7 @@ TEST(AtlasPacker, PlacesEveryPictureWithinTheAtlasInGivenOrder) {
                                      picture("blue.png", 1024, 768, filled(1024, 768, 0, 0, 255))};
     std::string error;
     ASSERT_TRUE(packer.pack(pictures, error)) << error;
-    const std::vector<AtlasEntry>& entries = packer.entries();
+    const std::vector<AtlasPlacement>& entries = packer.entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, "red.png");
     EXPECT_EQ(entries[1].name, "blue.png");
@@ -57,7 +57,7 @@ TEST(AtlasPacker, TexelsUnderEachRectangleAreThePicture) {
                             error));
     AtlasSampler sampler(packer.image(), packer.entries());
     unsigned char texel[4];
-    for (const AtlasEntry& e : packer.entries()) {
+    for (const AtlasPlacement& e : packer.entries()) {
         // Corners (half a texel in) and the centre of each rectangle.
         const double inset = 0.5 / kW;
         double us[3] = {e.x + inset, e.x + e.w / 2, e.x + e.w - inset};
@@ -78,7 +78,7 @@ TEST(AtlasPacker, GutterRepeatsTheEdgeSoFilteringDoesNotBleed) {
                             error));
     AtlasSampler sampler(packer.image(), packer.entries());
     unsigned char texel[4];
-    for (const AtlasEntry& e : packer.entries()) {
+    for (const AtlasPlacement& e : packer.entries()) {
         // Exactly on the rectangle's outer edges, linear filtering reaches
         // half a texel beyond them: it must still see the picture's colour.
         sampler.sample(e.x, e.y, texel);
@@ -104,7 +104,7 @@ TEST(AtlasPacker, ResamplesSourcesDrawnAtAnotherSize) {
     // Drawn at screen size, 1024x768; the atlas gives it 768x576 texels.
     ASSERT_TRUE(
         packer.pack({picture("title.png", 1024, 768, filled(1024, 768, 10, 200, 30))}, error));
-    const AtlasEntry& e = packer.entries()[0];
+    const AtlasPlacement& e = packer.entries()[0];
     EXPECT_DOUBLE_EQ(e.w, 0.31145);
     unsigned char texel[4];
     AtlasSampler(packer.image(), packer.entries()).sample(e.x + e.w / 2, e.y + e.h / 2, texel);

@@ -56,12 +56,12 @@ class GameAtlas : public ::testing::Test {
         return out;
     }
 
-    const AtlasEntry& entry(const std::string& name) {
+    const AtlasPlacement& entry(const std::string& name) {
         return entries[firstMatchingLine(entries, name)];
     }
 
     Image atlas;
-    std::vector<AtlasEntry> entries;
+    std::vector<AtlasPlacement> entries;
 };
 
 const char* kPictures[10] = {
@@ -98,7 +98,7 @@ TEST_F(GameAtlas, BusIsNarrowEnoughToLeaveTheScreen) {
 
 // The pointer's reading: the middle of its needle, in model units from the
 // sprite's left edge, measured on the needle's stem below the marker.
-double needleOffset(const Image& atlas, const AtlasEntry& pointer) {
+double needleOffset(const Image& atlas, const AtlasPlacement& pointer) {
     int left = static_cast<int>(pointer.x * atlas.width + 0.5);
     int width = static_cast<int>(pointer.w * atlas.width + 0.5);
     int row = static_cast<int>((pointer.y + pointer.h * 0.8) * atlas.height);
@@ -116,7 +116,7 @@ double needleOffset(const Image& atlas, const AtlasEntry& pointer) {
 
 // Centres of the two white marks that bound the hit window on the gauge's
 // scale, in model units from the face's left edge.
-void windowMarks(const Image& atlas, const AtlasEntry& face, double& from, double& to) {
+void windowMarks(const Image& atlas, const AtlasPlacement& face, double& from, double& to) {
     int left = static_cast<int>(face.x * atlas.width + 0.5);
     int width = static_cast<int>(face.w * atlas.width + 0.5);
     // The scale is 44..74 of the face's 100 rows; read its middle row.
@@ -195,12 +195,12 @@ TEST_F(GameAtlas, CutOutPicturesHaveTransparentCornersAndOpaqueBodies) {
     AtlasSampler sampler(atlas, entries);
     unsigned char texel[4];
     for (const char* name : {"Bussi5.png", "pointer.png", "press.png"}) {
-        const AtlasEntry& e = entry(name);
+        const AtlasPlacement& e = entry(name);
         sampler.sample(e.x + 0.5 / atlas.width, e.y + 0.5 / atlas.height, texel);
         EXPECT_LT(texel[3], 128) << name;
     }
     for (const char* name : {"Bussi5.png", "press.png", "gauge.png"}) {
-        const AtlasEntry& e = entry(name);
+        const AtlasPlacement& e = entry(name);
         sampler.sample(e.x + e.w / 2, e.y + e.h / 2, texel);
         EXPECT_EQ(texel[3], 255) << name;
     }
