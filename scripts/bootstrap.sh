@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Installs everything the build, the game and the tests need, and nothing twice.
+# Installs what the build, the game and the tests need, and nothing twice.
 #
-#   scripts/bootstrap.sh          compiler, libraries, test tools
+#   scripts/bootstrap.sh          compiler and libraries: build and play
+#   scripts/bootstrap.sh test     also what the test command runs on
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
 #
-# Debian 12 lacks GLFW 3.4 and miniaudio, so on Debian 12 those two come from
-# the Debian 13 archive of the mirror that this machine's apt sources already
-# name. They are unpacked with dpkg -x into .deps/ in the checkout (ignored by
-# git); the build links them from there with an rpath, so nothing outside the
-# checkout changes for them. On Debian 13 or later the system packages serve.
+# Packages are chosen by what the running release has, never by a release
+# number: the clang runtime follows the clang that the release installs, and
+# GLFW 3.4 and miniaudio come from the system wherever its archive has them
+# (Debian 13 and later). Where it does not (Debian 12), those two come from
+# the next release's archive on the mirror that this machine's apt sources
+# already name. They are unpacked with dpkg -x into .deps/ in the checkout
+# (ignored by git); the build links them from there with an rpath, so nothing
+# outside the checkout changes for them.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -18,9 +22,10 @@ SYSTEM_PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libglew-dev libstb-dev libgtest-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   libx11-6 libxrandr2 libxcursor1 libxi6 libxinerama1 libxkbcommon0
-  xvfb xauth xdotool x11-utils x11-apps imagemagick
-  clang libclang-rt-14-dev
 )
+# The private X server, the tools that drive and photograph it, and clang for
+# the fuzz targets (its runtime package is added once clang's version is known).
+TEST_PACKAGES=(xvfb xauth xdotool x11-utils x11-apps imagemagick clang)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie
@@ -44,17 +49,47 @@ apt_install() {
   missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
   echo "bootstrap: installing $(echo $missing | tr '\n' ' ')"
-  if [ "$apt_updated" -eq 0 ]; then
-    as_root apt-get update -qq
-    apt_updated=1
-  fi
+  apt_update_once
   # shellcheck disable=SC2086
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
 }
 
-debian_major() {
-  . /etc/os-release
-  echo "${VERSION_ID%%.*}"
+apt_update_once() {
+  if [ "$apt_updated" -eq 0 ]; then
+    as_root apt-get update -qq
+    apt_updated=1
+  fi
+}
+
+# The version apt would install of a package from the system's own archive,
+# or nothing when the archive lacks it.
+candidate_version() {
+  apt-cache policy "$1" 2>/dev/null | awk '/Candidate:/ { if ($2 != "(none)") print $2 }'
+}
+
+# True when the system's archive (or what is already installed) has GLFW 3.4
+# or later and miniaudio, so nothing needs borrowing.
+system_has_glfw34_and_miniaudio() {
+  if [ -z "$(missing_packages "${BORROWED_PACKAGES[@]}")" ] &&
+     dpkg --compare-versions "$(dpkg-query -W -f='${Version}' libglfw3-dev)" ge 3.4; then
+    return 0
+  fi
+  apt_update_once
+  local glfw
+  glfw=$(candidate_version libglfw3-dev)
+  [ -n "$glfw" ] && dpkg --compare-versions "$glfw" ge 3.4 && [ -n "$(candidate_version libminiaudio-dev)" ]
+}
+
+# The clang runtime (sanitizers and libFuzzer) is packaged per clang version:
+# install the one that matches the clang this release gives.
+install_clang_runtime() {
+  local major
+  major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
+  if [ -z "$major" ]; then
+    echo "bootstrap: cannot tell the version of the installed clang" >&2
+    exit 1
+  fi
+  apt_install "libclang-rt-$major-dev"
 }
 
 # The first Debian archive address in the system's apt sources, in either the
@@ -111,10 +146,22 @@ fetch_borrowed_packages() {
 
 main() {
   apt_install "${SYSTEM_PACKAGES[@]}"
-  if [ "${1:-}" = "assets" ]; then
-    apt_install "${ASSET_PACKAGES[@]}"
+  case "${1:-}" in
+    test)
+      apt_install "${TEST_PACKAGES[@]}"
+      install_clang_runtime
+      ;;
+    assets) apt_install "${ASSET_PACKAGES[@]}" ;;
+    "") ;;
+    *)
+      echo "bootstrap: unknown set '$1' (use test or assets)" >&2
+      exit 2
+      ;;
+  esac
+  if [ -f "$PREFIX/.complete" ]; then
+    return 0
   fi
-  if [ "$(debian_major)" -ge 13 ]; then
+  if system_has_glfw34_and_miniaudio; then
     apt_install "${BORROWED_PACKAGES[@]}"
   else
     fetch_borrowed_packages

@@ -13,7 +13,13 @@ BUILD_DIR="${1:-build-fuzz}"
 SECONDS_PER_TARGET="${VELMORA_FUZZ_SECONDS:-30}"
 cd "$ROOT"
 
-CXX_COMPILER="$(command -v clang++-14 || command -v clang++)"
+# The release's default clang++, whose version the bootstrap matched with its
+# sanitizer and libFuzzer runtime.
+CXX_COMPILER="$(command -v clang++ || true)"
+if [ -z "$CXX_COMPILER" ]; then
+  echo "fuzz: clang++ not found; run scripts/bootstrap.sh test first" >&2
+  exit 1
+fi
 cmake -S fuzz -B "$BUILD_DIR" -G Ninja -DCMAKE_CXX_COMPILER="$CXX_COMPILER" >/dev/null
 cmake --build "$BUILD_DIR"
 

@@ -27,12 +27,25 @@ step "tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
     -DVELMORA_TOOLS=OFF >/dev/null
 cmake --build "$SANITIZE_DIR"
-# Mesa's driver keeps one-time global state for the life of the process, but
-# it is unloaded at exit, before the leak check, which would then see that
-# state as lost. Preloading the software driver keeps it loaded to the end.
-DRI_DRIVER="$(ls /usr/lib/*/dri/swrast_dri.so 2>/dev/null | head -n 1 || true)"
-if [ -n "$DRI_DRIVER" ]; then
-    export LD_PRELOAD="$DRI_DRIVER${LD_PRELOAD:+:$LD_PRELOAD}"
+# Libraries that the process opens and closes at run time keep one-time
+# global state that is meant to live as long as the process: Mesa's driver
+# and its GLX vendor library (through libglvnd), and the audio client
+# libraries that miniaudio probes for a device (JACK, PulseAudio). Once closed
+# before the leak check, their state looks lost, and their frames can no
+# longer be named, so no suppression could match them. Preloading whichever
+# of them this system has keeps them loaded to the end; tests/sanitizers/
+# lsan.supp then names each library whose own state stays behind.
+preloads=""
+for pattern in "dri/swrast_dri.so" "libgallium-*.so" "libGLX_mesa.so.0" \
+               "libjack.so.0" "libpulse.so.0"; do
+    for library in /usr/lib/*/$pattern; do
+        if [ -f "$library" ]; then
+            preloads="$preloads${preloads:+:}$library"
+        fi
+    done
+done
+if [ -n "$preloads" ]; then
+    export LD_PRELOAD="$preloads${LD_PRELOAD:+:$LD_PRELOAD}"
 fi
 export ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0"
