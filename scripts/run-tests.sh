@@ -27,26 +27,11 @@ step "tests with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
     -DVELMORA_TOOLS=OFF >/dev/null
 cmake --build "$SANITIZE_DIR"
-# Libraries that the process opens and closes at run time keep one-time
-# global state that is meant to live as long as the process: Mesa's driver
-# and its GLX vendor library (through libglvnd), and the audio client
-# libraries that miniaudio probes for a device (JACK, PulseAudio). Once closed
-# before the leak check, their state looks lost, and their frames can no
-# longer be named, so no suppression could match them. Preloading whichever
-# of them this system has keeps them loaded to the end; tests/sanitizers/
-# lsan.supp then names each library whose own state stays behind.
-preloads=""
-for pattern in "dri/swrast_dri.so" "libgallium-*.so" "libGLX_mesa.so.0" \
-               "libjack.so.0" "libpulse.so.0"; do
-    for library in /usr/lib/*/$pattern; do
-        if [ -f "$library" ]; then
-            preloads="$preloads${preloads:+:}$library"
-        fi
-    done
-done
-if [ -n "$preloads" ]; then
-    export LD_PRELOAD="$preloads${LD_PRELOAD:+:$LD_PRELOAD}"
-fi
+# System libraries opened at run time (the GPU driver, the audio clients)
+# must stay loaded until the leak check at exit; see the shim's comment.
+KEEP_LOADED="$(cd "$SANITIZE_DIR" && pwd)/keep_loaded.so"
+cc -shared -fPIC -O2 -o "$KEEP_LOADED" tests/sanitizers/keep_loaded.c
+export LD_PRELOAD="$KEEP_LOADED${LD_PRELOAD:+:$LD_PRELOAD}"
 export ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1"
 export LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
