@@ -42,7 +42,8 @@ bool isJackLine(const std::string& line) {
 
 // PulseAudio's log format, "E: [thread] file.c: text", used by its client
 // library and by a daemon that the client may start for the user; and the
-// client's complaint about a runtime folder it does not own.
+// complaints of the system's client libraries about a missing or foreign
+// runtime folder (XDG_RUNTIME_DIR), which they look for before they connect.
 bool isPulseAudioLine(const std::string& line) {
     static const std::regex pulseLog("^[EWNID]: \\[[^]]*\\] .*");
     return std::regex_match(line, pulseLog) || line.find("XDG_RUNTIME_DIR") != std::string::npos;
