@@ -174,6 +174,9 @@ TEST_F(SceneDrawTest, TheHintBlinksOnlyAfterEightAndAHalfIdleSeconds) {
     ASSERT_TRUE(ready);
     // No press yet: the hint's clock starts at 10 s.
     EXPECT_FALSE(hintShownAt(12.0));
+    // 7.75 idle seconds fall in a half second where the blink would show the
+    // hint: only the delay keeps it away.
+    EXPECT_FALSE(hintShownAt(17.75));
     EXPECT_FALSE(hintShownAt(18.4));
     EXPECT_TRUE(hintShownAt(18.55));
     EXPECT_TRUE(hintShownAt(18.95));

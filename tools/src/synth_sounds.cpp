@@ -16,6 +16,7 @@
 #include "AudioBuffer.h"
 #include "Instruments.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -279,16 +280,25 @@ void roadNoise(AudioBuffer& out, Gain gainAt, Pan panAt, uint32_t seed, float le
     }
 }
 
+// The drive-past must be over before the next press can ask for it again.
+// The shortest miss ends 2.0 s after the press, plus one frame (the bus's
+// travel to its end point), and a press may come on that very frame; the
+// decoder adds up to 51 ms of delay and padding to what is written here. So
+// the bus fades out as it leaves the picture, about 1.83 s after the press.
+const double kBusMissSeconds = 1.85;
+const double kBusMissFadeOut = 0.5;
+
 bool composeBusMiss(const std::string& path) {
-    AudioBuffer out(AudioBuffer::framesOf(2.3));
-    // The bus passes from right to left 6 m away at 15 m/s, nearest at 0.9 s.
+    AudioBuffer out(AudioBuffer::framesOf(kBusMissSeconds));
+    // The bus passes from right to left 6 m away at 15 m/s, nearest at 0.9 s,
+    // as its picture crosses the middle of the screen.
     const double speed = 15.0, distance = 6.0, nearest = 0.9, sound = 343.0;
     auto offset = [=](double t) { return -speed * (t - nearest); }; // metres, + is right
     auto range = [=](double t) { return std::hypot(offset(t), distance); };
     auto doppler = [=](double t) { return 1.0 + speed / sound * offset(t) / range(t); };
     auto gain = [=](double t) {
         double fadeIn = std::min(1.0, t / 0.25);
-        double fadeOut = std::min(1.0, (2.3 - t) / 0.3);
+        double fadeOut = std::min(1.0, std::max(0.0, kBusMissSeconds - t) / kBusMissFadeOut);
         return static_cast<float>(fadeIn * fadeOut * distance / range(t));
     };
     auto pan = [=](double t) { return static_cast<float>(0.9 * offset(t) / range(t)); };

@@ -1,8 +1,15 @@
 // The sounds under data/audio/, decoded by miniaudio's own decoder as the
-// game hears them: lengths, levels, and a music loop that repeats without a
-// gap or a click.
+// game hears them: lengths, levels, a music loop that repeats without a gap
+// or a click, and reaction sounds that are over before the rules can ask for
+// them again.
+#include "engine/Application.h"
+#include "game/Game.h"
+#include "game/Gauge.h"
+#include "game/Scene.h"
+
 #include <miniaudio.h>
 
+#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -76,7 +83,7 @@ TEST(AudioData, EverySoundDecodesWithItsLengthAndLevel) {
         {"stab.mp3", 0.5, 1.5, -16},     {"loop.mp3", 8.0, 16.1, -20},
         {"grunt1.mp3", 0.4, 0.8, -16},   {"grunt2.mp3", 0.4, 0.8, -16},
         {"grunt3.mp3", 0.4, 0.8, -16},   {"grunt4.mp3", 0.4, 0.8, -16},
-        {"bus_miss.mp3", 2.0, 2.5, -16}, {"bus_stop.mp3", 2.0, 2.5, -16},
+        {"bus_miss.mp3", 1.5, 2.0, -16}, {"bus_stop.mp3", 2.0, 2.5, -16},
         {"succes1.mp3", 1.0, 1.5, -16},  {"succes2.mp3", 1.0, 1.5, -16},
     };
     for (const Expected& e : sounds) {
@@ -146,6 +153,121 @@ TEST(AudioData, MusicLoopRepeatsWithoutGapOrClick) {
     }
     // MP3 frames are 1152 samples: a loop made to fit them exactly.
     EXPECT_EQ(d.frames() % 1152, 0u);
+}
+
+// One attempt as the rules ran it, on the frame clock.
+struct Attempt {
+    GameState outcome;
+    double pressed; // the bus's sound starts
+    double reacted; // the grunt or the success jingle starts
+    double over;    // back to aiming: the next press may come in this frame
+};
+
+// Plays the attempts one after the other at a steady frame rate, each pressed
+// for at the first frame the rules allow. No sound is loaded, so no grunt
+// holds a miss back: every cycle is the shortest the rules take at that rate.
+std::vector<Attempt> playAttempts(double framesPerSecond, const std::vector<GameState>& outcomes) {
+    const double step = 1.0 / framesPerSecond;
+    double clock = 11.0; // past the title pictures
+    Application::instance().time = clock;
+    game.reset();
+    scene.lastTime = static_cast<float>(clock);
+    std::vector<Attempt> attempts;
+    for (GameState outcome : outcomes) {
+        // The pointer in the middle of its swing hits, at its end misses.
+        Gauge::instance().phase = outcome == GameState::Hit ? 0.0 : 0.25;
+        scene.onKey(GLFW_PRESS, GLFW_KEY_SPACE);
+        Attempt attempt{game.state, clock, 0.0, 0.0};
+        const double deadline = clock + 30.0;
+        while (game.state != GameState::Aiming && clock < deadline) {
+            const bool reactedBefore = game.soundPlayed;
+            clock += step;
+            Application::instance().time = clock;
+            scene.update();
+            if (!reactedBefore && game.soundPlayed) {
+                attempt.reacted = clock;
+            }
+        }
+        attempt.over = clock;
+        attempts.push_back(attempt);
+    }
+    return attempts;
+}
+
+// How soon a sound can be asked for again: the bus's sound at the next press;
+// a grunt or a jingle, never chosen twice in a row, at the same reaction two
+// attempts of its kind later.
+enum class AskedAgain { AtNextPress, TwoReactionsLater };
+
+// The spans, in seconds, from each start of a sound to when it can be asked
+// for again.
+std::vector<double> cyclesOf(const std::vector<Attempt>& attempts, GameState outcome,
+                             AskedAgain again) {
+    std::vector<const Attempt*> ofKind;
+    for (const Attempt& a : attempts) {
+        if (a.outcome == outcome) {
+            ofKind.push_back(&a);
+        }
+    }
+    std::vector<double> cycles;
+    for (size_t i = 0; i < ofKind.size(); ++i) {
+        if (again == AskedAgain::AtNextPress) {
+            cycles.push_back(ofKind[i]->over - ofKind[i]->pressed);
+        } else if (i + 2 < ofKind.size()) {
+            cycles.push_back(ofKind[i + 2]->reacted - ofKind[i]->reacted);
+        }
+    }
+    return cycles;
+}
+
+// A sound asked for while it still plays is neither restarted nor repeated:
+// the player hears its tail, or nothing. So each must be over before its
+// next use, whatever the frame rate.
+TEST(AudioData, EveryReactionSoundEndsBeforeItCanBeAskedForAgain) {
+    // The playback device starts a sound at its next period and notices its
+    // end at the one after; miniaudio's periods are 10 ms, slower devices'
+    // longer.
+    const double deviceLatency = 0.05;
+    const struct {
+        const char* name;
+        GameState outcome;
+        AskedAgain again;
+    } sounds[] = {
+        {"bus_miss.mp3", GameState::Missed, AskedAgain::AtNextPress},
+        {"bus_stop.mp3", GameState::Hit, AskedAgain::AtNextPress},
+        {"grunt1.mp3", GameState::Missed, AskedAgain::TwoReactionsLater},
+        {"grunt2.mp3", GameState::Missed, AskedAgain::TwoReactionsLater},
+        {"grunt3.mp3", GameState::Missed, AskedAgain::TwoReactionsLater},
+        {"grunt4.mp3", GameState::Missed, AskedAgain::TwoReactionsLater},
+        {"succes1.mp3", GameState::Hit, AskedAgain::TwoReactionsLater},
+        {"succes2.mp3", GameState::Hit, AskedAgain::TwoReactionsLater},
+    };
+    // The slowest and the fastest frame rate the game is made for, and the
+    // one where a hit is shortest. A miss takes ceil(2 f) + 1 frames at f fps,
+    // shortest at 1000 fps: 2.001 s. A hit takes floor(1.3 f) + ceil(2.2 f),
+    // shortest just below 10 / 1.3 fps, where the bus leaves the stop on the
+    // first frame it may: 3.38 s, against 3.50 s at 1000 fps.
+    const std::vector<GameState> outcomes = {GameState::Missed, GameState::Missed,
+                                             GameState::Missed, GameState::Hit,
+                                             GameState::Hit,    GameState::Hit};
+    for (double framesPerSecond : {7.0, 7.69, 1000.0}) {
+        const std::vector<Attempt> attempts = playAttempts(framesPerSecond, outcomes);
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            ASSERT_EQ(attempts[i].outcome, outcomes[i]) << "attempt " << i;
+            ASSERT_NE(attempts[i].reacted, 0.0) << "attempt " << i << " never reacted";
+        }
+        for (const auto& sound : sounds) {
+            const double length = decode(sound.name).seconds();
+            ASSERT_GT(length, 0.0) << sound.name;
+            const std::vector<double> cycles = cyclesOf(attempts, sound.outcome, sound.again);
+            ASSERT_FALSE(cycles.empty()) << sound.name;
+            const auto range = std::minmax_element(cycles.begin(), cycles.end());
+            EXPECT_LT(length + deviceLatency, *range.first)
+                << sound.name << " (" << length << " s) at " << framesPerSecond
+                << " fps, where it can be asked for again after " << *range.first << " to "
+                << *range.second << " s";
+        }
+    }
 }
 
 } // namespace
