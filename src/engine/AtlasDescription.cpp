@@ -27,8 +27,8 @@ bool atlasNameMatches(const std::string& entryName, const std::string& fileName)
     return fileName.find(entryName) != std::string::npos;
 }
 
-bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
-                    std::ostream& errors) {
+bool visitAtlasEntries(std::istream& description, std::ostream& errors,
+                       const std::function<bool(AtlasEntry&)>& visit) {
     std::string line;
     while (std::getline(description, line)) {
         AtlasEntry entry;
@@ -36,10 +36,24 @@ bool findAtlasEntry(std::istream& description, const std::string& fileName, Atla
             errors << "Error parsing line: " << line << std::endl;
             continue;
         }
-        if (atlasNameMatches(entry.name, fileName)) {
-            found = std::move(entry);
+        if (visit(entry)) {
             return true;
         }
     }
     return false;
+}
+
+bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
+                    std::ostream& errors) {
+    return visitAtlasEntries(description, errors, [&](AtlasEntry& entry) {
+        if (!atlasNameMatches(entry.name, fileName)) {
+            return false;
+        }
+        found = std::move(entry);
+        return true;
+    });
+}
+
+Rect pictureTexCoords(const AtlasEntry& entry) {
+    return {entry.x, entry.y + entry.h, entry.x + entry.w, entry.y};
 }

@@ -4,6 +4,9 @@
 // Pure text processing, so that it can be tested and fuzzed on its own.
 #pragma once
 
+#include "engine/Math.h"
+
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -26,6 +29,14 @@ bool parseAtlasLine(const std::string& line, AtlasEntry& entry);
 // "Bussi5_full.png".
 bool atlasNameMatches(const std::string& entryName, const std::string& fileName);
 
+// Reads `description` line by line and hands each line that parses to
+// `visit`, until `visit` returns true (that line is then the last one read).
+// Each line that does not parse is reported on `errors` as
+// "Error parsing line: " and the line, and skipped. Returns whether `visit`
+// stopped the reading.
+bool visitAtlasEntries(std::istream& description, std::ostream& errors,
+                       const std::function<bool(AtlasEntry&)>& visit);
+
 // Searches `description` line by line for the first line whose name occurs
 // within `fileName` ("_full.png" matches "Bussi5_full.png") and stops
 // reading there. Each line that does not parse is reported on `errors` as
@@ -33,3 +44,8 @@ bool atlasNameMatches(const std::string& entryName, const std::string& fileName)
 // matched; `found` then holds it.
 bool findAtlasEntry(std::istream& description, const std::string& fileName, AtlasEntry& found,
                     std::ostream& errors);
+
+// The texture coordinates at the left, bottom, right and top edges of the
+// picture's quad. The atlas texture holds the image's top row at v = 0, so
+// the bottom edge samples at y + h and the picture shows upright.
+Rect pictureTexCoords(const AtlasEntry& entry);

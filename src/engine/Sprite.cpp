@@ -39,15 +39,23 @@ Texture* registeredTexture(const std::string& key) {
 
 } // namespace
 
+void setSpriteVertexLayout(unsigned int vertexArray, unsigned int vertexBuffer,
+                           unsigned int indexBuffer) {
+    glVertexArrayElementBuffer(vertexArray, indexBuffer);
+    setAttribute(vertexArray, 0, 3, offsetof(SpriteVertex, position));
+    setAttribute(vertexArray, 1, 4, offsetof(SpriteVertex, colour));
+    setAttribute(vertexArray, 2, 2, offsetof(SpriteVertex, texCoord));
+    glVertexArrayVertexBuffer(vertexArray, 0, vertexBuffer, 0, sizeof(SpriteVertex));
+}
+
 Sprite::Sprite() : textures(1, nullptr), model(identityMatrix()) {
     glCreateVertexArrays(1, &vertexArray);
     glCreateBuffers(1, &vertexBuffer);
     glCreateBuffers(1, &indexBuffer);
 }
 
-int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::string fileName) {
+bool openAtlasDescription(const std::string& atlasName, std::ifstream& description) {
     const std::string path = kTextureDirectory + atlasName + ".txt";
-    std::ifstream description;
     // A directory would open like an empty file; it is no description.
     std::error_code ignored;
     if (!std::filesystem::is_directory(path, ignored)) {
@@ -55,36 +63,54 @@ int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::st
     }
     if (!description.is_open()) {
         std::cerr << "Failed to open the file: \"" << path << "\"" << std::endl;
-        return kNoDescription;
+        return false;
     }
+    return true;
+}
 
-    // The atlas image is decoded once, by the first sprite cut from it. An
+Texture* atlasTexture(const std::string& atlasName) {
+    // The atlas image is decoded once, by the first user of the atlas. An
     // entry left empty by a lookup elsewhere counts as not loaded.
     Texture* atlas = registeredTexture(atlasName);
     if (atlas == nullptr) {
         Texture::load((atlasName + ".png").c_str());
         atlas = registeredTexture(atlasName);
     }
+    return atlas;
+}
+
+Rect pixelTexCoords(const Texture* texture, const Rect& pixelRect) {
+    const float width = texture != nullptr ? static_cast<float>(texture->width) : 0.0f;
+    const float height = texture != nullptr ? static_cast<float>(texture->height) : 0.0f;
+    // Pixel rows count up from the image's bottom edge; the texture holds the
+    // top row at v = 0.
+    return {fraction(pixelRect.left, width), fraction(height - pixelRect.bottom, height),
+            fraction(pixelRect.right, width), fraction(height - pixelRect.top, height)};
+}
+
+int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::string fileName) {
+    std::ifstream description;
+    if (!openAtlasDescription(atlasName, description)) {
+        return kNoDescription;
+    }
+    Texture* atlas = atlasTexture(atlasName);
 
     AtlasEntry entry;
     const bool found = findAtlasEntry(description, fileName, entry, std::cerr);
     if (found) {
-        // The atlas holds the image's top row at v = 0, so the quad's bottom
-        // edge samples at y + h and the picture shows upright.
+        const Rect uv = pictureTexCoords(entry);
         const Vec3 corners[4] = {{0.0f, 0.0f, 0.0f},
                                  {entry.w, 0.0f, 0.0f},
                                  {entry.w, entry.h, 0.0f},
                                  {0.0f, entry.h, 0.0f}};
-        const Vec2 uvs[4] = {{entry.x, entry.y + entry.h},
-                             {entry.x + entry.w, entry.y + entry.h},
-                             {entry.x + entry.w, entry.y},
-                             {entry.x, entry.y}};
+        const Vec2 uvs[4] = {
+            {uv.left, uv.bottom}, {uv.right, uv.bottom}, {uv.right, uv.top}, {uv.left, uv.top}};
         setQuad(corners, uvs);
         textures[0] = atlas;
         uploadGeometry();
     } else {
-        std::cerr << "No picture \"" << fileName << "\" in the atlas description \"" << path << "\""
-                  << std::endl;
+        std::cerr << "No picture \"" << fileName << "\" in the atlas description \""
+                  << kTextureDirectory << atlasName << ".txt\"" << std::endl;
     }
 
     if (!spriteName.empty()) {
@@ -95,20 +121,14 @@ int Sprite::loadFromAtlas(std::string spriteName, std::string atlasName, std::st
 
 void Sprite::setQuadFromPixels(const Texture* texture, const Rect& positionRect,
                                const Rect& pixelRect) {
-    const float width = texture != nullptr ? static_cast<float>(texture->width) : 0.0f;
-    const float height = texture != nullptr ? static_cast<float>(texture->height) : 0.0f;
-    // Pixel rows count up from the image's bottom edge; the texture holds the
-    // top row at v = 0.
-    const float uLeft = fraction(pixelRect.left, width);
-    const float uRight = fraction(pixelRect.right, width);
-    const float vTop = fraction(height - pixelRect.top, height);
-    const float vBottom = fraction(height - pixelRect.bottom, height);
+    const Rect uv = pixelTexCoords(texture, pixelRect);
     const Rect& p = positionRect;
     const Vec3 corners[4] = {{p.left, p.top, 0.0f},
                              {p.right, p.top, 0.0f},
                              {p.right, p.bottom, 0.0f},
                              {p.left, p.bottom, 0.0f}};
-    const Vec2 uvs[4] = {{uLeft, vTop}, {uRight, vTop}, {uRight, vBottom}, {uLeft, vBottom}};
+    const Vec2 uvs[4] = {
+        {uv.left, uv.top}, {uv.right, uv.top}, {uv.right, uv.bottom}, {uv.left, uv.bottom}};
     setQuad(corners, uvs);
     uploadGeometry();
 }
@@ -143,11 +163,7 @@ void Sprite::uploadGeometry() {
                       staging.data(), GL_STATIC_DRAW);
     glNamedBufferData(indexBuffer, static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
                       indices.data(), GL_STATIC_DRAW);
-    glVertexArrayElementBuffer(vertexArray, indexBuffer);
-    setAttribute(vertexArray, 0, 3, offsetof(SpriteVertex, position));
-    setAttribute(vertexArray, 1, 4, offsetof(SpriteVertex, colour));
-    setAttribute(vertexArray, 2, 2, offsetof(SpriteVertex, texCoord));
-    glVertexArrayVertexBuffer(vertexArray, 0, vertexBuffer, 0, sizeof(SpriteVertex));
+    setSpriteVertexLayout(vertexArray, vertexBuffer, indexBuffer);
     drawCount = static_cast<int>(indices.size());
 }
 

@@ -7,6 +7,7 @@
 #include "engine/Math.h"
 
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,11 @@ struct SpriteVertex {
     float texCoord[2];
 };
 static_assert(sizeof(SpriteVertex) == 36, "the vertex layout is 9 tightly packed floats");
+
+// Points `vertexArray` at `indexBuffer` for its indices and at `vertexBuffer`
+// read as SpriteVertex records: attributes 0, 1 and 2 on binding point 0.
+void setSpriteVertexLayout(unsigned int vertexArray, unsigned int vertexBuffer,
+                           unsigned int indexBuffer);
 
 class Sprite {
   public:
@@ -83,3 +89,19 @@ class Sprite {
 
 // Sprite name -> sprite, filled by loadFromAtlas.
 extern std::map<std::string, Sprite*> spriteRegistry;
+
+// Opens the description of the atlas `atlasName` ("data/textures/" +
+// atlasName + ".txt"). When it cannot be opened (a directory counts as not
+// openable), reports "Failed to open the file: \"<path>\"" on standard error
+// and returns false.
+bool openAtlasDescription(const std::string& atlasName, std::ifstream& description);
+
+// The texture of the atlas `atlasName`: the registered one, or, when none is
+// registered yet, atlasName + ".png" loaded now. Null only when even loading
+// registered nothing.
+Texture* atlasTexture(const std::string& atlasName);
+
+// The texture coordinates of `pixelRect` of `texture` (pixels, y counted up
+// from the image's bottom row) at the left, bottom, right and top edges. A
+// missing or 0×0 texture gives coordinates of 0.
+Rect pixelTexCoords(const Texture* texture, const Rect& pixelRect);

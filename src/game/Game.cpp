@@ -5,6 +5,7 @@
 #include "game/Bus.h"
 #include "game/Gauge.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +50,18 @@ void formatName(char (&buffer)[32], const char* pattern, int n) {
 
 } // namespace
 
+void Score::record(bool hit) {
+    ++attempts;
+    if (hit) {
+        ++hits;
+        ++streak;
+        bestStreak = std::max(bestStreak, streak);
+    } else {
+        ++misses;
+        streak = 0;
+    }
+}
+
 void Game::reset() {
     sound = &SoundManager::instance();
     bus = &Bus::instance();
@@ -67,7 +80,9 @@ void Game::judge() {
     // whatever state it was left in.
     gauge->frozen = true;
     const float v = gauge->value() - 0.5f;
-    if (-tolerance <= v && v <= tolerance) {
+    const bool hit = -tolerance <= v && v <= tolerance;
+    score.record(hit);
+    if (hit) {
         startAttempt(GameState::Hit, "bus_stop.mp3");
     } else {
         startAttempt(GameState::Missed, "bus_miss.mp3");

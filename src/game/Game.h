@@ -10,6 +10,18 @@ class SoundManager;
 
 enum class GameState { NotStarted = 0, Aiming = 1, Missed = 2, Hit = 3 };
 
+// The player's record since the game started. Every judged press is an
+// attempt; a hit lengthens the current streak, a miss ends it.
+struct Score {
+    int attempts = 0;
+    int hits = 0;
+    int misses = 0;
+    int streak = 0;     // hits in a row up to now
+    int bestStreak = 0; // the longest streak so far
+
+    void record(bool hit);
+};
+
 class Game {
   public:
     // Takes hold of the bus, the gauge and the sound manager, puts the bus at
@@ -30,6 +42,7 @@ class Game {
     Gauge* gauge = nullptr;
     SoundManager* sound = nullptr;
     GameState state = GameState::NotStarted;
+    Score score; // read by the overlay, written only by judge()
 
   private:
     void updateMissed(double dt);

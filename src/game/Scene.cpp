@@ -122,6 +122,7 @@ void Scene::update() {
     lastTime = now;
     game.update(dt);
     Gauge::instance().update(now);
+    overlay.tick(Application::instance().time);
 }
 
 void Scene::draw() {
@@ -137,6 +138,7 @@ void Scene::draw() {
     shader->setInt("texture", 0);
     drawPicture(clock);
     drawIdleHint(clock);
+    overlay.draw(game.score);
 }
 
 void Scene::drawPicture(double clock) {
@@ -182,6 +184,7 @@ void Scene::drawIdleHint(float clock) {
 }
 
 void Scene::onKey(int action, int key) {
+    overlay.onKey(action, key);
     // Only the press counts: holding the bar (repeats) or letting go does nothing.
     if (action != GLFW_PRESS || key != GLFW_KEY_SPACE) {
         return;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Application.h"
+#include "game/Overlay.h"
 
 class Sprite;
 
@@ -17,9 +18,10 @@ class Scene {
     void update();
     // Composes the frame's picture: a title picture during the first seconds
     // of the clock, then the street, the bus and the gauge; over either, the
-    // blinking hint while the player is idle.
+    // blinking hint while the player is idle, and last the overlay if shown.
     void draw();
-    // A key event from the window (GLFW action and key codes).
+    // A key event from the window (GLFW action and key codes): F3 toggles the
+    // overlay, a press of the space bar is judged, nothing else counts.
     void onKey(int action, int key);
 
     double lastTime = 0.0;
@@ -33,6 +35,8 @@ class Scene {
     Sprite* backgroundEmptySprite = nullptr;
     Sprite* titleSprite = nullptr;
     Sprite* pressSpaceSprite = nullptr;
+
+    Overlay overlay; // frame rate and score, drawn over everything when shown
 
   private:
     void loadSprites();

@@ -1,6 +1,7 @@
 #include "engine/Camera.h"
 #include "engine/Shader.h"
 #include "engine/Sprite.h"
+#include "engine/SpriteBatch.h"
 #include "engine/Texture.h"
 
 #include "support/Capture.h"
@@ -11,6 +12,8 @@
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using testsupport::OffscreenTarget;
 using testsupport::ScratchDir;
@@ -177,6 +180,107 @@ TEST(CameraUpload, SetsViewAndProjectionInTheProgram) {
         EXPECT_FLOAT_EQ(projection[i], camera.projection[i]) << "projection element " << i;
     }
     EXPECT_FLOAT_EQ(view[12], 0.25f * 4.28f);
+}
+
+// The batch: the same test atlas and program, many quads in one call.
+class SpriteBatchDraw : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        VELMORA_REQUIRE_GL();
+        writeTestAtlas();
+        dir.writeFile("data/textures/atlas.txt", "other.png 0 0 0.25 0.25\n"
+                                                 "pic.png 0.25 0.5 0.5 0.25\n");
+        dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+        shader = Shader::load("sprite.glsl");
+        ASSERT_NE(shader, nullptr);
+        batch = std::make_unique<SpriteBatch>();
+        ASSERT_TRUE(batch->loadAtlas("atlas"));
+        ASSERT_EQ(batch->texture(), textureRegistry.at("atlas"));
+        target = std::make_unique<OffscreenTarget>(64, 64);
+        // One model unit spans the whole 64-pixel target.
+        Camera camera;
+        camera.ortho(0.0f, 1.0f, 0.0f, 1.0f, -1.0f, 1.0f);
+        shader->use();
+        camera.upload(shader->programId);
+        glBindTextureUnit(0, 0); // the batch must bind its own texture
+    }
+
+    Bytes drawn() {
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch->draw(shader);
+        return target->readPixels();
+    }
+
+    ScratchDir dir;
+    Shader* shader = nullptr;
+    std::unique_ptr<SpriteBatch> batch;
+    std::unique_ptr<OffscreenTarget> target;
+};
+
+TEST_F(SpriteBatchDraw, QuadsLandWhereAddedShowingTheirPicturesInOneDrawCall) {
+    const int pic = batch->findPicture("pic.png");
+    const int other = batch->findPicture("other.png");
+    EXPECT_EQ(pic, 1);
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(batch->findPicture("absent.png"), -1);
+    EXPECT_FLOAT_EQ(batch->pictureSize(pic).x, 0.5f);
+
+    batch->add(pic, 0.5f, 0.5f, 0.5f, 0.25f); // pixels 32..63 × 32..47
+    batch->add(other, 0.0f, 0.0f, 0.25f, 0.25f);
+    batch->add(-1, 0.0f, 0.5f, 0.5f, 0.5f); // unknown: nothing
+    EXPECT_EQ(batch->size(), 2u);
+    const Bytes pixels = drawn();
+    EXPECT_EQ(batch->drawCalls(), 1u);
+
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = (x >= 32 && y >= 32 && y < 48) || (x < 16 && y < 16);
+            EXPECT_EQ(!isBlack(target->pixel(pixels, x, y)), inside) << "at " << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(target->pixel(pixels, 36, 44), kRed);
+    EXPECT_EQ(target->pixel(pixels, 59, 44), kYellow);
+    EXPECT_EQ(target->pixel(pixels, 36, 35), kBlue);
+    EXPECT_EQ(target->pixel(pixels, 59, 35), kCyan);
+    EXPECT_EQ(target->pixel(pixels, 8, 8), (Bytes{0, 255, 0, 255}));
+}
+
+TEST_F(SpriteBatchDraw, AnEmptyBatchDrawsNothingAndIssuesNoCall) {
+    batch->draw(shader);
+    batch->add(0, 0.0f, 0.0f, 1.0f, 1.0f);
+    batch->clear();
+    batch->draw(nullptr);
+    const Bytes pixels = drawn();
+    EXPECT_EQ(batch->drawCalls(), 0u);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            ASSERT_TRUE(isBlack(target->pixel(pixels, x, y))) << "at " << x << ", " << y;
+        }
+    }
+}
+
+TEST_F(SpriteBatchDraw, GrownPastItsFirstCapacityItStillDrawsEveryQuadAndOnlyThose) {
+    const int pic = batch->findPicture("pic.png");
+    // A frame that fits, then one that makes the buffers grow, then a small
+    // one again: each must show exactly its own 4×4-pixel tiles.
+    for (const std::size_t count :
+         {std::size_t{10}, SpriteBatch::kInitialCapacity * 3 + 5, std::size_t{1}}) {
+        batch->clear();
+        for (std::size_t i = 0; i < count; ++i) {
+            batch->add(pic, (i % 16) / 16.0f, (i / 16) / 16.0f, 1.0f / 16, 1.0f / 16);
+        }
+        const std::size_t callsBefore = batch->drawCalls();
+        const Bytes pixels = drawn();
+        EXPECT_EQ(batch->drawCalls(), callsBefore + 1);
+        EXPECT_GE(batch->capacity(), count);
+        for (std::size_t tile = 0; tile < 256; ++tile) {
+            const int x = static_cast<int>(tile % 16) * 4 + 2;
+            const int y = static_cast<int>(tile / 16) * 4 + 2;
+            EXPECT_EQ(!isBlack(target->pixel(pixels, x, y)), tile < count)
+                << count << " quads, tile " << tile;
+        }
+    }
+    EXPECT_GT(batch->capacity(), SpriteBatch::kInitialCapacity);
 }
 
 } // namespace

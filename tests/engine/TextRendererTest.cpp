@@ -1,3 +1,4 @@
+#include "engine/Camera.h"
 #include "engine/Shader.h"
 #include "engine/TextRenderer.h"
 #include "engine/Texture.h"
@@ -6,10 +7,16 @@
 #include "support/Capture.h"
 #include "support/GlContext.h"
 #include "support/Images.h"
+#include "support/Offscreen.h"
 #include "support/TempDir.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
 
 using testsupport::bufferFloats;
 using testsupport::countOccurrences;
@@ -164,6 +171,138 @@ TEST(TextRendererFont, AMissingFontImageStillBuildsTheGlyphs) {
     EXPECT_EQ(out.finish(), "Failed to load texture font.png\n");
     ASSERT_EQ(text.glyphs.size(), 1u);
     EXPECT_EQ(text.fontTexture->width, 0u);
+}
+
+// Drawn text on the real font and text program, through a camera whose
+// units are the target's pixels.
+class TextDraw : public ::testing::Test {
+  protected:
+    static constexpr int kWidth = 256;
+    static constexpr int kHeight = 128;
+
+    void SetUp() override {
+        VELMORA_REQUIRE_GL();
+        const std::string source = std::string(VELMORA_SOURCE_DIR) + "/data/";
+        for (const char* file : {"shaders/text.glsl", "textures/font.csv", "textures/font.png"}) {
+            dir.writeFile(std::string("data/") + file, testsupport::readFile(source + file));
+        }
+        text.init();
+        text.loadFont("font.png", "font.csv");
+        ASSERT_NE(text.shader, nullptr);
+        target = std::make_unique<testsupport::OffscreenTarget>(kWidth, kHeight);
+        camera.ortho(0.0f, kWidth, 0.0f, kHeight, -1.0f, 1.0f);
+    }
+
+    // The pixels of `string` drawn alone, its box's top-left corner at (8, 120).
+    std::vector<unsigned char> drawn(const std::string& string, float size = 32.0f) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        text.drawText(camera, string, 8.0f, 120.0f, size, {1.0f, 1.0f, 0.0f, 1.0f});
+        return target->readPixels();
+    }
+
+    // Whether any pixel within columns [left, right) and rows [bottom, top) is lit.
+    bool inkIn(const std::vector<unsigned char>& pixels, int left, int bottom, int right,
+               int top) const {
+        for (int y = std::max(bottom, 0); y < std::min(top, kHeight); ++y) {
+            for (int x = std::max(left, 0); x < std::min(right, kWidth); ++x) {
+                if (target->pixel(pixels, x, y)[0] != 0) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    ScratchDir dir;
+    TextRenderer text;
+    Camera camera;
+    std::unique_ptr<testsupport::OffscreenTarget> target;
+};
+
+TEST_F(TextDraw, InkStaysInTheMeasuredBoxASecondLineIsLowerAndWiderTextMeasuresWider) {
+    const Vec2 box = text.measureText("A", 32.0f);
+    ASSERT_GT(box.x, 0.0f);
+    ASSERT_GT(box.y, 0.0f);
+    const auto one = drawn("A");
+    const int right = static_cast<int>(std::ceil(8.0f + box.x));
+    const int bottom = static_cast<int>(std::floor(120.0f - box.y));
+    EXPECT_TRUE(inkIn(one, 8, bottom, right, 120));
+    EXPECT_FALSE(inkIn(one, 0, 0, kWidth, bottom)) << "ink below the box";
+    EXPECT_FALSE(inkIn(one, right, 0, kWidth, kHeight)) << "ink right of the box";
+    EXPECT_FALSE(inkIn(one, 0, 0, 8, kHeight)) << "ink left of the box";
+    EXPECT_FALSE(inkIn(one, 0, 120, kWidth, kHeight)) << "ink above the box";
+    for (std::size_t at = 0; at < one.size(); at += 4) {
+        if (one[at] != 0) {
+            ASSERT_EQ(std::vector<unsigned char>(one.begin() + at, one.begin() + at + 3),
+                      (std::vector<unsigned char>{255, 255, 0}))
+                << "tinted by the colour";
+        }
+    }
+
+    const auto two = drawn("\nA");
+    EXPECT_FALSE(inkIn(two, 0, bottom, kWidth, kHeight)) << "the first line is empty";
+    EXPECT_TRUE(inkIn(two, 8, bottom - static_cast<int>(box.y), right, bottom));
+    EXPECT_FLOAT_EQ(text.measureText("A\nA", 32.0f).y, 2.0f * box.y);
+
+    EXPECT_GT(text.measureText("AA", 32.0f).x, box.x);
+    EXPECT_FLOAT_EQ(text.measureText("AAA\nA", 32.0f).x, text.measureText("AAA", 32.0f).x);
+    EXPECT_FLOAT_EQ(text.measureText("A", 64.0f).x, 2.0f * box.x);
+    EXPECT_EQ(text.measureText("", 32.0f).x, 0.0f);
+}
+
+TEST_F(TextDraw, AByteWithoutAGlyphDrawsTheQuestionMark) {
+    const auto question = drawn("?");
+    ASSERT_TRUE(inkIn(question, 0, 0, kWidth, kHeight));
+    EXPECT_EQ(drawn("\x01"), question);
+    EXPECT_EQ(drawn("\xC3"), question);
+    EXPECT_FLOAT_EQ(text.measureText("\x7F", 32.0f).x, text.measureText("?", 32.0f).x);
+
+    // Without a '?' in the font, such a byte only advances like a space.
+    dir.writeFile("data/textures/bare.csv",
+                  "32,0.3,0,0,0,0,0,0,0,0\n65,0.7,0.1,0,0.6,0.7,345,400,378,435\n");
+    TextRenderer bare;
+    bare.init();
+    bare.loadFont("font.png", "bare.csv");
+    glClear(GL_COLOR_BUFFER_BIT);
+    bare.drawText(camera, " A", 8.0f, 120.0f, 32.0f, {1.0f, 1.0f, 1.0f, 1.0f});
+    const auto spaced = target->readPixels();
+    glClear(GL_COLOR_BUFFER_BIT);
+    bare.drawText(camera,
+                  "\x01"
+                  "A",
+                  8.0f, 120.0f, 32.0f, {1.0f, 1.0f, 1.0f, 1.0f});
+    EXPECT_EQ(target->readPixels(), spaced);
+    EXPECT_FLOAT_EQ(bare.measureText("\x01"
+                                     "A",
+                                     1.0f)
+                        .x,
+                    1.0f);
+}
+
+TEST_F(TextDraw, OneStringIsOneDrawCallEvenAtAHundredThousandCharacters) {
+    GLint program = 0;
+    glUseProgram(0);
+    const std::size_t before = text.drawCalls();
+    drawn("Frames 60\nHits 3 misses 2");
+    EXPECT_EQ(text.drawCalls(), before + 1);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    EXPECT_EQ(program, 0) << "the previous program is restored";
+
+    std::string huge(100000, 'W');
+    for (std::size_t i = 64; i < huge.size(); i += 64) {
+        huge[i] = '\n';
+    }
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    const auto pixels = drawn(huge, 2.0f);
+    EXPECT_EQ(text.drawCalls(), before + 2);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_TRUE(inkIn(pixels, 0, 0, kWidth, kHeight));
+
+    // Nothing to draw with: nothing drawn, no call.
+    TextRenderer empty;
+    empty.drawText(camera, "A", 0.0f, 100.0f, 32.0f, {1.0f, 1.0f, 1.0f, 1.0f});
+    EXPECT_EQ(empty.drawCalls(), 0u);
 }
 
 } // namespace

@@ -15,8 +15,10 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -193,11 +195,13 @@ TEST_F(GameTest, OnlyAPressOfTheSpaceBarWhileAimingIsJudged) {
     const Snapshot aiming = Snapshot::take();
     for (const auto& event :
          {std::make_pair(GLFW_RELEASE, GLFW_KEY_SPACE), std::make_pair(GLFW_REPEAT, GLFW_KEY_SPACE),
-          std::make_pair(GLFW_PRESS, GLFW_KEY_ENTER), std::make_pair(GLFW_PRESS, GLFW_KEY_B)}) {
+          std::make_pair(GLFW_PRESS, GLFW_KEY_ENTER), std::make_pair(GLFW_PRESS, GLFW_KEY_B),
+          std::make_pair(GLFW_PRESS, GLFW_KEY_F3)}) {
         scene.onKey(event.first, event.second);
     }
     EXPECT_TRUE(Snapshot::take() == aiming);
     EXPECT_EQ(scene.lastSpacePressTime, 10.0f);
+    EXPECT_EQ(game.score.attempts, 0);
 
     // Presses during an attempt only restart the idle hint's delay.
     for (const bool hit : {true, false}) {
@@ -217,6 +221,7 @@ TEST_F(GameTest, OnlyAPressOfTheSpaceBarWhileAimingIsJudged) {
         EXPECT_NE(scene.lastSpacePressTime, static_cast<float>(clock));
         ASSERT_TRUE(finishAttempt());
     }
+    EXPECT_EQ(game.score.attempts, 2) << "only the judged presses are attempts";
 }
 
 class GameAtFrameRate : public GameTest, public ::testing::WithParamInterface<int> {};
@@ -358,11 +363,26 @@ TEST_F(GameTest, WithoutSoundsTheGameCyclesAndReactionsNeverRepeat) {
     startGame({});
     useClock(60, false);
     std::vector<std::pair<char, int>> chosen; // 'g'runt or 's'uccess, in order of choice
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        const bool hit = attempt % 3 != 1;
+    Score expected;
+    // Hits and misses in a scripted order with streaks of several lengths.
+    const std::string script = "HMHHMHHHHHMMHHHMHHMHMHHHHHHHMHHMHHHMHHMH";
+    for (int attempt = 0; attempt < static_cast<int>(script.size()); ++attempt) {
+        const bool hit = script[attempt] == 'H';
         ASSERT_TRUE(hit ? aimForHit() : aimForMiss());
         pressSpace();
         ASSERT_EQ(game.state, hit ? GameState::Hit : GameState::Missed);
+        // What the overlay shows follows the run: a miss ends the streak.
+        expected.attempts += 1;
+        (hit ? expected.hits : expected.misses) += 1;
+        expected.streak = hit ? expected.streak + 1 : 0;
+        expected.bestStreak = std::max(expected.bestStreak, expected.streak);
+        char shown[160];
+        scene.overlay.format(game.score, shown, sizeof shown);
+        char wanted[80];
+        std::snprintf(wanted, sizeof wanted, "attempts %d  hits %d  misses %d\nstreak %d  best %d",
+                      expected.attempts, expected.hits, expected.misses, expected.streak,
+                      expected.bestStreak);
+        ASSERT_NE(std::string(shown).find(wanted), std::string::npos) << shown;
         Snapshot before = Snapshot::take();
         while (game.state != GameState::Aiming) {
             before = Snapshot::take();
@@ -394,6 +414,7 @@ TEST_F(GameTest, WithoutSoundsTheGameCyclesAndReactionsNeverRepeat) {
         successes += choice.first == 's';
     }
     EXPECT_GT(successes, 20);
+    EXPECT_EQ(game.score.bestStreak, 7);
 
     // The generator is never seeded, which makes it behave as if seeded with
     // 1: every run of the game hears exactly this sequence.

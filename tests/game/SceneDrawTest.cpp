@@ -111,6 +111,12 @@ class SceneDrawTest : public ::testing::Test {
                 std::string("data/shaders/") + shader,
                 testsupport::readFile(std::string(VELMORA_SOURCE_DIR) + "/data/shaders/" + shader));
         }
+        // The real font, so that the overlay shows real glyphs.
+        for (const char* font : {"font.png", "font.csv"}) {
+            scratch.writeFile(
+                std::string("data/textures/") + font,
+                testsupport::readFile(std::string(VELMORA_SOURCE_DIR) + "/data/textures/" + font));
+        }
         writeTestAtlas(scratch);
         testsupport::StreamCapture quietOut(testsupport::StreamCapture::Stream::Out);
         ASSERT_TRUE(scene.load());
@@ -263,6 +269,47 @@ TEST_F(SceneDrawTest, AHitShowsTheFullBusAndTheEmptyStopFromBoardingToTheNextAtt
     EXPECT_GT(boardedFrames, 30);
     // Back to aiming: the man waits at the stop again.
     EXPECT_EQ(pictureAt(t), colourOf("tausta_ukkeli.png"));
+}
+
+TEST_F(SceneDrawTest, TheOverlayIsOffAtStartAndWhenShownCoversOnlyItsCornerPanelLast) {
+    ASSERT_TRUE(ready);
+    // 19.6 s: the game picture with the blinking hint. The panel lies over
+    // the full-screen background, so drawn any earlier it would be hidden.
+    const auto before = frameAt(19.6);
+    ASSERT_EQ(colourAt(before, 0.06 + 0.045, 0.03 + 0.008), colourOf("press.png"));
+    EXPECT_FALSE(scene.overlay.visible);
+
+    scene.onKey(GLFW_PRESS, GLFW_KEY_F3);
+    ASSERT_TRUE(scene.overlay.visible);
+    const auto shown = frameAt(19.6);
+    char text[160];
+    scene.overlay.format(game.score, text, sizeof text);
+    const Rect panel = scene.overlay.panelRect(text);
+    // Picture units (1 high) to target pixels; a pixel of slack at the edges.
+    const auto inPanel = [&](int x, int y) {
+        const double scale = kHeight;
+        return x >= panel.left * scale - 1 && x <= panel.right * scale + 1 &&
+               y >= panel.bottom * scale - 1 && y <= panel.top * scale + 1;
+    };
+    int changedInside = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const bool changed = target->pixel(shown, x, y) != target->pixel(before, x, y);
+            if (!inPanel(x, y)) {
+                ASSERT_FALSE(changed) << "outside the panel at " << x << ", " << y;
+            }
+            changedInside += changed;
+        }
+    }
+    EXPECT_GT(changedInside,
+              (panel.right - panel.left) * (panel.top - panel.bottom) * kHeight * kHeight * 0.5);
+    EXPECT_LT(panel.left * kHeight, kWidth / 20) << "in the top-left corner";
+    EXPECT_GT(panel.top * kHeight, kHeight * 0.95);
+
+    scene.onKey(GLFW_RELEASE, GLFW_KEY_F3);
+    EXPECT_EQ(frameAt(19.6), shown);
+    scene.onKey(GLFW_PRESS, GLFW_KEY_F3);
+    EXPECT_EQ(frameAt(19.6), before) << "hidden again, the picture is as without it";
 }
 
 TEST(SceneLoad, RefusesToStartWithoutTheSpriteShaderOrTheAtlas) {
