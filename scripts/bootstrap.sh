@@ -23,9 +23,11 @@ SYSTEM_PACKAGES=(
   libglew-dev libstb-dev libgtest-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   libx11-6 libxrandr2 libxcursor1 libxi6 libxinerama1 libxkbcommon0
 )
-# The private X server, the tools that drive and photograph it, and clang for
-# the fuzz targets (its runtime package is added once clang's version is known).
-TEST_PACKAGES=(xvfb xauth xdotool x11-utils x11-apps imagemagick clang)
+# The private X server, the tools that drive and photograph it, clang for the
+# fuzz targets (its runtime package is added once clang's version is known),
+# and a private sound server that the end-to-end tests kill under the game's
+# feet.
+TEST_PACKAGES=(xvfb xauth xdotool x11-utils x11-apps imagemagick clang pulseaudio)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie

@@ -1,14 +1,33 @@
 // Velmora Demoengine: the bus-stop reaction game.
 #include "engine/Application.h"
+#include "engine/SoundManager.h"
 #include "game/Scene.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
+
+namespace {
+
+// The audio device's thread is stuck inside the audio library, so the
+// ordinary exit, which would free and unload what that thread still uses,
+// cannot be risked. The window and GLFW close as usual, the console is
+// flushed, and the process ends here, successfully: quitting worked.
+void quitWithoutTheAudioDevice() {
+    Application::instance().shutDown();
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const bool fullscreen = fullscreenFromArguments(argc, argv, std::cout);
     Application& application = Application::instance();
     application.setSceneHooks(sceneHooks());
+    SoundManager::setStuckShutdownHandler(quitWithoutTheAudioDevice);
     if (!application.init(fullscreen)) {
         return EXIT_FAILURE;
     }

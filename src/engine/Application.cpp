@@ -151,6 +151,10 @@ void Application::run() {
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
+    // The player has quit: the window goes at once rather than standing
+    // frozen on its last frame while the audio device stops, which can take
+    // a while. It is destroyed later, in the usual order.
+    glfwHideWindow(window);
 }
 
 void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,

@@ -39,8 +39,13 @@ class Application {
     // returns false when the program cannot run a frame.
     bool init(bool fullscreen);
 
-    // The main loop; returns once the window is to close.
+    // The main loop; returns once the window is to close, with the window
+    // already hidden.
     void run();
+
+    // Destroys the window and ends GLFW; the destructor does this too. For an
+    // exit that cannot wait for the ordinary destruction at process end.
+    void shutDown();
 
     // GLFW key callback: a press of Escape closes the window; every other key
     // event goes to the scene's onKey hook.
@@ -58,7 +63,6 @@ class Application {
     ~Application();
 
     bool openWindow(bool fullscreen, int& width, int& height);
-    void shutDown();
 
     SceneHooks hooks;
     bool glfwReady = false;

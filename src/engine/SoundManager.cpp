@@ -1,11 +1,15 @@
 // SoundManager: miniaudio engine ownership and name-addressed sounds.
 #include "engine/SoundManager.h"
 
+#include "engine/BackgroundTask.h"
+
 #include <iostream>
 
 namespace {
 
 const char* const kAudioDirectory = "data/audio/";
+
+void (*stuckShutdownHandler)() = nullptr;
 
 // Names arrive from formatted stack buffers and literals; a null pointer is
 // treated as the empty name rather than dereferenced.
@@ -65,20 +69,56 @@ SoundManager::SoundManager(const ma_engine_config* config) {
     engineReady = true;
 }
 
+void SoundManager::setStuckShutdownHandler(void (*handler)()) {
+    stuckShutdownHandler = handler;
+}
+
 SoundManager::~SoundManager() {
+    // miniaudio joins its device thread, and that thread can be blocked for
+    // good on a sound server that has gone away or stopped answering. The
+    // work therefore runs beside this thread, which waits only so long.
+    BackgroundTask shutdown([this] { releaseEverything(); });
+    if (shutdown.finishedWithin(kShutdownBudget)) {
+        return;
+    }
+    std::cerr << "The audio device did not stop within "
+              << std::chrono::duration<double>(kShutdownBudget).count()
+              << " s; quitting without waiting for it" << std::endl;
+    if (stuckShutdownHandler != nullptr) {
+        stuckShutdownHandler();
+    }
+}
+
+void SoundManager::releaseEverything() {
     // Every sound detaches from the engine's graph before the engine goes;
     // the map's order makes this ascending by name.
     for (auto& named : sounds) {
         releaseEntry(named.second);
     }
     sounds.clear();
-    if (engineReady) {
-        const ma_allocation_callbacks allocator = engine.allocationCallbacks;
-        ma_engine_uninit(&engine);
-        for (void* block : abandonedSources) {
-            ma_free(block, &allocator);
-        }
+    if (!engineReady) {
+        return;
     }
+    // miniaudio's uninit does not stop the device; it only flags the device
+    // thread and waits for it to notice, which a PulseAudio device whose
+    // server is gone never does, since nothing wakes its event loop. Stopping
+    // first wakes that loop through the back-end.
+    ma_engine_stop(&engine);
+    const ma_allocation_callbacks allocator = engine.allocationCallbacks;
+    ma_engine_uninit(&engine);
+    for (void* block : abandonedSources) {
+        ma_free(block, &allocator);
+    }
+}
+
+bool SoundManager::deviceAdvancing() {
+    // Without a device the owner of the engine drives its clock by reading
+    // from it; only a real device can stall.
+    if (!engineReady || ma_engine_get_device(&engine) == nullptr) {
+        return true;
+    }
+    return progress.advancing(ma_engine_get_time_in_pcm_frames(&engine),
+                              PlaybackProgress::Clock::now());
 }
 
 SoundEntry* SoundManager::find(const char* name) {
@@ -138,7 +178,7 @@ void SoundManager::toggle(const char* name) {
 
 bool SoundManager::isPlaying(const char* name) {
     SoundEntry* entry = find(name);
-    return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE;
+    return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE && deviceAdvancing();
 }
 
 double SoundManager::cursorSeconds(const char* name) {

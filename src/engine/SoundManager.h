@@ -5,8 +5,11 @@
 // output and never stop the game: a missing sound is simply silent.
 #pragma once
 
+#include "engine/PlaybackProgress.h"
+
 #include <miniaudio.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -20,6 +23,16 @@ struct SoundEntry {
 
 class SoundManager {
   public:
+    // How long shut-down waits for miniaudio to stop its device and threads.
+    static constexpr std::chrono::milliseconds kShutdownBudget{1000};
+
+    // What the program does when the audio shut-down overruns its budget: the
+    // device thread is then stuck inside the audio library, and the handler
+    // is expected to end the process without the ordinary exit. Without a
+    // handler, or if it returns, shut-down goes on waiting, since the stuck
+    // thread still uses this manager's memory. Setting it creates no manager.
+    static void setStuckShutdownHandler(void (*handler)());
+
     // The game's manager, on the system's default playback device; created on
     // first call.
     static SoundManager& instance();
@@ -39,6 +52,9 @@ class SoundManager {
     void play(const char* name, bool loop);
     // Pauses the sound if it plays, else starts it (position kept).
     void toggle(const char* name);
+    // Whether the sound plays now. Once the playback device has stopped
+    // pulling samples (its sound server went away) nothing plays, so callers
+    // waiting for a sound to end are not kept waiting for ever.
     bool isPlaying(const char* name);
     // The playback position in seconds from the start of the sound; 0.0 when
     // the name has no sound or the position is unavailable.
@@ -53,6 +69,8 @@ class SoundManager {
   private:
     SoundEntry* find(const char* name);
     void releaseFailedLoad(ma_sound* sound);
+    void releaseEverything();
+    bool deviceAdvancing();
 
     // False when the engine did not start: it must then never be used or
     // uninitialised, since miniaudio has already released what it had built.
@@ -60,4 +78,5 @@ class SoundManager {
     // Blocks that miniaudio left behind after failed loads; freed after the
     // engine has stopped.
     std::vector<void*> abandonedSources;
+    PlaybackProgress progress;
 };

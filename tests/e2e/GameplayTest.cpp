@@ -2,6 +2,7 @@
 // windowed from the repository root under the test X server, looked at
 // through screenshots and played with real key presses.
 #include "support/Game.h"
+#include "support/GameOutput.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
 #include "support/Screenshot.h"
@@ -11,11 +12,11 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 using testsupport::ChildProcess;
+using testsupport::gameLines;
 using testsupport::ProcessOptions;
 using testsupport::runShell;
 using testsupport::Screenshot;

@@ -147,6 +147,24 @@ TEST_F(SoundManagerTest, ALoopingSoundPlaysOnPastItsEndUntilTheLoopIsLifted) {
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("short.mp3"); }));
 }
 
+// A device whose sound server has gone away stops pulling samples without a
+// word; its sounds never reach their end. Stopping the device stands in for
+// that here: the game, which waits for sounds to end, must not wait for ever.
+TEST_F(SoundManagerTest, NothingPlaysWhileTheDeviceStopsPullingSamples) {
+    manager().loadSound("long.mp3");
+    manager().play("long.mp3", true);
+    ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.05));
+    ma_engine_stop(&manager().engine);
+    const auto stalled = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
+    EXPECT_GE(secondsSince(stalled), 0.5) << "a short pause of the device is not a loss";
+    ma_sound* sound = manager().sounds.at("long.mp3")->sound;
+    EXPECT_TRUE(ma_sound_is_playing(sound)) << "the sound itself was never stopped";
+
+    ma_engine_start(&manager().engine);
+    EXPECT_TRUE(waitUntil(kDeadline, [&] { return manager().isPlaying("long.mp3"); }));
+}
+
 TEST_F(SoundManagerTest, CursorOfALoadedSoundThatNeverStartedIsZeroWithoutAMessage) {
     manager().loadSound("short.mp3");
     StreamCapture out(StreamCapture::Stream::Out);

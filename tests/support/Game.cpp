@@ -1,8 +1,6 @@
 #include "support/Game.h"
 
 #include <cstdlib>
-#include <regex>
-#include <sstream>
 
 namespace testsupport {
 
@@ -22,45 +20,7 @@ bool couldNotReachTheDisplay(ChildProcess& game) {
            game.standardError().find("Failed to initialize GLFW") != std::string::npos;
 }
 
-bool startsWith(const std::string& line, const char* prefix) {
-    return line.rfind(prefix, 0) == 0;
-}
-
-bool isAlsaLine(const std::string& line) {
-    return startsWith(line, "ALSA lib ");
-}
-
-// libjack's messages when no JACK server runs: a few fixed texts, and its
-// C++ classes' own "JackSomething::method" reports.
-bool isJackLine(const std::string& line) {
-    static const std::regex jackMethod("^Jack[A-Za-z]+::.*");
-    return startsWith(line, "Cannot connect to server socket err = ") ||
-           startsWith(line, "Cannot connect to server request channel") ||
-           startsWith(line, "jack server is not running or cannot be started") ||
-           std::regex_match(line, jackMethod);
-}
-
-// PulseAudio's log format, "E: [thread] file.c: text", used by its client
-// library and by a daemon that the client may start for the user; and the
-// complaints of the system's client libraries about a missing or foreign
-// runtime folder (XDG_RUNTIME_DIR), which they look for before they connect.
-bool isPulseAudioLine(const std::string& line) {
-    static const std::regex pulseLog("^[EWNID]: \\[[^]]*\\] .*");
-    return std::regex_match(line, pulseLog) || line.find("XDG_RUNTIME_DIR") != std::string::npos;
-}
-
 } // namespace
-
-std::vector<std::string> gameLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && !isAlsaLine(line) && !isJackLine(line) && !isPulseAudioLine(line)) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
 
 std::unique_ptr<ChildProcess> startGame(const std::vector<std::string>& argv,
                                         const ProcessOptions& options) {

@@ -35,11 +35,4 @@ double titleClock(const std::string& window);
 // Focuses the window and sends it one key press (xdotool key names).
 bool sendKey(const std::string& window, const std::string& key);
 
-// The non-empty lines of `text` (a captured standard error) that the game
-// itself wrote. Left out are the lines that the system's audio libraries
-// print while miniaudio probes for a device (ALSA, the JACK client, the
-// PulseAudio client and a daemon it may spawn): which of them appear depends
-// on what the machine has installed and running, never on the game.
-std::vector<std::string> gameLines(const std::string& text);
-
 } // namespace testsupport

@@ -1,0 +1,103 @@
+// PrivateSoundServer: pulseaudio started by hand with a null sink.
+#include "support/SoundServer.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace testsupport {
+
+namespace {
+
+std::string runtimeDir(const std::string& folder) {
+    return folder + "/run";
+}
+
+std::string socketPath(const std::string& folder) {
+    return runtimeDir(folder) + "/native";
+}
+
+std::string clientConfig(const std::string& folder) {
+    return folder + "/client.conf";
+}
+
+} // namespace
+
+PrivateSoundServer::PrivateSoundServer() {
+    std::string pattern = "/tmp/velmora-pulse-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        return;
+    }
+    folder = pattern;
+    std::filesystem::create_directories(folder + "/home");
+    mkdir(runtimeDir(folder).c_str(), 0700);
+    // A client that cannot reach the server must not start one of its own,
+    // which would outlive the test.
+    std::ofstream(clientConfig(folder)) << "autospawn = no\n";
+
+    ProcessOptions options;
+    options.env = clientEnvironment();
+    options.env["PULSE_SERVER"] = std::nullopt;
+    // The parent-death signal ends the server with this test process even
+    // when the test crashes. Run as root, pulseaudio only warns; anonymous
+    // clients spare the game the server's cookie.
+    server = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"setpriv", "--pdeathsig", "KILL", "pulseaudio", "-n",
+                                 "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                                 "--log-target=stderr", "-L", "module-null-sink", "-L",
+                                 "module-native-protocol-unix auth-anonymous=1 socket=" +
+                                     socketPath(folder)},
+        options);
+    listening = server->started() &&
+                waitUntil(10, [this] { return !server->running() || playbackStreams() >= 0; }) &&
+                server->running();
+}
+
+PrivateSoundServer::~PrivateSoundServer() {
+    kill();
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+std::string PrivateSoundServer::log() const {
+    return server ? server->standardError() : "no folder for the server";
+}
+
+std::map<std::string, std::optional<std::string>> PrivateSoundServer::clientEnvironment() const {
+    return {{"PULSE_SERVER", "unix:" + socketPath(folder)},
+            {"XDG_RUNTIME_DIR", runtimeDir(folder)},
+            {"HOME", folder + "/home"},
+            {"PULSE_CLIENTCONFIG", clientConfig(folder)}};
+}
+
+int PrivateSoundServer::playbackStreams() const {
+    int exitCode = -1;
+    const std::string streams = runShell("PULSE_SERVER=unix:" + socketPath(folder) +
+                                             " PULSE_CLIENTCONFIG=" + clientConfig(folder) +
+                                             " pactl list short sink-inputs",
+                                         &exitCode);
+    if (exitCode != 0) {
+        return -1;
+    }
+    int count = 0;
+    for (char c : streams) {
+        count += c == '\n' ? 1 : 0;
+    }
+    return count;
+}
+
+void PrivateSoundServer::kill() {
+    if (server) {
+        server->kill();
+    }
+    listening = false;
+}
+
+bool soundServerInstalled() {
+    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
+}
+
+} // namespace testsupport

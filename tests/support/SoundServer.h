@@ -1,0 +1,45 @@
+// A private PulseAudio server for end-to-end tests: a null sink, its socket
+// and runtime files in a folder of its own, so that the game can be pointed
+// at it and the server killed under the game's feet without touching any
+// sound server of the machine.
+#pragma once
+
+#include "support/Process.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace testsupport {
+
+class PrivateSoundServer {
+  public:
+    // Starts the server and waits for its socket; see ready().
+    PrivateSoundServer();
+    ~PrivateSoundServer(); // kills the server and removes its folder
+
+    // Whether the server runs and accepts clients.
+    bool ready() const { return listening; }
+    // What the server wrote; for failure messages.
+    std::string log() const;
+    // The environment that sends a client (the game) to this server.
+    std::map<std::string, std::optional<std::string>> clientEnvironment() const;
+    // How many playback streams clients have open on the server now.
+    int playbackStreams() const;
+    // Ends the server at once, as a crash would.
+    void kill();
+
+    PrivateSoundServer(const PrivateSoundServer&) = delete;
+    PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
+
+  private:
+    std::string folder;
+    std::unique_ptr<ChildProcess> server;
+    bool listening = false;
+};
+
+// Whether the PulseAudio server program is installed.
+bool soundServerInstalled();
+
+} // namespace testsupport
