@@ -5,41 +5,24 @@
 #include "support/GlContext.h"
 #include "support/Process.h"
 #include "support/Screenshot.h"
+#include "support/SystemLines.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 using testsupport::ChildProcess;
+using testsupport::gameLines;
 using testsupport::ProcessOptions;
 using testsupport::runShell;
 using testsupport::Screenshot;
 using testsupport::waitUntil;
 
 namespace {
-
-// Lines on standard error that come from the system's audio libraries while
-// miniaudio looks for a device, not from the game.
-bool isSystemLibraryLine(const std::string& line) {
-    return line.rfind("ALSA lib ", 0) == 0 || line.find("XDG_RUNTIME_DIR") != std::string::npos ||
-           line.rfind("jack", 0) == 0 || line.rfind("Cannot connect to server", 0) == 0;
-}
-
-std::vector<std::string> gameLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && !isSystemLibraryLine(line)) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
 
 // The gauge's rectangle in the 1024×768 window, from the atlas entry of its
 // face: the face's lower-left corner is drawn at model (0.062, 0).
