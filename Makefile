@@ -23,6 +23,7 @@ run: build
 
 # Builds everything and runs every test under a private X server.
 test: build
+	@bash scripts/bootstrap.sh test
 	@bash scripts/run-tests.sh $(BUILD_DIR)
 
 # Plays the game headless with random presses and checks GL errors, attempts

@@ -3,6 +3,7 @@
 #
 #   scripts/bootstrap.sh          compiler, libraries, test tools
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
+#   scripts/bootstrap.sh test     also what only the test command needs
 #
 # Debian 12 lacks GLFW 3.4 and miniaudio, so on Debian 12 those two come from
 # the Debian 13 archive of the mirror that this machine's apt sources already
@@ -22,6 +23,11 @@ SYSTEM_PACKAGES=(
   clang libclang-rt-14-dev
 )
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
+# The Wayland tests: a compositor with a headless back-end, its screenshot
+# tool, and the libraries GLFW loads at run time for a Wayland window. Kept
+# out of the packages above so that building and playing never install a
+# compositor. The names are the same on Debian 12 and 13.
+TEST_PACKAGES=(sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie
 
@@ -113,6 +119,9 @@ main() {
   apt_install "${SYSTEM_PACKAGES[@]}"
   if [ "${1:-}" = "assets" ]; then
     apt_install "${ASSET_PACKAGES[@]}"
+  fi
+  if [ "${1:-}" = "test" ]; then
+    apt_install "${TEST_PACKAGES[@]}"
   fi
   if [ "$(debian_major)" -ge 13 ]; then
     apt_install "${BORROWED_PACKAGES[@]}"
