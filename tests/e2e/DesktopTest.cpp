@@ -129,7 +129,7 @@ TEST(X11, AWindowResizedTo1920By1080GetsBarsLeftAndRight) {
         << brightness(shot, 240, 0, 4, 1080) << ", right edge "
         << brightness(shot, 1676, 0, 4, 1080);
     EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
-    EXPECT_EQ(game->waitFor(30), 0);
+    EXPECT_EQ(game->waitFor(30), 0) << game->standardError();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "support/Process.h"
 #include "support/Screenshot.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,7 @@ class WaylandSession {
 
   private:
     void prepareGameFolder();
+    void carrySanitizerSuppressions();
     bool startCompositor(int width, int height, int scale);
     // `argv` run as the session's user.
     std::vector<std::string> asUser(const std::vector<std::string>& argv) const;
@@ -58,6 +60,7 @@ class WaylandSession {
     unsigned groupId = 0;
     std::string folder;     // world-readable: the game, its libraries, data/, config
     std::string runtimeDir; // XDG_RUNTIME_DIR: the user's own, mode 0700
+    std::map<std::string, std::string> sanitizerOptions; // rewritten for the copy
     std::string waylandDisplay;
     std::string swaySocket;
     std::unique_ptr<ChildProcess> sway;
