@@ -24,10 +24,14 @@ SYSTEM_PACKAGES=(
 )
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
 # The Wayland tests: a compositor with a headless back-end, its screenshot
-# tool, and the libraries GLFW loads at run time for a Wayland window. Kept
+# tool, and the libraries GLFW loads at run time for a Wayland window; the
+# install test's check of the menu entry. Kept
 # out of the packages above so that building and playing never install a
 # compositor. The names are the same on Debian 12 and 13.
-TEST_PACKAGES=(sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0)
+TEST_PACKAGES=(
+  sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
+  desktop-file-utils
+)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie
 
