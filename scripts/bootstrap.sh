@@ -23,11 +23,22 @@ SYSTEM_PACKAGES=(
   libglew-dev libstb-dev libgtest-dev libgl-dev libgl1-mesa-dri libglx-mesa0
   libx11-6 libxrandr2 libxcursor1 libxi6 libxinerama1 libxkbcommon0
 )
-# The private X server, the tools that drive and photograph it, clang for the
-# fuzz targets (its runtime package is added once clang's version is known),
-# and a private sound server that the end-to-end tests kill under the game's
-# feet.
-TEST_PACKAGES=(xvfb xauth xdotool x11-utils x11-apps imagemagick clang pulseaudio)
+# What only the test command needs, kept apart so that building and playing
+# never install a compositor or a sound server:
+# - the private X server and the tools that drive and photograph it;
+# - clang for the fuzz targets (its runtime package is added once clang's
+#   version is known);
+# - a private sound server that the end-to-end tests kill under the game's feet;
+# - for the Wayland tests, a compositor with a headless back-end, its
+#   screenshot tool and the libraries GLFW loads at run time for a Wayland
+#   window; the install test's check of the menu entry.
+TEST_PACKAGES=(
+  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  clang
+  pulseaudio
+  sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
+  desktop-file-utils
+)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie

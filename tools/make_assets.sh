@@ -2,6 +2,7 @@
 # Regenerates everything under data/ from the sources in tools/:
 #   shaders     data/shaders/*.glsl are hand-written; checked under GL 4.5
 #   pictures    tools/art/*.svg -> rasters -> data/textures/atlas.png + atlas.txt
+#   icon        tools/art/icon.svg + bus.svg -> data/icons/velmora.svg + velmora.png
 #   font        DejaVu Sans -> data/textures/font.png + font.csv
 #   sounds      tools/audio/*.sh -> data/audio/*.mp3
 # Run from anywhere: `make assets` (installs the asset tools first) or
@@ -77,6 +78,14 @@ cp "$ART/atlas.list" "$WORK/raster/atlas.list"
 step "packing the atlas ($ATLAS_SIZE)"
 "$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/raster/atlas.list" \
   "$DATA/textures/atlas.png" "$DATA/textures/atlas.txt"
+
+step "drawing the icon"
+# The installed icon must stand alone: bus.svg's drawing (its outer element
+# dropped) goes into the icon in place of the BUS marker.
+mkdir -p "$DATA/icons"
+sed -n '/^<svg /,/^<\/svg>/p' "$ART/bus.svg" | sed '1d;$d' >"$WORK/svg/bus_drawing.svg"
+sed -e "/<!--BUS-->/{r $WORK/svg/bus_drawing.svg" -e 'd}' "$ART/icon.svg" >"$DATA/icons/velmora.svg"
+rsvg-convert --format png -w 256 -h 256 -o "$DATA/icons/velmora.png" "$DATA/icons/velmora.svg"
 
 step "baking the font"
 "$TOOLS/bake_font" /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf \

@@ -56,10 +56,10 @@ void Application::setSceneHooks(const SceneHooks& sceneHooks) {
     hooks = sceneHooks;
 }
 
-bool Application::openWindow(bool fullscreen, int& width, int& height) {
+bool Application::openWindow(bool fullscreen) {
     GLFWmonitor* monitor = nullptr;
-    width = kWindowedWidth;
-    height = kWindowedHeight;
+    int width = kWindowedWidth;
+    int height = kWindowedHeight;
     if (fullscreen) {
         monitor = glfwGetPrimaryMonitor();
         const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
@@ -88,9 +88,7 @@ bool Application::init(bool fullscreen) {
     }
     glfwReady = true;
 
-    int width = 0;
-    int height = 0;
-    if (!openWindow(fullscreen, width, height)) {
+    if (!openWindow(fullscreen)) {
         shutDown();
         return false;
     }
@@ -102,6 +100,11 @@ bool Application::init(bool fullscreen) {
     }
     glfwMakeContextCurrent(window);
     glfwSetKeyCallback(window, keyCallback);
+    // The framebuffer need not keep the size asked for: a HiDPI output scales
+    // it, and a tiling compositor or the player resizes the window. GLFW
+    // reports each change here at no cost per frame (reading the size every
+    // frame would be a round trip to the X server each time).
+    glfwSetFramebufferSizeCallback(window, framebufferSizeCallback);
 
     renderer.init();
     // Every drawing call of the engine is OpenGL 4.5; on an older context they
@@ -115,8 +118,11 @@ bool Application::init(bool fullscreen) {
         return false;
     }
 
-    const Viewport viewport = letterboxViewport(width, height);
-    glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
+    // The callback reports changes only, so start from the size it has now.
+    int framebufferWidth = 0;
+    int framebufferHeight = 0;
+    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
+    fitViewportToFramebuffer(framebufferWidth, framebufferHeight);
 
     if (fullscreen) {
         while (glfwGetTime() < kFullscreenSettleSeconds) {
@@ -167,6 +173,20 @@ void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int
     if (hooks.onKey != nullptr) {
         hooks.onKey(action, key);
     }
+}
+
+void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int height) {
+    // Runs inside glfwPollEvents on the main thread, where the window's
+    // context is current: the next frame draws into the new viewport.
+    fitViewportToFramebuffer(width, height);
+}
+
+void fitViewportToFramebuffer(int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return; // minimised: nothing is shown until the window comes back
+    }
+    const Viewport viewport = letterboxViewport(width, height);
+    glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
 }
 
 bool fullscreenFromArguments(int argc, const char* const* argv, std::ostream& out) {

@@ -33,7 +33,8 @@ class Application {
     void setSceneHooks(const SceneHooks& hooks);
 
     // Start-up: GLFW, the window (full screen on the primary monitor, or
-    // 1024×768 windowed), the context, the key callback, GLEW, the viewport,
+    // 1024×768 windowed), the context, the key and framebuffer-size
+    // callbacks, GLEW, the viewport,
     // in full screen a two-second settle after which the clock restarts at 0,
     // and last the scene's load. Failures are reported on standard error;
     // returns false when the program cannot run a frame.
@@ -51,6 +52,11 @@ class Application {
     // event goes to the scene's onKey hook.
     static void keyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
 
+    // GLFW framebuffer-size callback: the window system resized the
+    // framebuffer (the player, a tiling compositor, a change of output
+    // scale), so the letterbox is fitted to its new size in pixels.
+    static void framebufferSizeCallback(GLFWwindow* window, int width, int height);
+
     GLFWwindow* window = nullptr;
     Renderer renderer;
     double time = 0.0; // the frame clock in seconds, read at the top of every frame
@@ -62,7 +68,7 @@ class Application {
     Application() = default;
     ~Application();
 
-    bool openWindow(bool fullscreen, int& width, int& height);
+    bool openWindow(bool fullscreen);
 
     SceneHooks hooks;
     bool glfwReady = false;
@@ -71,6 +77,10 @@ class Application {
 // The window size of a windowed run.
 constexpr int kWindowedWidth = 1024;
 constexpr int kWindowedHeight = 768;
+
+// Sets the letter-boxed 4:3 viewport for a framebuffer of width × height
+// pixels. A 0×0 framebuffer (a minimised window) keeps the viewport it has.
+void fitViewportToFramebuffer(int width, int height);
 
 // The window's title until the first frame replaces it with the clock.
 constexpr const char* kWindowTitle = "Velmora Demoengine";

@@ -1,4 +1,5 @@
-// An installed game starts from any working directory through its launcher.
+// An installed game starts from any working directory through its launcher,
+// and the desktop's menus can list it.
 #include "support/Game.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
@@ -25,6 +26,18 @@ TEST(Install, TheLauncherRunsTheGameFromItsDataDirectory) {
     ASSERT_EQ(rc, 0);
     ASSERT_TRUE(fs::exists(prefix + "/bin/velmora"));
     ASSERT_TRUE(fs::is_directory(prefix + "/share/velmora/data"));
+
+    // The desktop's menu entry is valid and starts this launcher; its icon is
+    // in the hicolor theme.
+    const std::string entry = prefix + "/share/applications/velmora.desktop";
+    const std::string problems = runShell("desktop-file-validate '" + entry + "' 2>&1", &rc);
+    EXPECT_EQ(rc, 0) << problems;
+    EXPECT_EQ(problems, "");
+    EXPECT_NE(testsupport::readFile(entry).find("Exec=\"" + prefix + "/bin/velmora\"\n"),
+              std::string::npos)
+        << testsupport::readFile(entry);
+    EXPECT_TRUE(fs::exists(prefix + "/share/icons/hicolor/scalable/apps/velmora.svg"));
+    EXPECT_TRUE(fs::exists(prefix + "/share/icons/hicolor/256x256/apps/velmora.png"));
 
     // Start it from a directory without data/: the launcher must find its own.
     ProcessOptions options;

@@ -1,4 +1,4 @@
-// Telling the game's own console lines from those of the audio libraries.
+// Telling the game's own console lines from those of the system's libraries.
 #include "support/GameOutput.h"
 
 #include <regex>
@@ -35,10 +35,17 @@ bool isPulseAudioLine(const std::string& line) {
     return std::regex_match(line, pulseLog) || line.find("XDG_RUNTIME_DIR") != std::string::npos;
 }
 
+// libdecor, which GLFW loads for a Wayland window, when it finds no
+// decoration plugins.
+bool isLibdecorLine(const std::string& line) {
+    return startsWith(line, "Couldn't open plugin directory") ||
+           startsWith(line, "No plugins found, falling back on no decorations");
+}
+
 } // namespace
 
 bool isSystemLibraryLine(const std::string& line) {
-    return isAlsaLine(line) || isJackLine(line) || isPulseAudioLine(line);
+    return isAlsaLine(line) || isJackLine(line) || isPulseAudioLine(line) || isLibdecorLine(line);
 }
 
 std::vector<std::string> gameLines(const std::string& text) {

@@ -9,8 +9,8 @@ namespace testsupport {
 
 // Whether `line` comes from the system's audio libraries rather than from the
 // game: ALSA, the JACK client, the PulseAudio client and a daemon it may
-// start for the user. Which of them print depends on what the machine has
-// installed and running, never on the game.
+// start for the user, and libdecor on Wayland. Which of them print depends on
+// what the machine has installed and running, never on the game.
 bool isSystemLibraryLine(const std::string& line);
 
 // The non-empty lines of `text` that the game itself wrote.

@@ -78,14 +78,46 @@ double Screenshot::difference(const Screenshot& other, int x, int y, int w, int 
     return sum / (3.0 * (x1 - x0) * (y1 - y0));
 }
 
+std::array<double, 3> Screenshot::mean(int x, int y, int w, int h) const {
+    std::array<double, 3> sum = {0.0, 0.0, 0.0};
+    long count = 0;
+    for (int row = std::max(y, 0); row < std::min(y + h, height); ++row) {
+        for (int col = std::max(x, 0); col < std::min(x + w, width); ++col) {
+            for (int c = 0; c < 3; ++c) {
+                sum[c] += rgb[(static_cast<size_t>(row) * width + col) * 3 + c];
+            }
+            ++count;
+        }
+    }
+    for (double& channel : sum) {
+        channel = count > 0 ? channel / count : 0.0;
+    }
+    return sum;
+}
+
+int Screenshot::brightest(int x, int y, int w, int h) const {
+    int top = 0;
+    for (int row = std::max(y, 0); row < std::min(y + h, height); ++row) {
+        for (int col = std::max(x, 0); col < std::min(x + w, width); ++col) {
+            for (int c = 0; c < 3; ++c) {
+                top = std::max<int>(top, rgb[(static_cast<size_t>(row) * width + col) * 3 + c]);
+            }
+        }
+    }
+    return top;
+}
+
 Screenshot captureWindow(const std::string& windowId) {
-    // xwd's connection to the test X server can be refused for a moment.
+    return captureCommand("xwd -silent -id " + windowId + " | convert xwd:- ppm:-");
+}
+
+Screenshot captureCommand(const std::string& command) {
     Screenshot shot;
     for (int attempt = 0; attempt < 5 && shot.empty(); ++attempt) {
         if (attempt > 0) {
             pause(0.1);
         }
-        shot = parsePpm(runShell("xwd -silent -id " + windowId + " | convert xwd:- ppm:-"));
+        shot = parsePpm(runShell(command));
     }
     return shot;
 }

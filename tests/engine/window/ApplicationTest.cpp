@@ -61,6 +61,20 @@ TEST(Viewport, StaysInsideTheScreenAndCentredForManySizes) {
     }
 }
 
+TEST(Viewport, FollowsTheFramebufferAndOutlivesAMinimisedWindow) {
+    VELMORA_REQUIRE_GL();
+    fitViewportToFramebuffer(1920, 1080);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ((Viewport{viewport[0], viewport[1], viewport[2], viewport[3]}),
+              (Viewport{240, 0, 1440, 1080}));
+    // A minimised window reports 0×0: the viewport it had stays for its return.
+    fitViewportToFramebuffer(0, 0);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ((Viewport{viewport[0], viewport[1], viewport[2], viewport[3]}),
+              (Viewport{240, 0, 1440, 1080}));
+}
+
 TEST(WindowTitle, ShowsTheClockWithSixDecimals) {
     char title[256];
     formatClockTitle(12.5, title, sizeof title);
