@@ -17,13 +17,17 @@ bool isAlsaLine(const std::string& line) {
 }
 
 // libjack's messages when no JACK server runs: a few fixed texts, and its
-// C++ classes' own "JackSomething::method" reports.
+// C++ classes' own "JackSomething::method" reports. Its metadata store, a
+// Berkeley DB environment in /dev/shm shared by every JACK client of the
+// machine, adds "BDBnnnn" lines when a client of another build made it.
 bool isJackLine(const std::string& line) {
     static const std::regex jackMethod("^Jack[A-Za-z]+::.*");
+    static const std::regex berkeleyDb("^BDB[0-9]{4} .*");
     return startsWith(line, "Cannot connect to server socket err = ") ||
            startsWith(line, "Cannot connect to server request channel") ||
            startsWith(line, "jack server is not running or cannot be started") ||
-           std::regex_match(line, jackMethod);
+           startsWith(line, "Cannot open DB environment: ") ||
+           std::regex_match(line, jackMethod) || std::regex_match(line, berkeleyDb);
 }
 
 // PulseAudio's log format, "E: [thread] file.c: text", used by its client
