@@ -3,6 +3,7 @@
 #
 #   scripts/bootstrap.sh          compiler, libraries, test tools
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
+#   scripts/bootstrap.sh bench    also what `make bench` compares the engine with
 #
 # Debian 12 lacks GLFW 3.4 and miniaudio, so on Debian 12 those two come from
 # the Debian 13 archive of the mirror that this machine's apt sources already
@@ -22,6 +23,9 @@ SYSTEM_PACKAGES=(
   clang libclang-rt-14-dev
 )
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
+# LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
+# the tests need it.
+BENCH_PACKAGES=(love)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie
 
@@ -111,9 +115,10 @@ fetch_borrowed_packages() {
 
 main() {
   apt_install "${SYSTEM_PACKAGES[@]}"
-  if [ "${1:-}" = "assets" ]; then
-    apt_install "${ASSET_PACKAGES[@]}"
-  fi
+  case "${1:-}" in
+  assets) apt_install "${ASSET_PACKAGES[@]}" ;;
+  bench) apt_install "${BENCH_PACKAGES[@]}" ;;
+  esac
   if [ "$(debian_major)" -ge 13 ]; then
     apt_install "${BORROWED_PACKAGES[@]}"
   else
