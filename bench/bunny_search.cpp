@@ -3,9 +3,11 @@
 // run (CountSearch: double, then bisect to within 5 %), so that whatever
 // else loads the machine meanwhile weighs on every program alike. Each round
 // probes every program whose search is still open once, in an order that
-// rotates from round to round.
+// rotates from round to round. Other work on the machine can only slow a
+// program down, so a probe that falls below 60 frames/s is run again, up to
+// TRIES runs in all, and its best run counts.
 //
-//   bunny_search SECONDS START NAME=COMMAND [NAME=COMMAND...]
+//   bunny_search SECONDS START TRIES NAME=COMMAND [NAME=COMMAND...]
 //
 // COMMAND is run through the shell as `COMMAND COUNT SECONDS` and must print
 // the line "COUNT sprites F frames/s". Prints, on standard output,
@@ -13,8 +15,8 @@
 //   probe NAME COUNT F
 //   result NAME COUNT
 //
-// A probe that prints no such line counts as 0 frames/s and is reported on
-// standard error.
+// with F the best of the probe's runs. A run that prints no such line counts
+// as 0 frames/s and is reported on standard error.
 #include "CountSearch.h"
 
 #include <cstdio>
@@ -33,8 +35,8 @@ struct Contender {
     CountSearch search;
 };
 
-// Runs one probe; the frame rate it printed, or 0.
-double probe(const Contender& contender, int count, const char* seconds) {
+// Runs the program once; the frame rate it printed, or 0.
+double runOnce(const Contender& contender, int count, const char* seconds) {
     const std::string command =
         contender.command + " " + std::to_string(count) + " " + seconds + " </dev/null";
     std::FILE* output = popen(command.c_str(), "r");
@@ -61,17 +63,29 @@ double probe(const Contender& contender, int count, const char* seconds) {
     return rate;
 }
 
+// The best rate of up to `tries` runs, stopping at the first that keeps the target.
+double probe(const Contender& contender, int count, const char* seconds, int tries) {
+    double best = 0.0;
+    for (int run = 0; run < tries && best < kTargetRate; ++run) {
+        const double rate = runOnce(contender, count, seconds);
+        best = rate > best ? rate : best;
+    }
+    return best;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: bunny_search SECONDS START NAME=COMMAND [NAME=COMMAND...]\n");
+    if (argc < 5) {
+        std::fprintf(stderr,
+                     "usage: bunny_search SECONDS START TRIES NAME=COMMAND [NAME=COMMAND...]\n");
         return EXIT_FAILURE;
     }
     const char* seconds = argv[1];
     const int start = std::atoi(argv[2]);
+    const int tries = std::atoi(argv[3]) > 0 ? std::atoi(argv[3]) : 1;
     std::vector<Contender> contenders;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = 4; i < argc; ++i) {
         const std::string spec = argv[i];
         const auto eq = spec.find('=');
         if (eq == std::string::npos || eq == 0) {
@@ -91,7 +105,7 @@ int main(int argc, char** argv) {
                 continue;
             }
             const int count = contender.search.nextCount();
-            const double rate = probe(contender, count, seconds);
+            const double rate = probe(contender, count, seconds, tries);
             std::printf("probe %s %d %.1f\n", contender.name.c_str(), count, rate);
             std::fflush(stdout);
             contender.search.record(rate);
