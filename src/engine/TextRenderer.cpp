@@ -41,8 +41,8 @@ bool hasArea(const Rect& rect) {
 }
 
 // A 1×1 opaque white texture: sampled anywhere it gives the vertex colour.
-Texture* makeWhiteTexture() {
-    auto* texture = new Texture();
+std::unique_ptr<Texture> makeWhiteTexture() {
+    auto texture = std::make_unique<Texture>();
     const unsigned char white[4] = {255, 255, 255, 255};
     glCreateTextures(GL_TEXTURE_2D, 1, &texture->textureId);
     glTextureStorage2D(texture->textureId, 1, GL_RGBA8, 1, 1);
@@ -203,7 +203,7 @@ void TextRenderer::drawPanel(const Camera& camera, const Rect& rect, const Vec4&
     if (!readyToDraw()) {
         return;
     }
-    batch->setTexture(panelTexture);
+    batch->setTexture(panelTexture.get());
     batch->addQuad(rect, {0.5f, 0.5f, 0.5f, 0.5f}, {colour.x, colour.y, colour.z, 1.0f});
     drawBatch(camera);
 }

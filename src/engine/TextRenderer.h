@@ -78,8 +78,8 @@ class TextRenderer {
     void drawBatch(const Camera& camera);
     bool readyToDraw();
 
-    std::unique_ptr<SpriteBatch> batch; // made on the first draw, with a context
-    Texture* panelTexture = nullptr;    // one opaque white texel, made with the batch
+    std::unique_ptr<SpriteBatch> batch;    // made on the first draw, with a context
+    std::unique_ptr<Texture> panelTexture; // one opaque white texel, made with the batch
 };
 
 extern TextRenderer textRenderer;
