@@ -86,14 +86,14 @@ int main(int argc, char** argv) {
     const int tries = std::atoi(argv[3]) > 0 ? std::atoi(argv[3]) : 1;
     std::vector<Contender> contenders;
     for (int i = 4; i < argc; ++i) {
-        const std::string spec = argv[i];
-        const auto eq = spec.find('=');
+        const std::string argument = argv[i];
+        const auto eq = argument.find('=');
         if (eq == std::string::npos || eq == 0) {
             std::fprintf(stderr, "bunny_search: expected NAME=COMMAND, got %s\n", argv[i]);
             return EXIT_FAILURE;
         }
-        contenders.push_back(
-            {spec.substr(0, eq), spec.substr(eq + 1), CountSearch(start, kTargetRate, kTolerance)});
+        contenders.push_back({argument.substr(0, eq), argument.substr(eq + 1),
+                              CountSearch(start, kTargetRate, kTolerance)});
     }
 
     const std::size_t n = contenders.size();
