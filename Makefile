@@ -37,9 +37,10 @@ SECONDS ?= 600
 soak: test-tools build
 	@bash scripts/soak.sh $(SECONDS) $(BUILD_DIR)
 
-# Frame rate, start-up time and memory, measured under Xvfb; writes the table
-# in docs/BENCHMARKS.md.
+# Frame rate, start-up time, sprite throughput against LÖVE and memory,
+# measured under Xvfb; writes the table in docs/BENCHMARKS.md.
 bench: test-tools build
+	@bash scripts/bootstrap.sh bench
 	@bash bench/run.sh $(BUILD_DIR)
 
 # Regenerates everything under data/ from the sources in tools/.

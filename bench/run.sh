@@ -2,8 +2,10 @@
 # The benchmarks, in one run (`make bench`): the game's frame rate beside a
 # bare GLFW loop and a minimal hand-written OpenGL program that draws the same
 # five quads, windowed (1024×768 on a 1280×1024 Xvfb) and full screen (a
-# 1920×1080 Xvfb); start-up to the first frame with its breakdown; peak and
-# long-run resident memory. Prints the table and writes it into
+# 1920×1080 Xvfb), and windowed also with its F3 overlay shown; start-up to
+# the first frame with its breakdown; the sprite count the engine's sprite
+# batch keeps at 60 frames/s against a LÖVE SpriteBatch (the bunnymarks);
+# peak and long-run resident memory. Prints the table and writes it into
 # docs/BENCHMARKS.md between its result markers.
 #
 #   bench/run.sh [BUILD_DIR]
@@ -14,7 +16,12 @@
 # so that only the game picture is measured (the titles end at 10.8 s);
 # BENCH_SKIP (2) the same for the two comparison programs; BENCH_STARTUP_RUNS
 # (11) start-up runs per program; BENCH_SOAK_SECONDS (240) length of the
-# memory run; BENCH_DOC (docs/BENCHMARKS.md).
+# memory run; BENCH_SPRITE_SECONDS (3) length of one bunnymark probe, of which
+# the first second is not counted; BENCH_SPRITE_START (256) the count both
+# bunnymark searches start from; BENCH_SPRITE_TRIES (2) runs of a probe
+# that falls below 60 frames/s, of which the best counts; BENCH_PARTS ("windowed fullscreen sprites
+# soak") the parts to run, the others are reported as not measured;
+# BENCH_DOC (docs/BENCHMARKS.md).
 #
 # Frames are counted from outside: bench/swapcount.c is preloaded into each
 # program and counts its glfwSwapBuffers calls; every program is ended with
@@ -31,6 +38,10 @@ GAME_SKIP="${BENCH_GAME_SKIP:-11}"
 SKIP="${BENCH_SKIP:-2}"
 STARTUP_RUNS="${BENCH_STARTUP_RUNS:-11}"
 SOAK_SECONDS="${BENCH_SOAK_SECONDS:-240}"
+SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-3}"
+SPRITE_START="${BENCH_SPRITE_START:-256}"
+SPRITE_TRIES="${BENCH_SPRITE_TRIES:-2}"
+PARTS=" ${BENCH_PARTS:-windowed fullscreen sprites soak} "
 DOC="${BENCH_DOC:-docs/BENCHMARKS.md}"
 
 # ---------------------------------------------------------------------------
@@ -81,6 +92,10 @@ counts_done() {
 # (SPAN > 0) or its first frame is shown (SPAN = 0), sampling its VmRSS
 # every half second, then ends it. Leaves OUT_PREFIX.counts (swapcount's
 # file), .rss ("milliseconds KiB" lines), .hwm (VmHWM KiB) and .status.
+# With RUN_KEY set (xdotool key names, separated by spaces), those keys are
+# pressed in the program's window as soon as the window exists, long before
+# the counting window opens; OUT_PREFIX.key then says whether they were
+# delivered.
 counted_run() {
     local prefix=$1 skip=$2 span=$3
     shift 3
@@ -92,9 +107,18 @@ counted_run() {
     local deadline=$((${EPOCHREALTIME/./} + (skip + span + 60) * 1000000))
     # Shell built-ins only, apart from sleep: the machine has two cores and
     # every process started here competes with the program being measured.
-    local key value rest now
+    local key value rest now window
+    local pressed=${RUN_KEY:+no}
     while kill -0 "$pid" 2>/dev/null; do
         now=${EPOCHREALTIME/./}
+        if [ "$pressed" = no ]; then
+            window=$(xdotool search --pid "$pid" 2>/dev/null | head -n 1 || true)
+            if [ -n "$window" ] &&
+                # shellcheck disable=SC2086 # one argument per key
+                timeout 5 xdotool windowfocus --sync "$window" key $RUN_KEY >/dev/null 2>&1; then
+                pressed=yes
+            fi
+        fi
         while read -r key value rest; do
             if [ "$key" = "VmRSS:" ]; then
                 echo "$(((now - start) / 1000)) $value" >>"$prefix.rss"
@@ -110,31 +134,67 @@ counted_run() {
         sleep 0.5
     done
     awk '/^VmHWM:/ {print $2}' "/proc/$pid/status" >"$prefix.hwm" 2>/dev/null || true
+    [ -n "$pressed" ] && echo "$pressed" >"$prefix.key"
     stop_program "$pid" >"$prefix.status"
 }
 
 
+# The bunnymarks: the count each keeps at 60 frames/s, searched in one
+# interleaved run, then where the engine's frame goes at its count, with
+# sprites of 32 and of 8 pixels (a sixteenth of the fill).
+sprites() {
+    local results=$1 build=$2
+    "$ROOT/$build/bench/bunny_search" "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
+        "engine=$ROOT/$build/bench/bunnymark" "love=love $ROOT/bench/love-bunnymark" |
+        sed 's/^/sprites /' | tee -a "$results/raw.txt"
+    local found size
+    found=$(awk '$1 == "sprites" && $2 == "result" && $3 == "engine" {print $4}' "$results/raw.txt")
+    [ -n "$found" ] && [ "$found" -gt 0 ] || return 0
+    for size in 32 8; do
+        "$ROOT/$build/bench/bunnymark" "$found" $((SPRITE_SECONDS + 1)) --profile --size "$size" \
+            2>&1 | awk -v s="$size" '/ sprites / {rate = $3} /^profile/ {
+                print "spriteprofile", s, rate, $4, $6, $8, $10, $12, $14 }' | tee -a "$results/raw.txt"
+    done
+}
+
 inner() {
     local mode=$1 results=$2 build=$3
+    if [ "$mode" = sprites ]; then
+        sprites "$results" "$build"
+        return 0
+    fi
     local arg=()
     [ "$mode" = windowed ] && arg=(windowed)
     SWAPCOUNT="$ROOT/$build/bench/swapcount.so"
     LAUNCH="$ROOT/$build/bench/bench_launch"
     local work="$results/$mode"
     mkdir -p "$work"
+    # Windowed, the game runs twice more, focused and sent F3: once with its
+    # overlay shown (one press) and once hidden again (two presses), so that
+    # the two differ in nothing but the overlay.
     local programs=(game minimal bare)
+    [ "$mode" = windowed ] && programs+=(overlay hidden)
+    local count=${#programs[@]}
     local round name prefix skip fps cpu
     for round in $(seq 1 "$ROUNDS"); do
         # Rotate the order so that no program always runs first.
         local k
-        for k in 0 1 2; do
-            name=${programs[$(((round + k) % 3))]}
+        for k in $(seq 0 $((count - 1))); do
+            name=${programs[$(((round + k) % count))]}
             prefix="$work/fps-$name-$round"
             skip=$SKIP
             case $name in
             game)
                 skip=$GAME_SKIP
                 counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/velmora" "${arg[@]}"
+                ;;
+            overlay | hidden)
+                skip=$GAME_SKIP
+                local keys=F3
+                [ "$name" = hidden ] && keys="F3 F3"
+                RUN_KEY=$keys counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/velmora" "${arg[@]}"
+                # A run whose presses were not delivered measured something else.
+                [ "$(cat "$prefix.key" 2>/dev/null)" = yes ] || echo "nan" >"$prefix.counts"
                 ;;
             minimal) counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/bench/minimal_quads" "${arg[@]}" ;;
             bare) counted_run "$prefix" "$skip" "$SPAN" "$ROOT/$build/bench/bare_loop" "${arg[@]}" ;;
@@ -184,7 +244,7 @@ fi
 
 BUILD_DIR="${1:-build}"
 for exe in velmora bench/minimal_quads bench/bare_loop bench/startup_phases bench/swapcount.so \
-    bench/bench_launch bench/velmora_soak; do
+    bench/bench_launch bench/velmora_soak bench/bunnymark bench/bunny_search; do
     if [ ! -e "$BUILD_DIR/$exe" ]; then
         echo "bench: $BUILD_DIR/$exe is missing; build first (make build)" >&2
         exit 1
@@ -195,23 +255,40 @@ RESULTS="$(mktemp -d)"
 trap 'rm -rf "$RESULTS"' EXIT
 touch "$RESULTS/raw.txt"
 
-echo "== windowed 1024x768 (Xvfb 1280x1024) =="
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner windowed "$RESULTS" "$BUILD_DIR"
-echo "== full screen 1920x1080 (Xvfb 1920x1080) =="
-xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
-echo "== memory: soak of ${SOAK_SECONDS} s =="
+wanted() { [[ $PARTS == *" $1 "* ]]; }
+if wanted sprites && ! command -v love >/dev/null; then
+    echo "bench: love is missing (scripts/bootstrap.sh bench installs it)" >&2
+    exit 1
+fi
+
+if wanted windowed; then
+    echo "== windowed 1024x768 (Xvfb 1280x1024), the game also with its F3 overlay =="
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner windowed "$RESULTS" "$BUILD_DIR"
+fi
+if wanted fullscreen; then
+    echo "== full screen 1920x1080 (Xvfb 1920x1080) =="
+    xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
+fi
+if wanted sprites; then
+    echo "== sprites: bunnymark, engine and LÖVE, 1024x768 (Xvfb 1280x1024) =="
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner sprites "$RESULTS" "$BUILD_DIR"
+fi
 soak_status=0
-VELMORA_SOAK_MAX_SLOPE="${VELMORA_SOAK_MAX_SLOPE:-64}" \
-    bash scripts/soak.sh "$SOAK_SECONDS" "$BUILD_DIR" | tee "$RESULTS/soak.txt" || soak_status=$?
+touch "$RESULTS/soak.txt"
+if wanted soak; then
+    echo "== memory: soak of ${SOAK_SECONDS} s =="
+    VELMORA_SOAK_MAX_SLOPE="${VELMORA_SOAK_MAX_SLOPE:-64}" \
+        bash scripts/soak.sh "$SOAK_SECONDS" "$BUILD_DIR" | tee "$RESULTS/soak.txt" || soak_status=$?
+fi
 
 median() { # [decimals]
-    grep -v nan | sort -g | awk -v d="${1:-1}" '{a[NR] = $1} END {
+    { grep -v nan || true; } | sort -g | awk -v d="${1:-1}" '{a[NR] = $1} END {
         if (NR == 0) { print "n/a"; exit }
         m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2
         printf "%.*f\n", d, m }'
 }
 span_of() { # min–max
-    grep -v nan | sort -g | awk 'NR == 1 {lo = $1} {hi = $1} END { if (NR) printf "%s–%s", lo, hi; else print "n/a" }'
+    { grep -v nan || true; } | sort -g | awk 'NR == 1 {lo = $1} {hi = $1} END { if (NR) printf "%s–%s", lo, hi; else print "n/a" }'
 }
 raw="$RESULTS/raw.txt"
 fps_of() { awk -v m="$1" -v p="$2" '$1 == "fps" && $2 == m && $3 == p {print $5}' "$raw"; }
@@ -228,7 +305,29 @@ ratio_of() {
             if (parts[1] == "game" && f["minimal", parts[2]] > 0 && f[k] > 0)
                 printf "%.3f\n", (c == 5) ? f[k] / f["minimal", parts[2]] : f["minimal", parts[2]] / f[k] } }' "$raw"
 }
+# Per-round ratio of the game's frame rate with the F3 overlay shown to hidden.
+overlay_ratio_of() {
+    awk '$1 == "fps" && $2 == "windowed" {f[$3, $4] = $5} END {
+        for (k in f) { split(k, parts, SUBSEP)
+            if (parts[1] == "overlay" && f["hidden", parts[2]] > 0 && f[k] > 0)
+                printf "%.3f\n", f[k] / f["hidden", parts[2]] } }' "$raw"
+}
 startup_of() { awk -v p="$1" '$1 == "startup" && $2 == p {print $4}' "$raw"; }
+# The bunnymarks: a searched count, and its probes as "count→rate" in order.
+sprite_result_of() {
+    awk -v n="$1" '$1 == "sprites" && $2 == "result" && $3 == n {print $4}' "$raw" | grep . || echo n/a
+}
+sprite_probes_of() {
+    awk -v n="$1" '$1 == "sprites" && $2 == "probe" && $3 == n {printf "%s%s→%s", sep, $4, $5; sep = ", "}' "$raw"
+}
+# One figure of a profiled bunnymark run: PIXELS FIELD (rate motion build
+# upload draw fill rest).
+sprite_profile_of() {
+    awk -v s="$1" -v f="$2" 'BEGIN { split("rate motion build upload draw fill rest", names, " ")
+            for (i in names) column[names[i]] = i + 2 }
+        $1 == "spriteprofile" && $2 == s { print $(column[f]); found = 1 }
+        END { if (!found) print "n/a" }' "$raw"
+}
 phase_of() { awk -v k="$1" '$1 == "phase" && $3 == k {print $4}' "$raw"; }
 verdict() { # value op limit
     awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
@@ -237,6 +336,11 @@ verdict() { # value op limit
 }
 
 w_ratio=$(ratio_of windowed | median 3)
+overlay_ratio=$(overlay_ratio_of | median 3)
+engine_sprites=$(sprite_result_of engine)
+love_sprites=$(sprite_result_of love)
+sprite_ratio=$(awk -v e="$engine_sprites" -v l="$love_sprites" 'BEGIN {
+    if (e + 0 > 0 && l + 0 > 0) printf "%.2f", e / l; else print "n/a" }')
 f_ratio=$(ratio_of fullscreen | median 3)
 start_game=$(startup_of game | median)
 soak_line=$(grep '^soak: rss' "$RESULTS/soak.txt" || true)
@@ -259,6 +363,8 @@ table="$RESULTS/table.md"
     echo "| (b) minimal five quads, frames/s | $(fps_of windowed minimal | median) ($(fps_of windowed minimal | span_of)) | $(fps_of fullscreen minimal | median) ($(fps_of fullscreen minimal | span_of)) | | |"
     echo "| (a) bare GLFW clear + swap, frames/s | $(fps_of windowed bare | median) ($(fps_of windowed bare | span_of)) | $(fps_of fullscreen bare | median) ($(fps_of fullscreen bare | span_of)) | | |"
     echo "| **Game / (b)**, median of per-round ratios (range) | **$w_ratio** ($(ratio_of windowed | span_of)) | **$f_ratio** ($(ratio_of fullscreen | span_of)) | ≥ 0.95 | windowed $(verdict "$w_ratio" ">=" 0.95), full screen $(verdict "$f_ratio" ">=" 0.95) |"
+    echo "| Game with its F3 overlay shown / shown and hidden again, frames/s | $(fps_of windowed overlay | median) ($(fps_of windowed overlay | span_of)) / $(fps_of windowed hidden | median) ($(fps_of windowed hidden | span_of)) | | | |"
+    echo "| **Overlay shown / hidden**, median of per-round ratios (range) | **$overlay_ratio** ($(overlay_ratio_of | span_of)) | | ≥ 0.97 | $(verdict "$overlay_ratio" ">=" 0.97) |"
     echo "| CPU ms per frame (all threads): game / (b) / (a) | $(cpu_of windowed game | median 2) / $(cpu_of windowed minimal | median 2) / $(cpu_of windowed bare | median 2) | $(cpu_of fullscreen game | median 2) / $(cpu_of fullscreen minimal | median 2) / $(cpu_of fullscreen bare | median 2) | | |"
     echo "| CPU per frame, (b) / game, median of per-round ratios | $(ratio_of windowed cpu | median 3) | $(ratio_of fullscreen cpu | median 3) | ≥ 0.95 (corroborates) | |"
     echo "| **Start-up to first frame**, exec → first swap, median (range) | **$start_game ms** ($(startup_of game | span_of)) | | < 200 ms | $(verdict "$start_game" "<" 200) |"
@@ -270,6 +376,23 @@ table="$RESULTS/table.md"
     echo
     unclean=$(awk '$1 == "fps" && $7 != 0' "$raw" | wc -l)
     echo "Frame-rate runs: $(awk '$1 == "fps"' "$raw" | wc -l), each ended with Escape; runs that did not exit with status 0: $unclean."
+    echo "Overlay runs whose F3 presses were not delivered (left out): $(awk '$1 == "fps" && ($3 == "overlay" || $3 == "hidden") && $5 == "nan"' "$raw" | wc -l)."
+    echo
+    echo "Sprites kept at 60 frames/s or more (bunnymark: 32×32-pixel sprites in a 1024×768 window; searched in one interleaved run, ${SPRITE_SECONDS} s per run, first second not counted, the best of up to $SPRITE_TRIES runs per probe):"
+    echo
+    echo "| Program | Sprites at ≥ 60 frames/s | Probes (count→frames/s) |"
+    echo "|---|---|---|"
+    echo "| Engine, \`SpriteBatch\` (bench/bunnymark) | **$engine_sprites** | $(sprite_probes_of engine) |"
+    echo "| LÖVE $(love --version 2>/dev/null | awk '{print $2}') SpriteBatch (bench/love-bunnymark) | **$love_sprites** | $(sprite_probes_of love) |"
+    echo "| **Engine / LÖVE** (target ≥ 2) | **$sprite_ratio** $(verdict "$sprite_ratio" ">=" 2) | |"
+    echo
+    echo "Where the engine's frame goes at $engine_sprites sprites (bunnymark --profile, ms per frame; the profiled run finishes each frame with glFinish):"
+    echo
+    echo "| Sprite side | frames/s | motion | vertex building | upload | draw call | fill (glFinish) | swap and the rest |"
+    echo "|---|---|---|---|---|---|---|---|"
+    for size in 32 8; do
+        echo "| $size px | $(sprite_profile_of $size rate) | $(sprite_profile_of $size motion) | $(sprite_profile_of $size build) | $(sprite_profile_of $size upload) | $(sprite_profile_of $size draw) | $(sprite_profile_of $size fill) | $(sprite_profile_of $size rest) |"
+    done
     echo
     echo "Start-up breakdown, in-process (bench/startup_phases, windowed, median of $STARTUP_RUNS runs, ms):"
     echo

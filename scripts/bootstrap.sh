@@ -4,6 +4,7 @@
 #   scripts/bootstrap.sh          compiler and libraries: build and play
 #   scripts/bootstrap.sh test     also what the test command runs on
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
+#   scripts/bootstrap.sh bench    also what `make bench` compares the engine with
 #
 # Packages are chosen by what the running release has, never by a release
 # number: the clang runtime follows the clang that the release installs, and
@@ -40,6 +41,9 @@ TEST_PACKAGES=(
   desktop-file-utils
 )
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
+# LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
+# the tests need it.
+BENCH_PACKAGES=(love)
 BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
 BORROWED_SUITE=trixie
 
@@ -165,9 +169,10 @@ main() {
       install_clang_runtime
       ;;
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;
+    bench) apt_install "${BENCH_PACKAGES[@]}" ;;
     "") ;;
     *)
-      echo "bootstrap: unknown set '$1' (use test or assets)" >&2
+      echo "bootstrap: unknown set '$1' (use test, assets or bench)" >&2
       exit 2
       ;;
   esac

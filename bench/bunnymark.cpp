@@ -1,0 +1,245 @@
+// bunnymark: how many small moving sprites the engine keeps at a frame rate.
+// It opens the engine's 1024×768 window, cuts one picture of the game's atlas
+// into a sprite batch and moves COUNT sprites of 32×32 pixels (BunnyField),
+// drawing all of them with the batch, one draw call per frame, for SECONDS.
+// At exit it prints one line on standard output:
+//
+//   COUNT sprites F frames/s
+//
+// with F the average frame rate after the first second. Run it from the
+// directory that holds data/:
+//
+//   bunnymark COUNT SECONDS [--profile] [--size PIXELS]
+//
+// --profile also writes to standard error where a frame's time goes, in
+// milliseconds per frame: the sprites' motion, building the batch's vertices
+// on the CPU, uploading them (timed on a twin buffer of the same size, since
+// the batch uploads inside its draw), the draw call (upload, vertex shading
+// and binning, which llvmpipe does on the calling thread), the rasteriser
+// finishing the frame (glFinish: the fill) and the rest of the loop (swap,
+// title, events). The glFinish makes the frame serial, so a profiled run is
+// a little slower than a plain one. --size changes the sprites' side, to see
+// how the rate follows the filled area.
+#include "BunnyField.h"
+
+#include "engine/Application.h"
+#include "engine/Camera.h"
+#include "engine/GlErrors.h"
+#include "engine/Shader.h"
+#include "engine/SpriteBatch.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The picture every sprite shows: the gauge's pointer, small in the atlas and
+// mostly transparent around its shape, as the sprites of such benchmarks are.
+constexpr const char* kPicture = "pointer.png";
+constexpr double kWarmUpSeconds = 1.0;
+
+struct Settings {
+    int count = 0;
+    double seconds = 0.0;
+    bool profile = false;
+    float spriteSize = 32.0f;
+};
+
+// Wall time of each phase, summed over the counted frames.
+struct Profile {
+    double motion = 0, build = 0, upload = 0, draw = 0, fill = 0, rest = 0;
+    double restStart = 0;
+    long frames = 0;
+};
+
+struct Bench {
+    Settings settings;
+    std::unique_ptr<BunnyField> field;
+    std::unique_ptr<SpriteBatch> batch;
+    Shader* shader = nullptr;
+    int picture = -1;
+    double lastTime = 0.0;
+    // Frames whose clock read lies after the warm-up, and their first and last reads.
+    long countedFrames = 0;
+    double firstCounted = 0.0;
+    double lastCounted = 0.0;
+    Profile profile;
+    unsigned int twinBuffer = 0; // --profile: the upload is timed into this
+};
+
+Bench bench;
+
+double nowMs() {
+    using namespace std::chrono;
+    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool counting() {
+    return bench.countedFrames > 0;
+}
+
+bool load() {
+    glfwSwapInterval(0); // the rate is the program's, not the display's
+    bench.batch = std::make_unique<SpriteBatch>();
+    if (!bench.batch->loadAtlas("atlas")) {
+        return false;
+    }
+    bench.picture = bench.batch->findPicture(kPicture);
+    if (bench.picture < 0) {
+        std::fprintf(stderr, "bunnymark: no picture \"%s\" in the atlas\n", kPicture);
+        return false;
+    }
+    bench.shader = Shader::load("textured.glsl");
+    if (bench.shader == nullptr) {
+        return false;
+    }
+    bench.shader->use();
+    bench.field = std::make_unique<BunnyField>(
+        static_cast<std::size_t>(bench.settings.count), static_cast<float>(kWindowedWidth),
+        static_cast<float>(kWindowedHeight), bench.settings.spriteSize);
+    if (bench.settings.profile) {
+        glCreateBuffers(1, &bench.twinBuffer);
+        glNamedBufferData(bench.twinBuffer,
+                          static_cast<GLsizeiptr>(bench.settings.count * 4 * sizeof(SpriteVertex)),
+                          nullptr, GL_DYNAMIC_DRAW);
+    }
+    return true;
+}
+
+void update() {
+    const double now = Application::instance().time;
+    if (bench.settings.profile && counting()) {
+        bench.profile.rest += nowMs() - bench.profile.restStart;
+    }
+    if (now >= kWarmUpSeconds) {
+        if (!counting()) {
+            bench.firstCounted = now;
+        }
+        ++bench.countedFrames;
+        bench.lastCounted = now;
+    }
+    if (now >= bench.settings.seconds) {
+        glfwSetWindowShouldClose(Application::instance().window, GLFW_TRUE);
+    }
+
+    const double start = nowMs();
+    bench.field->step(now - bench.lastTime);
+    bench.lastTime = now;
+    const double moved = nowMs();
+    const float size = bench.settings.spriteSize;
+    bench.batch->clear();
+    for (const Bunny& bunny : bench.field->bunnies()) {
+        bench.batch->add(bench.picture, bunny.x, bunny.y, size, size);
+    }
+    if (bench.settings.profile && counting()) {
+        bench.profile.motion += moved - start;
+        bench.profile.build += nowMs() - moved;
+    }
+}
+
+// Sends the same bytes the batch uploads into the twin buffer, and times it.
+void timeTwinUpload(const std::vector<SpriteVertex>& vertices) {
+    const double start = nowMs();
+    glNamedBufferSubData(bench.twinBuffer, 0,
+                         static_cast<GLsizeiptr>(vertices.size() * sizeof(SpriteVertex)),
+                         vertices.data());
+    bench.profile.upload += nowMs() - start;
+}
+
+void draw() {
+    Camera camera;
+    camera.ortho(0.0f, static_cast<float>(kWindowedWidth), 0.0f,
+                 static_cast<float>(kWindowedHeight), -1.0f, 1.0f);
+    camera.upload(bench.shader->programId);
+    if (!(bench.settings.profile && counting())) {
+        bench.batch->draw(bench.shader);
+        return;
+    }
+    static std::vector<SpriteVertex> twin;
+    if (twin.empty()) {
+        // The twin upload's bytes: as many vertices as the batch sends.
+        twin.resize(static_cast<std::size_t>(bench.settings.count) * 4);
+    }
+    timeTwinUpload(twin);
+    const double start = nowMs();
+    bench.batch->draw(bench.shader);
+    const double drawn = nowMs();
+    glFinish();
+    const double finished = nowMs();
+    bench.profile.draw += drawn - start;
+    bench.profile.fill += finished - drawn;
+    bench.profile.restStart = finished;
+    ++bench.profile.frames;
+}
+
+bool parseArguments(int argc, char** argv, Settings& settings) {
+    if (argc < 3) {
+        return false;
+    }
+    settings.count = std::atoi(argv[1]);
+    settings.seconds = std::atof(argv[2]);
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--profile") == 0) {
+            settings.profile = true;
+        } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
+            settings.spriteSize = static_cast<float>(std::atof(argv[++i]));
+        } else {
+            return false;
+        }
+    }
+    return settings.count >= 0 && settings.seconds > kWarmUpSeconds && settings.spriteSize > 0.0f;
+}
+
+void printProfile() {
+    const Profile& p = bench.profile;
+    if (p.frames == 0) {
+        return;
+    }
+    const double n = static_cast<double>(p.frames);
+    std::fprintf(stderr,
+                 "profile ms/frame: motion %.3f build %.3f upload %.3f draw %.3f fill %.3f "
+                 "rest %.3f (%ld frames, %.0f-pixel sprites)\n",
+                 p.motion / n, p.build / n, p.upload / n, p.draw / n, p.fill / n, p.rest / n,
+                 p.frames, static_cast<double>(bench.settings.spriteSize));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!parseArguments(argc, argv, bench.settings)) {
+        std::fprintf(stderr,
+                     "usage: bunnymark COUNT SECONDS [--profile] [--size PIXELS]\n"
+                     "       (SECONDS more than 1; run from the directory holding data/)\n");
+        return EXIT_FAILURE;
+    }
+    Application& application = Application::instance();
+    SceneHooks hooks;
+    hooks.load = load;
+    hooks.update = update;
+    hooks.draw = draw;
+    application.setSceneHooks(hooks);
+    if (!application.init(false)) {
+        return EXIT_FAILURE;
+    }
+    application.run();
+    checkGlErrors(__FILE__, __LINE__);
+
+    double rate = 0.0;
+    if (bench.countedFrames > 1 && bench.lastCounted > bench.firstCounted) {
+        rate =
+            static_cast<double>(bench.countedFrames - 1) / (bench.lastCounted - bench.firstCounted);
+    }
+    std::printf("%d sprites %.1f frames/s\n", bench.settings.count, rate);
+    std::fflush(stdout);
+    if (bench.settings.profile) {
+        printProfile();
+    }
+    return EXIT_SUCCESS;
+}
