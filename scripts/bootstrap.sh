@@ -29,17 +29,20 @@ SYSTEM_PACKAGES=(
 # - the private X server and the tools that drive and photograph it;
 # - clang for the fuzz targets (its runtime package is added once clang's
 #   version is known);
-# - a private sound server that the end-to-end tests kill under the game's feet;
 # - for the Wayland tests, a compositor with a headless back-end, its
 #   screenshot tool and the libraries GLFW loads at run time for a Wayland
 #   window; the install test's check of the menu entry.
 TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   clang
-  pulseaudio
   sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
   desktop-file-utils
 )
+# Installed only where that removes nothing: on a desktop whose sound goes
+# through PipeWire (pipewire-pulse, pipewire-alsa) the pulseaudio package
+# would replace the user's sound server. The tests that need it then say so
+# and are skipped.
+TEST_SERVER_PACKAGES=(pulseaudio)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
 # LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
 # the tests need it.
@@ -69,6 +72,22 @@ apt_install() {
   apt_update_once
   # shellcheck disable=SC2086
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# Installs the packages unless apt would have to remove another package for
+# them; then it says why it leaves them out.
+apt_install_unless_it_removes() {
+  local missing removals
+  missing=$(missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  apt_update_once
+  # shellcheck disable=SC2086
+  removals=$(apt-get install -s --no-install-recommends $missing 2>/dev/null | awk '/^Remv / { print $2 }' | tr '\n' ' ')
+  if [ -n "$removals" ]; then
+    echo "bootstrap: not installing $(echo $missing | tr '\n' ' ')because it would remove ${removals}(the tests that need it are skipped)"
+    return 0
+  fi
+  apt_install "$@"
 }
 
 apt_update_once() {
@@ -166,6 +185,7 @@ main() {
   case "${1:-}" in
     test)
       apt_install "${TEST_PACKAGES[@]}"
+      apt_install_unless_it_removes "${TEST_SERVER_PACKAGES[@]}"
       install_clang_runtime
       ;;
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;
