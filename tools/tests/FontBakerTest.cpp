@@ -37,14 +37,19 @@ TEST(FontBaker, QuadsInEmUnitsMatchTheirTexelBoxes) {
     EXPECT_LT(g.planeBottom, -0.1f); // the descender goes below it
 }
 
-TEST(FontBaker, ImageIsWhiteWithCoverageInAlpha) {
+TEST(FontBaker, RangesShareOneWhiteImageWithCoverageInAlpha) {
     std::vector<unsigned char> font = dejaVu();
     if (font.empty()) {
         GTEST_SKIP() << "DejaVu Sans is not installed";
     }
     FontBaker baker(24, 256);
     std::string error;
-    ASSERT_TRUE(baker.bake(font, 65, 70, error)) << error;
+    // Two ranges in one image, glyph by glyph in the order given.
+    ASSERT_TRUE(baker.bake(font, {{65, 70}, {0xE4, 0xE5}}, error)) << error;
+    ASSERT_EQ(baker.glyphs().size(), 8u);
+    EXPECT_EQ(baker.glyphs()[5].code, 70);
+    EXPECT_EQ(baker.glyphs()[6].code, 0xE4);
+    EXPECT_GT(baker.glyphs()[7].planeTop, baker.glyphs()[0].planeTop) << "å's ring over A's top";
     int covered = 0;
     for (size_t i = 0; i < baker.image().rgba.size(); i += 4) {
         EXPECT_EQ(baker.image().rgba[i], 255);
@@ -61,6 +66,7 @@ TEST(FontBaker, ReportsWhatDoesNotWork) {
         EXPECT_FALSE(tooSmall.bake(font, 32, 126, error));
         EXPECT_NE(error.find("do not fit"), std::string::npos);
     }
+    EXPECT_FALSE(FontBaker(48, 256).bake(font, {{66, 65}}, error)) << "an empty range";
     std::vector<unsigned char> notAFont(100, 7);
     EXPECT_FALSE(FontBaker(48, 256).bake(notAFont, 32, 126, error));
 }
