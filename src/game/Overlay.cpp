@@ -45,8 +45,8 @@ std::size_t Overlay::format(const Score& score, const FrameTimer& frames, char* 
     }
     const int length = std::snprintf(
         buffer, size, "%.1f fps  %.1f ms\nattempts %d  hits %d  misses %d\nstreak %d  best %d",
-        frames.framesPerSecond(), frames.lastFrameSeconds() * 1000.0, score.attempts, score.hits, score.misses,
-        score.streak, score.bestStreak);
+        frames.framesPerSecond(), frames.lastFrameSeconds() * 1000.0, score.attempts, score.hits,
+        score.misses, score.streak, score.bestStreak);
     if (length < 0) {
         buffer[0] = '\0';
         return 0;

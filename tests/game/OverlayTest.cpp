@@ -17,10 +17,9 @@ TEST(OverlayKeys, OnlyAPressOfF3TogglesIt) {
     EXPECT_FALSE(overlay.visible) << "off at start";
     // One event at a time: a pair of non-presses that both toggled would
     // cancel out.
-    for (const auto& event : {std::make_pair(GLFW_RELEASE, GLFW_KEY_F3),
-                              std::make_pair(GLFW_REPEAT, GLFW_KEY_F3),
-                              std::make_pair(GLFW_PRESS, GLFW_KEY_SPACE),
-                              std::make_pair(GLFW_PRESS, GLFW_KEY_F2)}) {
+    for (const auto& event :
+         {std::make_pair(GLFW_RELEASE, GLFW_KEY_F3), std::make_pair(GLFW_REPEAT, GLFW_KEY_F3),
+          std::make_pair(GLFW_PRESS, GLFW_KEY_SPACE), std::make_pair(GLFW_PRESS, GLFW_KEY_F2)}) {
         overlay.onKey(event.first, event.second);
         EXPECT_FALSE(overlay.visible) << "action " << event.first << " key " << event.second;
     }

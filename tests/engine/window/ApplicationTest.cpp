@@ -44,6 +44,10 @@ TEST(Viewport, LetterboxesToFourByThree) {
     EXPECT_EQ(letterboxViewport(768, 1024), (Viewport{0, 224, 768, 576}));
     // Degenerate sizes give an empty viewport rather than a division by zero.
     EXPECT_EQ(letterboxViewport(0, 0), (Viewport{0, 0, 0, 0}));
+    // Other aspects; none at all fills the framebuffer.
+    EXPECT_EQ(letterboxViewport(1024, 768, 2.0f), (Viewport{0, 128, 1024, 512}));
+    EXPECT_EQ(letterboxViewport(800, 300, 2.0f), (Viewport{100, 0, 600, 300}));
+    EXPECT_EQ(letterboxViewport(1366, 768, 0.0f), (Viewport{0, 0, 1366, 768}));
 }
 
 TEST(Viewport, StaysInsideTheScreenAndCentredForManySizes) {
@@ -172,6 +176,41 @@ TEST(ApplicationInit, WindowedOpensA1024By768WindowNamedAfterTheEngine) {
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 1024);
     EXPECT_EQ(viewport[3], 768);
+}
+
+int framesRun = 0;
+
+TEST(ApplicationInit, TheGameStatesItsTitleWindowAndAspectAndTheLoopTimesFrames) {
+    VELMORA_REQUIRE_DISPLAY();
+    ApplicationSettings settings;
+    settings.title = "Another game";
+    settings.windowedWidth = 800;
+    settings.windowedHeight = 300;
+    settings.aspect = 2.0f;
+    settings.clockInTitle = false;
+    SceneHooks hooks;
+    hooks.update = [] {
+        if (++framesRun == 4) {
+            glfwSetWindowShouldClose(Application::instance().window, GLFW_TRUE);
+        }
+    };
+    Application& app = Application::instance();
+    app.setSceneHooks(hooks);
+    ASSERT_TRUE(app.init(false, settings));
+    int width = 0;
+    int height = 0;
+    glfwGetWindowSize(app.window, &width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 300);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ((Viewport{viewport[0], viewport[1], viewport[2], viewport[3]}),
+              (Viewport{100, 0, 600, 300}));
+
+    app.run();
+    EXPECT_EQ(framesRun, 4);
+    EXPECT_STREQ(glfwGetWindowTitle(app.window), "Another game") << "no clock in the title";
+    EXPECT_GT(app.frameTimer().lastFrameSeconds(), 0.0) << "the loop times its frames";
 }
 
 } // namespace
