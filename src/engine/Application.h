@@ -6,6 +6,7 @@
 #pragma once
 
 #include "engine/Renderer.h"
+#include "engine/Viewport.h"
 
 #include <ostream>
 #include <string>
@@ -42,7 +43,7 @@ struct ApplicationSettings {
     int windowedHeight = kWindowedHeight;
     // Width / height of the letterboxed picture. 0 or less: no letterbox,
     // the picture fills the framebuffer.
-    float aspect = 4.0f / 3.0f;
+    float aspect = kDefaultAspect;
     // From the first frame on, the title is "Time: " and the frame clock.
     bool clockInTitle = true;
 };
@@ -133,7 +134,7 @@ class Application {
 // Sets the viewport letterboxed to `aspect` (see letterboxViewport) for a
 // framebuffer of width × height pixels. A 0×0 framebuffer (a minimised
 // window) keeps the viewport it has.
-void fitViewportToFramebuffer(int width, int height, float aspect = 4.0f / 3.0f);
+void fitViewportToFramebuffer(int width, int height, float aspect = kDefaultAspect);
 
 // Reads the one command-line option: a first argument of exactly "windowed"
 // asks for a window (and says so on `out`); anything else means full screen.

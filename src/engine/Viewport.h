@@ -9,6 +9,9 @@ struct Viewport {
     int height = 0;
 };
 
+// The aspect ratio the engine letterboxes to unless told otherwise: 4:3.
+constexpr float kDefaultAspect = 4.0f / 3.0f;
+
 inline bool operator==(const Viewport& a, const Viewport& b) {
     return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
 }
@@ -18,4 +21,4 @@ inline bool operator==(const Viewport& a, const Viewport& b) {
 // on taller ones. An aspect of 0 or less fills the framebuffer. Computed in
 // 32-bit float with truncation, so that every screen gets the same pixels on
 // every machine.
-Viewport letterboxViewport(int width, int height, float aspect = 4.0f / 3.0f);
+Viewport letterboxViewport(int width, int height, float aspect = kDefaultAspect);
