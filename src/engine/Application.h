@@ -38,7 +38,8 @@ constexpr const char* kWindowTitle = "Velmora Demoengine";
 struct ApplicationSettings {
     // The title at creation; kept for the whole run unless clockInTitle.
     std::string title = kWindowTitle;
-    // The window's size in screen coordinates when not full screen.
+    // The window's size in screen coordinates when not full screen; a size
+    // the window system refuses fails start-up.
     int windowedWidth = kWindowedWidth;
     int windowedHeight = kWindowedHeight;
     // Width / height of the letterboxed picture. 0 or less: no letterbox,
