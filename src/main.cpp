@@ -21,6 +21,18 @@ void quitWithoutTheAudioDevice() {
     std::_Exit(EXIT_SUCCESS);
 }
 
+// The bus game's window: named after the engine, 1024×768 when windowed,
+// letterboxed to the picture's 4:3, the frame clock in the title.
+ApplicationSettings gameSettings() {
+    ApplicationSettings settings;
+    settings.title = "Velmora Demoengine";
+    settings.windowedWidth = 1024;
+    settings.windowedHeight = 768;
+    settings.aspect = kPictureAspect;
+    settings.clockInTitle = true;
+    return settings;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -28,7 +40,7 @@ int main(int argc, char** argv) {
     Application& application = Application::instance();
     application.setSceneHooks(sceneHooks());
     SoundManager::setStuckShutdownHandler(quitWithoutTheAudioDevice);
-    if (!application.init(fullscreen)) {
+    if (!application.init(fullscreen, gameSettings())) {
         return EXIT_FAILURE;
     }
     application.run();

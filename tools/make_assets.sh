@@ -3,7 +3,7 @@
 #   shaders     data/shaders/*.glsl are hand-written; checked under GL 4.5
 #   pictures    tools/art/*.svg -> rasters -> data/textures/atlas.png + atlas.txt
 #   icon        tools/art/icon.svg + bus.svg -> data/icons/velmora.svg + velmora.png
-#   font        DejaVu Sans -> data/textures/font.png + font.csv
+#   font        DejaVu Sans (ASCII, Latin-1) -> data/textures/font.png + font.csv
 #   sounds      tools/audio/*.sh -> data/audio/*.mp3
 #   example     tools/art/example_atlas.list -> examples/bounce/data/ (its own
 #               small atlas; the game's shaders, font and one sound copied)

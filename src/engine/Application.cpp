@@ -58,8 +58,8 @@ void Application::setSceneHooks(const SceneHooks& sceneHooks) {
 
 bool Application::openWindow(bool fullscreen) {
     GLFWmonitor* monitor = nullptr;
-    int width = kWindowedWidth;
-    int height = kWindowedHeight;
+    int width = current.windowedWidth;
+    int height = current.windowedHeight;
     if (fullscreen) {
         monitor = glfwGetPrimaryMonitor();
         const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
@@ -72,7 +72,7 @@ bool Application::openWindow(bool fullscreen) {
         width = mode->width;
         height = mode->height;
     }
-    window = glfwCreateWindow(width, height, kWindowTitle, monitor, nullptr);
+    window = glfwCreateWindow(width, height, current.title.c_str(), monitor, nullptr);
     if (window == nullptr) {
         std::cerr << "Failed to create GLFW window" << std::endl;
         return false;
@@ -80,7 +80,9 @@ bool Application::openWindow(bool fullscreen) {
     return true;
 }
 
-bool Application::init(bool fullscreen) {
+bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
+    current = settings;
+    frames = FrameTimer{};
     preferTheNamedDisplay();
     if (glfwInit() != GLFW_TRUE) {
         std::cerr << "Failed to initialize GLFW" << std::endl;
@@ -122,7 +124,7 @@ bool Application::init(bool fullscreen) {
     int framebufferWidth = 0;
     int framebufferHeight = 0;
     glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
-    fitViewportToFramebuffer(framebufferWidth, framebufferHeight);
+    fitViewportToFramebuffer(framebufferWidth, framebufferHeight, current.aspect);
 
     if (fullscreen) {
         while (glfwGetTime() < kFullscreenSettleSeconds) {
@@ -145,11 +147,14 @@ void Application::run() {
     char title[256];
     while (glfwWindowShouldClose(window) != GLFW_TRUE) {
         time = glfwGetTime();
+        frames.tick(time);
         if (hooks.update != nullptr) {
             hooks.update();
         }
-        formatClockTitle(time, title, sizeof title);
-        glfwSetWindowTitle(window, title);
+        if (current.clockInTitle) {
+            formatClockTitle(time, title, sizeof title);
+            glfwSetWindowTitle(window, title);
+        }
         renderer.clear();
         if (hooks.draw != nullptr) {
             hooks.draw();
@@ -178,14 +183,31 @@ void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int
 void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int height) {
     // Runs inside glfwPollEvents on the main thread, where the window's
     // context is current: the next frame draws into the new viewport.
-    fitViewportToFramebuffer(width, height);
+    fitViewportToFramebuffer(width, height, instance().current.aspect);
 }
 
-void fitViewportToFramebuffer(int width, int height) {
+void FrameTimer::tick(double now) {
+    if (!started) {
+        started = true;
+        lastTick = windowStart = now;
+        return;
+    }
+    lastFrame = now - lastTick;
+    lastTick = now;
+    ++windowFrames;
+    const double elapsed = now - windowStart;
+    if (elapsed >= kWindowSeconds) {
+        rate = windowFrames / elapsed;
+        windowStart = now;
+        windowFrames = 0;
+    }
+}
+
+void fitViewportToFramebuffer(int width, int height, float aspect) {
     if (width <= 0 || height <= 0) {
         return; // minimised: nothing is shown until the window comes back
     }
-    const Viewport viewport = letterboxViewport(width, height);
+    const Viewport viewport = letterboxViewport(width, height, aspect);
     glViewport(viewport.x, viewport.y, viewport.width, viewport.height);
 }
 

@@ -1,7 +1,8 @@
 // FontDescription: reads the comma-separated description of a bitmap font,
-// one glyph per line with ten fields: code, advance, the quad's plane
-// rectangle (left, bottom, right, top) and its pixel rectangle in the font
-// image (left, bottom, right, top, y counted up from the bottom row).
+// one glyph per line with ten fields: code (a Unicode code point, any int
+// accepted), advance, the quad's plane rectangle (left, bottom, right, top)
+// and its pixel rectangle in the font image (left, bottom, right, top, y
+// counted up from the bottom row).
 // Pure text processing, so that it can be tested and fuzzed on its own.
 #pragma once
 

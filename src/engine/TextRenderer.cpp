@@ -9,6 +9,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -19,10 +20,61 @@ namespace {
 
 const char* const kTextureDirectory = "data/textures/";
 
-// Stands in for a byte the font has no glyph for.
-constexpr unsigned char kReplacement = '?';
-// The advance of a skipped byte when the font has no space either, in ems.
+// Stands in for a character the font has no glyph for, and for each byte
+// that is not part of well-formed UTF-8.
+constexpr char32_t kReplacement = U'?';
+// The advance of a skipped character when the font has no space either, in ems.
 constexpr float kFallbackAdvance = 0.5f;
+// A tab advances the pen to the next multiple of this many spaces.
+constexpr int kTabSpaces = 4;
+constexpr float kTabRounding = 1e-4f;
+
+// Decodes the UTF-8 character at `text[at]` and moves `at` past it. A byte
+// that does not start a well-formed sequence (a stray continuation byte, a
+// sequence cut short, an overlong form, a surrogate, a code point beyond
+// U+10FFFF) decodes alone, as the replacement character.
+char32_t nextCodePoint(std::string_view text, std::size_t& at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        ++at;
+        return lead;
+    }
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t least = 0; // the smallest code point of this length: no overlong forms
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1Fu;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0Fu;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07u;
+        least = 0x10000;
+    }
+    if (length == 0 || text.size() - at < length) {
+        ++at;
+        return kReplacement;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0u) != 0x80u) {
+            ++at;
+            return kReplacement;
+        }
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        ++at;
+        return kReplacement;
+    }
+    at += length;
+    return code;
+}
 
 std::unique_ptr<Glyph> makeGlyph(const GlyphRecord& record, const Texture* texture) {
     auto glyph = std::make_unique<Glyph>();
@@ -115,8 +167,8 @@ void TextRenderer::loadFont(const char* textureName, const char* csvName) {
     }
 }
 
-const Glyph* TextRenderer::glyphFor(unsigned char byte) const {
-    auto found = glyphs.find(byte);
+const Glyph* TextRenderer::glyphFor(char32_t code) const {
+    auto found = glyphs.find(static_cast<std::uint32_t>(code));
     if (found == glyphs.end()) {
         found = glyphs.find(kReplacement);
     }
@@ -137,14 +189,25 @@ Vec2 TextRenderer::layOut(std::string_view text, float x, float y, float size, c
     float penX = 0.0f; // in ems from the line's start
     float widest = 0.0f;
     int line = 0;
-    for (const char character : text) {
-        if (character == '\n') {
+    const float tabWidth = kTabSpaces * spaceAdvance();
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t character = nextCodePoint(text, at);
+        if (character == U'\n') {
             widest = std::max(widest, penX);
             penX = 0.0f;
             ++line;
             continue;
         }
-        const Glyph* glyph = glyphFor(static_cast<unsigned char>(character));
+        if (character == U'\t') {
+            if (tabWidth > 0.0f) {
+                // A pen on a stop, give or take the rounding of the advances
+                // that led there, moves on to the next one.
+                const float stops = std::floor(penX / tabWidth + kTabRounding);
+                penX = (stops + 1.0f) * tabWidth;
+            }
+            continue;
+        }
+        const Glyph* glyph = glyphFor(character);
         if (glyph == nullptr) {
             penX += spaceAdvance();
             continue;

@@ -1,8 +1,8 @@
 // TextRenderer: draws text with a bitmap font: the text shader, the font
 // texture and a table of glyphs, each with its quad cut out of that texture.
 // One process-wide object, constructed before main without touching OpenGL
-// and filled during set-up. A string is laid out by the glyphs' advances and
-// drawn as one batch of quads with one draw call.
+// and filled during set-up. A UTF-8 string is laid out by the glyphs'
+// advances and drawn as one batch of quads with one draw call.
 #pragma once
 
 #include "engine/Glyph.h"
@@ -34,16 +34,19 @@ class TextRenderer {
     // was. Needs a current context.
     void loadFont(const char* textureName, const char* csvName);
 
-    // The box that drawText fills, in the units of its camera: the widest
-    // line's advances by the number of lines, each line `size` × the font's
-    // line height (its tallest glyph top to its lowest glyph bottom, in ems).
-    // Empty text measures 0 × 0.
+    // The box that drawText fills, in the units of its camera, laid out
+    // exactly as drawText lays it out: the widest line's advances by the
+    // number of lines, each line `size` × the font's line height (its
+    // tallest glyph top to its lowest glyph bottom, in ems). Empty text
+    // measures 0 × 0.
     Vec2 measureText(std::string_view text, float size) const;
 
-    // Draws `text` in `camera`'s units with the top-left corner of its box
-    // at (x, y), one em of the font `size` high, tinted by `colour`. '\n'
-    // starts a new line. A byte the font has no glyph for is drawn as '?',
-    // or skipped with the advance of a space when the font lacks '?' too.
+    // Draws the UTF-8 `text` in `camera`'s units with the top-left corner of
+    // its box at (x, y), one em of the font `size` high, tinted by `colour`.
+    // '\n' starts a new line; '\t' moves on to the next multiple of four
+    // spaces. A character the font has no glyph for, and each byte that is
+    // not well-formed UTF-8, is drawn as '?', or skipped with the advance of
+    // a space when the font lacks '?' too.
     // One draw call per string, through the text shader, which is current
     // only meanwhile: the previous program and the texture on unit 0 are
     // restored. Does nothing without a text shader or a font texture.
@@ -61,7 +64,9 @@ class TextRenderer {
 
     Texture* fontTexture = nullptr; // belongs to the texture registry
     Shader* shader = nullptr;       // belongs to the shader registry
-    // Character code (a negative code taken as unsigned) -> glyph, owned.
+    // Character code (a Unicode code point; a negative code taken as
+    // unsigned) -> glyph, owned. Looked up by code point for any code, so a
+    // font may hold characters beyond Latin-1.
     std::map<std::uint32_t, std::unique_ptr<Glyph>> glyphs;
     // Font metrics in ems, from the glyph table: the highest glyph top and
     // the lowest glyph bottom relative to the baseline.
@@ -69,7 +74,7 @@ class TextRenderer {
     float descent = 0.0f;
 
   private:
-    const Glyph* glyphFor(unsigned char byte) const;
+    const Glyph* glyphFor(char32_t code) const;
     float spaceAdvance() const;
     // Lays `text` out from (x, y); adds its quads to `into` unless it is null.
     // Returns the size of the text's box.

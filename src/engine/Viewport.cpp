@@ -1,10 +1,14 @@
 #include "engine/Viewport.h"
 
-Viewport letterboxViewport(int width, int height) {
-    const float aspect = 4.0f / 3.0f; // the float nearest 4/3: 1.3333334
+Viewport letterboxViewport(int width, int height, float aspect) {
     Viewport v;
     if (width <= 0 || height <= 0) {
         return v; // a minimised window: nothing to draw into
+    }
+    if (!(aspect > 0.0f)) {
+        v.width = width;
+        v.height = height;
+        return v;
     }
     const float ratio = static_cast<float>(width) / static_cast<float>(height);
     if (ratio > aspect) {

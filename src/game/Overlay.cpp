@@ -1,8 +1,10 @@
 #include "game/Overlay.h"
 
+#include "engine/Application.h"
 #include "engine/Camera.h"
 #include "engine/TextRenderer.h"
 #include "game/Game.h"
+#include "game/Scene.h"
 
 #include <GLFW/glfw3.h>
 
@@ -11,16 +13,11 @@
 
 namespace {
 
-// The frame rate is the average over windows of at least this length, so
-// that the number is steady enough to read.
-constexpr double kRateWindow = 0.5;
-
 // In picture units, where the picture is 1 high: the text's em, the gap to
 // the picture's corner and the panel's padding around the text.
 constexpr float kTextSize = 0.032f;
 constexpr float kMargin = 0.015f;
 constexpr float kPadding = 0.01f;
-constexpr float kPictureWidth = 1.333f;
 
 constexpr Vec4 kTextColour{1.0f, 0.92f, 0.45f, 1.0f};
 constexpr Vec4 kPanelColour{0.06f, 0.06f, 0.1f, 1.0f};
@@ -41,31 +38,15 @@ void Overlay::onKey(int action, int key) {
     }
 }
 
-void Overlay::tick(double now) {
-    if (!started) {
-        started = true;
-        lastTick = windowStart = now;
-        return;
-    }
-    lastFrameSeconds = now - lastTick;
-    lastTick = now;
-    ++windowFrames;
-    const double elapsed = now - windowStart;
-    if (elapsed >= kRateWindow) {
-        framesPerSecond = windowFrames / elapsed;
-        windowStart = now;
-        windowFrames = 0;
-    }
-}
-
-std::size_t Overlay::format(const Score& score, char* buffer, std::size_t size) const {
+std::size_t Overlay::format(const Score& score, const FrameTimer& frames, char* buffer,
+                            std::size_t size) const {
     if (size == 0) {
         return 0;
     }
     const int length = std::snprintf(
         buffer, size, "%.1f fps  %.1f ms\nattempts %d  hits %d  misses %d\nstreak %d  best %d",
-        framesPerSecond, lastFrameSeconds * 1000.0, score.attempts, score.hits, score.misses,
-        score.streak, score.bestStreak);
+        frames.framesPerSecond(), frames.lastFrameSeconds() * 1000.0, score.attempts, score.hits,
+        score.misses, score.streak, score.bestStreak);
     if (length < 0) {
         buffer[0] = '\0';
         return 0;
@@ -85,7 +66,8 @@ void Overlay::draw(const Score& score) const {
     }
     // Formatted on the stack: showing the overlay allocates nothing per frame.
     char text[160];
-    const std::size_t length = format(score, text, sizeof text);
+    const std::size_t length =
+        format(score, Application::instance().frameTimer(), text, sizeof text);
     const Rect panel = panelRect(text);
     const Camera camera = pictureCamera();
     textRenderer.drawPanel(camera, panel, kPanelColour);

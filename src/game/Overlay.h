@@ -1,12 +1,14 @@
 // Overlay: the F3 panel in the top-left corner of the picture with the frame
 // rate, the last frame's time and the player's score. Off at start; a press
-// of F3 toggles it. It measures frames itself and only reads the score.
+// of F3 toggles it. It only reads: the frame timing from the application,
+// the score from the game.
 #pragma once
 
 #include "engine/Math.h"
 
 #include <cstddef>
 
+class FrameTimer;
 struct Score;
 
 class Overlay {
@@ -15,29 +17,19 @@ class Overlay {
     // F3's release and repeats included, is ignored.
     void onKey(int action, int key);
 
-    // Once per frame with the frame clock in seconds, shown or not, so that
-    // the rate is ready the moment the overlay appears.
-    void tick(double now);
-
-    // Draws the panel over whatever is on screen when shown; nothing when
-    // hidden. Needs the text renderer's font and shader, as loaded at start.
+    // Draws the panel over whatever is on screen when shown, with the
+    // application's frame timing; nothing when hidden. Needs the text
+    // renderer's font and shader, as loaded at start.
     void draw(const Score& score) const;
 
     // Writes the panel's three lines into `buffer` (always terminated) and
     // returns their length.
-    std::size_t format(const Score& score, char* buffer, std::size_t size) const;
+    std::size_t format(const Score& score, const FrameTimer& frames, char* buffer,
+                       std::size_t size) const;
 
-    // The panel's rectangle in picture units (the picture is 1.333 wide and
-    // 1 high, origin at its lower-left corner), for the text `text`.
+    // The panel's rectangle in picture units (the picture is kPictureWidth
+    // wide and 1 high, origin at its lower-left corner), for the text `text`.
     Rect panelRect(const char* text) const;
 
     bool visible = false;
-    double framesPerSecond = 0.0; // averaged over the last completed window
-    double lastFrameSeconds = 0.0;
-
-  private:
-    bool started = false;
-    double lastTick = 0.0;
-    double windowStart = 0.0;
-    int windowFrames = 0;
 };

@@ -37,12 +37,11 @@ constexpr float kHintY = 0.03f;
 Sprite* gaugeBackground = nullptr;
 Sprite* gaugePointer = nullptr;
 
-// The one camera of the game: a 4:3 region 1.333 wide and 1 high with the
-// origin at the lower-left corner, in which one model unit of the atlas spans
-// 4.28 across and 5.23 up.
+// The one camera of the game: the picture, with the origin at its lower-left
+// corner, in which one model unit of the atlas spans 4.28 across and 5.23 up.
 Camera sceneCamera() {
     Camera camera;
-    camera.ortho(0.0f, 1.333f, 0.0f, 1.0f, -1.0f, 1.0f);
+    camera.ortho(0.0f, kPictureWidth, 0.0f, 1.0f, -1.0f, 1.0f);
     camera.scale(4.28f, 5.23f, 1.0f);
     camera.translate(Vec3{0.0f, 0.0f, 0.0f});
     return camera;
@@ -122,7 +121,6 @@ void Scene::update() {
     lastTime = now;
     game.update(dt);
     Gauge::instance().update(now);
-    overlay.tick(Application::instance().time);
 }
 
 void Scene::draw() {

@@ -8,6 +8,12 @@
 
 class Sprite;
 
+// The game's picture: letterboxed to 4:3 on screen, where the camera shows a
+// region 1.333 wide (the rounding of 4/3 that the artwork is laid out for)
+// and 1 high. The two numbers live here only.
+constexpr float kPictureAspect = 4.0f / 3.0f;
+constexpr float kPictureWidth = 1.333f;
+
 class Scene {
   public:
     // Loads every asset, starts the music and puts the game into aiming.

@@ -279,6 +279,49 @@ TEST_F(TextDraw, AByteWithoutAGlyphDrawsTheQuestionMark) {
                     1.0f);
 }
 
+TEST_F(TextDraw, Utf8IsDecodedInvalidBytesAreQuestionMarksTabsStopEveryFourSpaces) {
+    // Each string is measured as the characters it should show, and drawn
+    // with a bar after it: the bar's ink moves right by exactly the measure.
+    const struct {
+        const char* utf8;
+        std::u32string shows;
+    } cases[] = {
+        {"Pys\xC3\xA4kki", U"Pys\u00E4kki"},
+        {"Kioski \xC2\xB7 Shop", U"Kioski \u00B7 Shop"},
+        {"\xC3\xBF\xC2\xA0|", U"\u00FF\u00A0|"},
+        {"\x80z\xC3", U"?z?"},    // a stray continuation byte, a sequence cut short
+        {"\xE2\x82z", U"??z"},    // a three-byte sequence cut short
+        {"\xC0\xAF\xF5", U"???"}, // overlong form, a byte no sequence starts with
+        {"\xED\xA0\x80\xF4\x90\x80\x80", U"???????"}, // surrogate, beyond U+10FFFF
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80", U"??"},      // valid, but not in the font
+        {"i\tA", U"    A"},
+        {"\tA", U"    A"},
+        {"iiiii\tA", U"        A"},
+    };
+    const auto barAfter = [&](const std::string& string) {
+        const auto pixels = drawn(string + "|", 24.0f);
+        int x = kWidth - 1;
+        while (x > 0 && !inkIn(pixels, x, 0, x + 1, kHeight)) {
+            --x;
+        }
+        return x;
+    };
+    for (const auto& c : cases) {
+        float advances = 0.0f;
+        for (const char32_t code : c.shows) {
+            ASSERT_EQ(text.glyphs.count(code), 1u) << static_cast<std::uint32_t>(code);
+            advances += text.glyphs.at(code)->advance;
+        }
+        const float measured = text.measureText(c.utf8, 24.0f).x;
+        EXPECT_NEAR(measured, advances * 24.0f, 1e-3f) << c.utf8;
+        EXPECT_NEAR(barAfter(c.utf8) - barAfter(""), measured, 1.0f) << c.utf8;
+    }
+    // A Latin-1 letter draws its own glyph, neither '?' nor its base letter.
+    const auto umlaut = drawn("\xC3\xA4");
+    EXPECT_NE(umlaut, drawn("?"));
+    EXPECT_NE(umlaut, drawn("a"));
+}
+
 TEST_F(TextDraw, OneStringIsOneDrawCallEvenAtAHundredThousandCharacters) {
     GLint program = 0;
     glUseProgram(0);

@@ -377,7 +377,7 @@ TEST_F(GameTest, WithoutSoundsTheGameCyclesAndReactionsNeverRepeat) {
         expected.streak = hit ? expected.streak + 1 : 0;
         expected.bestStreak = std::max(expected.bestStreak, expected.streak);
         char shown[160];
-        scene.overlay.format(game.score, shown, sizeof shown);
+        scene.overlay.format(game.score, Application::instance().frameTimer(), shown, sizeof shown);
         char wanted[80];
         std::snprintf(wanted, sizeof wanted, "attempts %d  hits %d  misses %d\nstreak %d  best %d",
                       expected.attempts, expected.hits, expected.misses, expected.streak,

@@ -283,7 +283,7 @@ TEST_F(SceneDrawTest, TheOverlayIsOffAtStartAndWhenShownCoversOnlyItsCornerPanel
     ASSERT_TRUE(scene.overlay.visible);
     const auto shown = frameAt(19.6);
     char text[160];
-    scene.overlay.format(game.score, text, sizeof text);
+    scene.overlay.format(game.score, Application::instance().frameTimer(), text, sizeof text);
     const Rect panel = scene.overlay.panelRect(text);
     // Picture units (1 high) to target pixels; a pixel of slack at the edges.
     const auto inPanel = [&](int x, int y) {

@@ -15,6 +15,12 @@ struct BakedGlyph {
     float atlasLeft = 0, atlasBottom = 0, atlasRight = 0, atlasTop = 0;
 };
 
+// The codes first..last, both included.
+struct CodeRange {
+    int first = 0;
+    int last = 0;
+};
+
 class FontBaker {
   public:
     // emPixels: texels per em; the image is imageSize x imageSize.
@@ -23,6 +29,10 @@ class FontBaker {
     // Bakes the codes first..last from the font file's bytes. False with a
     // message in error when the font does not load or the glyphs do not fit.
     bool bake(const std::vector<unsigned char>& fontData, int first, int last, std::string& error);
+    // The same for several ranges, packed into one image; the glyphs come
+    // range by range, in the order given.
+    bool bake(const std::vector<unsigned char>& fontData, const std::vector<CodeRange>& ranges,
+              std::string& error);
 
     // White texels with the glyph coverage in alpha.
     const Image& image() const { return bitmap; }

@@ -2,9 +2,9 @@
 //
 //   bake_font FONT.ttf OUT.png OUT.csv [EM_PIXELS]
 //
-// Bakes the printable ASCII characters 32..126 into a white RGBA image with
-// coverage in alpha, and the glyph table as ten comma-separated fields per
-// line (see FontBaker.h).
+// Bakes the printable characters of ASCII (32..126) and of Latin-1
+// (U+00A0..U+00FF) into a white RGBA image with coverage in alpha, and the
+// glyph table as ten comma-separated fields per line (see FontBaker.h).
 #include "FontBaker.h"
 
 #include <stb_image_write.h>
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     // Grow the image until everything fits; the smallest that fits keeps loading cheap.
     for (int size = 256; size <= 4096; size *= 2) {
         FontBaker baker(emPixels, size);
-        if (!baker.bake(font, 32, 126, error)) {
+        if (!baker.bake(font, {{32, 126}, {0xA0, 0xFF}}, error)) {
             continue;
         }
         const Image& image = baker.image();

@@ -37,14 +37,18 @@ TEST(FontBaker, QuadsInEmUnitsMatchTheirTexelBoxes) {
     EXPECT_LT(g.planeBottom, -0.1f); // the descender goes below it
 }
 
-TEST(FontBaker, ImageIsWhiteWithCoverageInAlpha) {
+TEST(FontBaker, RangesShareOneWhiteImageWithCoverageInAlpha) {
     std::vector<unsigned char> font = dejaVu();
     if (font.empty()) {
         GTEST_SKIP() << "DejaVu Sans is not installed";
     }
     FontBaker baker(24, 256);
     std::string error;
-    ASSERT_TRUE(baker.bake(font, 65, 70, error)) << error;
+    // Two ranges in one image, glyph by glyph in the order given.
+    ASSERT_TRUE(baker.bake(font, {{65, 70}, {0xE4, 0xE5}}, error)) << error;
+    ASSERT_EQ(baker.glyphs().size(), 8u);
+    EXPECT_EQ(baker.glyphs()[5].code, 70);
+    EXPECT_EQ(baker.glyphs()[6].code, 0xE4);
     int covered = 0;
     for (size_t i = 0; i < baker.image().rgba.size(); i += 4) {
         EXPECT_EQ(baker.image().rgba[i], 255);

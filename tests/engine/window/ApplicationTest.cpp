@@ -44,6 +44,10 @@ TEST(Viewport, LetterboxesToFourByThree) {
     EXPECT_EQ(letterboxViewport(768, 1024), (Viewport{0, 224, 768, 576}));
     // Degenerate sizes give an empty viewport rather than a division by zero.
     EXPECT_EQ(letterboxViewport(0, 0), (Viewport{0, 0, 0, 0}));
+    // Other aspects; none at all fills the framebuffer.
+    EXPECT_EQ(letterboxViewport(1024, 768, 2.0f), (Viewport{0, 128, 1024, 512}));
+    EXPECT_EQ(letterboxViewport(800, 300, 2.0f), (Viewport{100, 0, 600, 300}));
+    EXPECT_EQ(letterboxViewport(1366, 768, 0.0f), (Viewport{0, 0, 1366, 768}));
 }
 
 TEST(Viewport, StaysInsideTheScreenAndCentredForManySizes) {
@@ -172,6 +176,31 @@ TEST(ApplicationInit, WindowedOpensA1024By768WindowNamedAfterTheEngine) {
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 1024);
     EXPECT_EQ(viewport[3], 768);
+}
+
+int framesRun = 0;
+
+TEST(ApplicationInit, TheGameStatesItsTitleWindowAndAspectAndTheLoopTimesFrames) {
+    VELMORA_REQUIRE_DISPLAY();
+    SceneHooks hooks;
+    hooks.update = [] {
+        if (++framesRun == 4) {
+            glfwSetWindowShouldClose(Application::instance().window, GLFW_TRUE);
+        }
+    };
+    Application& app = Application::instance();
+    app.setSceneHooks(hooks);
+    ASSERT_TRUE(app.init(false, {"Another game", 800, 300, 2.0f, false}));
+    int size[2] = {};
+    glfwGetWindowSize(app.window, &size[0], &size[1]);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<int>({size[0], size[1], viewport[0], viewport[2]}),
+              std::vector<int>({800, 300, 100, 600}));
+    app.run();
+    EXPECT_EQ(framesRun, 4);
+    EXPECT_STREQ(glfwGetWindowTitle(app.window), "Another game") << "no clock in the title";
+    EXPECT_GT(app.frameTimer().lastFrameSeconds(), 0.0) << "the loop times its frames";
 }
 
 } // namespace
