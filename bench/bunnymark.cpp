@@ -100,7 +100,6 @@ bool load() {
     if (bench.shader == nullptr) {
         return false;
     }
-    bench.shader->use();
     bench.field = std::make_unique<BunnyField>(
         static_cast<std::size_t>(bench.settings.count), static_cast<float>(kWindowedWidth),
         static_cast<float>(kWindowedHeight), bench.settings.spriteSize);
@@ -133,10 +132,14 @@ void update() {
     bench.field->step(now - bench.lastTime);
     bench.lastTime = now;
     const double moved = nowMs();
+    // Every sprite is stretched to the same square, as the LÖVE program does.
     const float size = bench.settings.spriteSize;
+    const Vec2 picture = bench.batch->pictureSize(bench.picture);
+    const float scaleX = size / picture.x;
+    const float scaleY = size / picture.y;
     bench.batch->clear();
     for (const Bunny& bunny : bench.field->bunnies()) {
-        bench.batch->add(bench.picture, bunny.x, bunny.y, size, size);
+        bench.batch->add(bench.picture, bunny.x, bunny.y, 0.0f, scaleX, scaleY);
     }
     if (bench.settings.profile && counting()) {
         bench.profile.motion += moved - start;
@@ -157,9 +160,8 @@ void draw() {
     Camera camera;
     camera.ortho(0.0f, static_cast<float>(kWindowedWidth), 0.0f,
                  static_cast<float>(kWindowedHeight), -1.0f, 1.0f);
-    camera.upload(bench.shader->programId);
     if (!(bench.settings.profile && counting())) {
-        bench.batch->draw(bench.shader);
+        bench.batch->draw(camera, *bench.shader);
         return;
     }
     static std::vector<SpriteVertex> twin;
@@ -169,7 +171,7 @@ void draw() {
     }
     timeTwinUpload(twin);
     const double start = nowMs();
-    bench.batch->draw(bench.shader);
+    bench.batch->draw(camera, *bench.shader);
     const double drawn = nowMs();
     glFinish();
     const double finished = nowMs();

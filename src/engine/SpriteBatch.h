@@ -1,17 +1,18 @@
-// SpriteBatch: many textured quads cut from one texture, placed anew each
-// frame and drawn with a single draw call. The quads are gathered on the CPU
-// in the sprites' vertex layout and uploaded into one vertex buffer that is
-// reused from frame to frame; its index buffer holds the fixed two-triangle
-// pattern for every quad it can take. Both grow geometrically and never
-// shrink, so once a batch has held its largest frame, building and drawing
-// allocate nothing. Sprites of an atlas and the glyphs of text both draw
-// through it.
+// SpriteBatch: many textured shapes cut from one texture, placed anew each
+// frame and drawn with a single draw call. The shapes are gathered on the CPU
+// in the sprites' vertex layout and uploaded into one vertex and one index
+// buffer that are reused from frame to frame. Both grow geometrically and
+// never shrink, so once a batch has held its largest frame, building and
+// drawing allocate nothing. Sprites of an atlas and the glyphs of text both
+// draw through it.
 //
 // Typical frame:
 //     batch.clear();
-//     batch.add(bunny, x, y, w, h);          // as many as needed
-//     shader->use(); camera.upload(shader->programId);
-//     batch.draw(shader);                     // binds the texture, one call
+//     batch.add(bunny, x, y);                 // as many as needed
+//     batch.draw(camera, *shader);            // one call, any program current
+//
+// Ownership: a batch owns its vertex array and both buffers and deletes them
+// when destroyed; it is move-only. It refers to its texture without owning it.
 #pragma once
 
 #include "engine/AtlasDescription.h"
@@ -19,19 +20,29 @@
 #include "engine/Sprite.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+class Camera;
 class Shader;
 class Texture;
 
 class SpriteBatch {
   public:
-    // Quads the GPU buffers hold before the first growth.
+    // Vertices the GPU buffers hold before the first growth, in quads.
     static constexpr std::size_t kInitialCapacity = 64;
 
     // Creates the vertex array and both buffers. Needs a current context.
     SpriteBatch();
+    // Deletes the vertex array and the buffers, if a context is still current.
+    ~SpriteBatch();
+    // The moved-from batch is left empty, without GL objects: it draws
+    // nothing and may only be assigned to or destroyed.
+    SpriteBatch(SpriteBatch&& other) noexcept;
+    SpriteBatch& operator=(SpriteBatch&& other) noexcept;
+    SpriteBatch(const SpriteBatch&) = delete;
+    SpriteBatch& operator=(const SpriteBatch&) = delete;
 
     // Reads the pictures of the atlas `atlasName` ("data/textures/" +
     // atlasName + ".txt") and takes its texture, loading atlasName + ".png"
@@ -45,54 +56,73 @@ class SpriteBatch {
     // first line whose name occurs within `fileName`. -1 when there is none.
     int findPicture(const std::string& fileName) const;
 
-    // A picture's size in model units (its atlas rectangle's w and h), or
-    // 0 × 0 for an unknown picture.
+    // A picture's size in texels of the atlas image (whole texels when the
+    // description's rounded numbers lie within a hundredth of them), or 0 × 0
+    // for an unknown picture or an atlas image that failed to load.
     Vec2 pictureSize(int picture) const;
 
-    // The texture every quad samples; draw() binds it on unit 0. loadAtlas
+    // The texture every shape samples; draw() binds it on unit 0. loadAtlas
     // sets it; text sets the font texture. Null draws with whatever is bound.
     void setTexture(Texture* texture) { sourceTexture = texture; }
     Texture* texture() const { return sourceTexture; }
 
-    // Forgets the quads of the previous frame; keeps every buffer's capacity.
+    // Forgets the shapes of the previous frame; keeps every buffer's capacity.
     void clear();
 
-    // One quad showing `picture` upright, its lower-left corner at (x, y),
-    // width × height in model units, untinted. An unknown picture adds
-    // nothing.
-    void add(int picture, float x, float y, float width, float height);
+    // Adds `picture` at its size in texels (one camera unit per texel),
+    // scaled by `scaleX` × `scaleY`, turned by `rotation` radians
+    // counter-clockwise (y up), so that its point (`originX`, `originY`),
+    // texels from its lower-left corner, lands on (x, y). The texels are
+    // multiplied by `tint`. An unknown picture adds nothing.
+    void add(int picture, float x, float y, float rotation = 0.0f, float scaleX = 1.0f,
+             float scaleY = 1.0f, float originX = 0.0f, float originY = 0.0f,
+             const Vec4& tint = Vec4{1.0f, 1.0f, 1.0f, 1.0f});
 
-    // One quad covering `positionRect` (model units), sampling the texture at
-    // `uvRect`'s left, bottom, right and top edges (texture coordinates, the
-    // bottom edge's v given in uvRect.bottom), tinted by `colour`.
+    // One quad covering `positionRect` (camera units), sampling the texture
+    // at `uvRect`'s left, bottom, right and top edges (texture coordinates,
+    // the bottom edge's v given in uvRect.bottom), tinted by `colour`.
     void addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour);
 
-    // Quads added since the last clear().
-    std::size_t size() const { return vertices.size() / 4; }
+    // Shapes added since the last clear().
+    std::size_t size() const { return shapeCount; }
 
-    // Quads the GPU buffers hold without growing.
-    std::size_t capacity() const { return gpuCapacity; }
+    // Vertices the GPU buffers hold without growing, in quads (four each).
+    std::size_t capacity() const { return vertexCapacity / 4; }
 
-    // Uploads the quads if they changed, sets "modelMatrix" to the identity
-    // and the "texture" sampler to unit 0 in `shader`'s program, which must be
-    // current (its camera uploaded), binds the texture and draws every quad
-    // with one glDrawElements. An empty batch or a null shader issues no call.
-    void draw(const Shader* shader);
+    // Draws every shape with one glDrawElements through `shader`: sets its
+    // program's "modelMatrix" (identity), "viewMatrix" and "projectionMatrix"
+    // from `camera` and its "texture" sampler to unit 0 with
+    // glProgramUniform*, so whichever program was current does not matter;
+    // uploads the shapes if they changed, binds the texture on unit 0 and
+    // leaves `shader`'s program current. An empty batch issues no call and
+    // changes nothing.
+    void draw(const Camera& camera, const Shader& shader);
 
     // How many draw calls this batch has issued since it was made.
     std::size_t drawCalls() const { return drawCallCount; }
 
   private:
+    struct Picture {
+        AtlasEntry entry;
+        Vec2 size; // texels
+        Rect uv;   // texture coordinates of the left, bottom, right and top edges
+    };
+
     void upload();
-    void grow(std::size_t quads);
+    void grow(std::size_t vertexCount, std::size_t indexCount);
+    void release();
+    void takeFrom(SpriteBatch& other) noexcept;
 
     unsigned int vertexArray = 0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
-    std::vector<SpriteVertex> vertices; // four per quad, lower-left first
-    std::vector<AtlasEntry> pictures;   // in description order
+    std::vector<SpriteVertex> vertices;
+    std::vector<std::uint32_t> indices; // triangles into `vertices`
+    std::vector<Picture> pictures;      // in description order
     Texture* sourceTexture = nullptr;
-    std::size_t gpuCapacity = 0; // quads
-    bool uploaded = false;       // the vertex buffer holds `vertices`
+    std::size_t shapeCount = 0;
+    std::size_t vertexCapacity = 0; // vertices the GPU buffer holds
+    std::size_t indexCapacity = 0;  // indices the GPU buffer holds
+    bool uploaded = false;          // the GPU buffers hold `vertices` and `indices`
     std::size_t drawCallCount = 0;
 };

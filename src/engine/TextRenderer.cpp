@@ -247,9 +247,7 @@ void TextRenderer::drawBatch(const Camera& camera) {
         return;
     }
     DrawingStateKeeper keeper;
-    shader->use();
-    camera.upload(shader->programId);
-    batch->draw(shader);
+    batch->draw(camera, *shader);
 }
 
 void TextRenderer::drawText(const Camera& camera, std::string_view text, float x, float y,

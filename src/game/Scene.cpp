@@ -129,10 +129,11 @@ void Scene::draw() {
     if (shader == nullptr || atlas == nullptr) {
         return; // start-up refuses to run without either, and so does drawing
     }
+    // Made current first: the camera's upload writes into the current program.
+    shader->use();
     const float clock = static_cast<float>(Application::instance().time);
     sceneCamera().upload(shader->programId);
     atlas->bind();
-    shader->use();
     shader->setInt("texture", 0);
     drawPicture(clock);
     drawIdleHint(clock);

@@ -197,19 +197,18 @@ class SpriteBatchDraw : public ::testing::Test {
         ASSERT_TRUE(batch->loadAtlas("atlas"));
         ASSERT_EQ(batch->texture(), textureRegistry.at("atlas"));
         target = std::make_unique<OffscreenTarget>(64, 64);
-        // One model unit spans the whole 64-pixel target.
-        Camera camera;
-        camera.ortho(0.0f, 1.0f, 0.0f, 1.0f, -1.0f, 1.0f);
-        shader->use();
-        camera.upload(shader->programId);
+        // One camera unit per pixel of the 64-pixel target.
+        camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
         glBindTextureUnit(0, 0); // the batch must bind its own texture
     }
 
     Bytes drawn() {
         glClear(GL_COLOR_BUFFER_BIT);
-        batch->draw(shader);
+        batch->draw(camera, *shader);
         return target->readPixels();
     }
+
+    Camera camera;
 
     ScratchDir dir;
     Shader* shader = nullptr;
@@ -223,11 +222,12 @@ TEST_F(SpriteBatchDraw, QuadsLandWhereAddedShowingTheirPicturesInOneDrawCall) {
     EXPECT_EQ(pic, 1);
     EXPECT_EQ(other, 0);
     EXPECT_EQ(batch->findPicture("absent.png"), -1);
-    EXPECT_FLOAT_EQ(batch->pictureSize(pic).x, 0.5f);
+    EXPECT_FLOAT_EQ(batch->pictureSize(pic).x, 8.0f); // texels of the 16×16 atlas
+    EXPECT_FLOAT_EQ(batch->pictureSize(pic).y, 4.0f);
 
-    batch->add(pic, 0.5f, 0.5f, 0.5f, 0.25f); // pixels 32..63 × 32..47
-    batch->add(other, 0.0f, 0.0f, 0.25f, 0.25f);
-    batch->add(-1, 0.0f, 0.5f, 0.5f, 0.5f); // unknown: nothing
+    batch->add(pic, 32.0f, 32.0f, 0.0f, 4.0f, 4.0f); // pixels 32..63 × 32..47
+    batch->add(other, 0.0f, 0.0f, 0.0f, 4.0f, 4.0f);
+    batch->add(-1, 0.0f, 32.0f); // unknown: nothing
     EXPECT_EQ(batch->size(), 2u);
     const Bytes pixels = drawn();
     EXPECT_EQ(batch->drawCalls(), 1u);
@@ -246,10 +246,9 @@ TEST_F(SpriteBatchDraw, QuadsLandWhereAddedShowingTheirPicturesInOneDrawCall) {
 }
 
 TEST_F(SpriteBatchDraw, AnEmptyBatchDrawsNothingAndIssuesNoCall) {
-    batch->draw(shader);
-    batch->add(0, 0.0f, 0.0f, 1.0f, 1.0f);
+    batch->draw(camera, *shader);
+    batch->add(0, 0.0f, 0.0f, 0.0f, 16.0f, 16.0f);
     batch->clear();
-    batch->draw(nullptr);
     const Bytes pixels = drawn();
     EXPECT_EQ(batch->drawCalls(), 0u);
     for (int y = 0; y < 64; ++y) {
@@ -267,7 +266,7 @@ TEST_F(SpriteBatchDraw, GrownPastItsFirstCapacityItStillDrawsEveryQuadAndOnlyTho
          {std::size_t{10}, SpriteBatch::kInitialCapacity * 3 + 5, std::size_t{1}}) {
         batch->clear();
         for (std::size_t i = 0; i < count; ++i) {
-            batch->add(pic, (i % 16) / 16.0f, (i / 16) / 16.0f, 1.0f / 16, 1.0f / 16);
+            batch->add(pic, (i % 16) * 4.0f, (i / 16) * 4.0f, 0.0f, 0.5f, 1.0f);
         }
         const std::size_t callsBefore = batch->drawCalls();
         const Bytes pixels = drawn();
@@ -281,6 +280,43 @@ TEST_F(SpriteBatchDraw, GrownPastItsFirstCapacityItStillDrawsEveryQuadAndOnlyTho
         }
     }
     EXPECT_GT(batch->capacity(), SpriteBatch::kInitialCapacity);
+}
+
+TEST_F(SpriteBatchDraw, RotatedScaledTintedQuadDrawnByAMovedBatchWhateverProgramIsCurrent) {
+    const int pic = batch->findPicture("pic.png");
+    // 8 × 4 texels scaled to 24 × 16, turned a quarter counter-clockwise about
+    // its middle, which lands on (32, 32): pixels 24..39 × 20..43, the
+    // picture's top now facing left. Green is scaled by 0.6.
+    batch->add(pic, 32.0f, 32.0f, 1.5707963f, 3.0f, 4.0f, 4.0f, 2.0f, {1.0f, 0.6f, 1.0f, 1.0f});
+    SpriteBatch moved(std::move(*batch));
+    batch.reset(); // must leave the moved objects alone
+    SpriteBatch drawing;
+    drawing = std::move(moved);
+
+    // Another program is current, with a camera of its own.
+    dir.writeFile("data/shaders/other.glsl", kSpriteShader);
+    Shader* other = Shader::load("other.glsl");
+    ASSERT_NE(other, nullptr);
+    other->use();
+    Camera().upload(other->programId);
+    glClear(GL_COLOR_BUFFER_BIT);
+    drawing.draw(camera, *shader);
+    const Bytes pixels = target->readPixels();
+    EXPECT_EQ(drawing.drawCalls(), 1u);
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), shader->programId);
+
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 24 && x < 40 && y >= 20 && y < 44;
+            EXPECT_EQ(!isBlack(target->pixel(pixels, x, y)), inside) << "at " << x << ", " << y;
+        }
+    }
+    EXPECT_EQ(target->pixel(pixels, 27, 24), kRed);
+    EXPECT_EQ(target->pixel(pixels, 27, 40), (Bytes{255, 153, 0, 255}));
+    EXPECT_EQ(target->pixel(pixels, 37, 24), kBlue);
+    EXPECT_EQ(target->pixel(pixels, 37, 40), (Bytes{0, 153, 255, 255}));
 }
 
 } // namespace
