@@ -116,6 +116,9 @@ void update() {
 }
 
 void draw() {
+    // A night-blue backdrop shows the 16:9 picture inside the window's bars.
+    textRenderer.drawPanel(world.camera, Rect{0.0f, 0.0f, kWidth, kHeight}, Vec4{0.07f, 0.09f, 0.2f, 1.0f});
+
     SpriteBatch& batch = *world.batch;
     batch.clear();
     const float t = static_cast<float>(Application::instance().time);
@@ -130,7 +133,7 @@ void draw() {
     const Vec4 white{1, 1, 1, 1};
     textRenderer.drawText(world.camera, "Pysäkki · Kioski · Shop", 24.0f, kHeight - 20.0f, 40.0f, white);
     char status[96];
-    std::snprintf(status, sizeof status, "Space: hyppy!\tEsc: quit\t%.0f frames/s",
+    std::snprintf(status, sizeof status, "Space: jump\t\tEsc: quit\t\t%.0f frames/s",
                   Application::instance().frameTimer().framesPerSecond());
     textRenderer.drawText(world.camera, status, 24.0f, 44.0f, 22.0f, Vec4{0.8f, 0.9f, 1.0f, 1.0f});
 }
