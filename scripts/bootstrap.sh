@@ -236,7 +236,9 @@ fetch_borrowed_packages() {
     die "apt-get download of ${BORROWED_PACKAGES[*]} failed (its message is above); check the network and run again"
   local deb
   for deb in "$work/debs"/*.deb; do
-    dpkg -x "$deb" "$work/prefix" || die "could not unpack $(basename "$deb") (dpkg's message is above)"
+    # The control files too: the package build reads what GLFW depends on.
+    { dpkg -x "$deb" "$work/prefix" && dpkg-deb -e "$deb" "$work/prefix/DEBIAN-$(dpkg-deb -f "$deb" Package)"; } ||
+      die "could not unpack $(basename "$deb") (dpkg's message is above)"
   done
   deps_stamp >"$work/prefix/.stamp"
   rm -rf "$PREFIX"
