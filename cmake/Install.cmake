@@ -4,7 +4,7 @@
 #   P/bin/velmora               launcher: runs the game from its data directory
 #                               (P/games/velmora when P is /usr, the Debian way)
 #   P/libexec/velmora/velmora   the executable
-#   P/lib/velmora/              GLFW when it came from .deps/ (found via rpath)
+#   P/lib/velmora/glfw/         GLFW when it came from .deps/ (found via rpath)
 #   P/share/velmora/data/       shaders, textures, sounds
 #   P/share/applications/velmora.desktop, P/share/icons/hicolor/*/apps/velmora.*
 #                               the menu entry and its icon: after an install
@@ -18,13 +18,15 @@
 #   P/lib/<triplet>/cmake/Velmora/  find_package(Velmora) gives Velmora::engine
 #   P/lib/<triplet>/pkgconfig/velmora.pc   pkg-config --cflags --libs velmora
 # With GLFW from .deps/, its headers come along under P/include/velmora/GLFW
-# and the library links the copy in P/lib/velmora.
+# and the library links the copy in P/lib/velmora/glfw.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# The game's private files: /usr/lib/velmora in a package, whatever the
-# system's library directory is.
-set(VELMORA_INSTALL_LIBDIR lib/velmora)
+# The game's private libraries: under /usr/lib/velmora in a package, whatever
+# the system's library directory is. (One level down: a shared library right
+# in /usr/lib/velmora would make CPack add ldconfig calls, which neither the
+# rpath nor Debian's ldconfig trigger needs.)
+set(VELMORA_INSTALL_LIBDIR lib/velmora/glfw)
 # The engine's library, CMake and pkg-config files depend on the architecture:
 # Debian keeps those under lib/<triplet>, where find_package and pkg-config
 # look too.
@@ -168,6 +170,7 @@ install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 
 file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" VELMORA_PC_TO_PREFIX "${VELMORA_PC_TO_PREFIX}")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora.pc.in ${CMAKE_BINARY_DIR}/package/velmora.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/velmora.pc DESTINATION ${VELMORA_ENGINE_LIBDIR}/pkgconfig
         COMPONENT engine)

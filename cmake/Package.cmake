@@ -1,7 +1,7 @@
 # Debian packages, made by `make package` (cpack in the build directory):
 #   velmora             the game: launcher /usr/games/velmora, data under
 #                       /usr/share/velmora, menu entry and icon; GLFW 3.4
-#                       privately in /usr/lib/velmora where it came from .deps/
+#                       privately in /usr/lib/velmora/glfw where it came from .deps/
 #   velmora-engine-dev  the engine: headers, static library, CMake and
 #                       pkg-config files
 # The game's dependencies are computed by dpkg-shlibdeps from what its binaries

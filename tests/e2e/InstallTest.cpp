@@ -96,7 +96,7 @@ TEST(Install, TheDebianPackageRunsFromAnyFolder) {
     ASSERT_EQ(shot.width, title.width);
     EXPECT_LT(shot.difference(title), 2.0);
     // A GLFW that the package carries is the one the game runs with.
-    const std::string privateGlfw = root + "/usr/lib/velmora/libglfw.so.3.4";
+    const std::string privateGlfw = root + "/usr/lib/velmora/glfw/libglfw.so.3.4";
     if (fs::exists(privateGlfw)) {
         const std::string maps =
             testsupport::readFile("/proc/" + std::to_string(game->processId()) + "/maps");
