@@ -48,6 +48,9 @@ if(VELMORA_SHIPS_GLFW)
     if(EXISTS ${_control})
         file(STRINGS ${_control} _glfw_depends REGEX "^Depends: ")
         string(REGEX REPLACE "^Depends: " "" _glfw_depends "${_glfw_depends}")
+    else()
+        message(WARNING "${_control} is missing, so the game's package would lack what GLFW "
+                        "loads at run time: run scripts/bootstrap.sh before packaging")
     endif()
     set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "${_glfw_depends}")
     # Its engine links the same copy, which the game's package carries.
