@@ -56,7 +56,8 @@ if(VELMORA_SHIPS_GLFW)
     # Its engine links the same copy, which the game's package carries.
     set(CPACK_DEBIAN_ENGINE_PACKAGE_DEPENDS "velmora (= ${PROJECT_VERSION}), libglew-dev, libgl-dev")
 else()
-    set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "libglfw3 (>= 3.4)")
+    # The system's GLFW: dpkg-shlibdeps finds libglfw3 (>= 3.4) by the
+    # symbols the game uses.
     set(CPACK_DEBIAN_ENGINE_PACKAGE_DEPENDS "libglfw3-dev (>= 3.4), libglew-dev, libgl-dev")
 endif()
 
