@@ -18,6 +18,8 @@ class PlaybackProgress {
     // Records the engine clock `frames` read at `now`; false once it has not
     // moved for longer than kStallLimit. True again as soon as it moves.
     bool advancing(std::uint64_t frames, Clock::time_point now);
+    // When the clock was last seen to move (or first read).
+    Clock::time_point lastMoved() const { return lastMove; }
 
   private:
     bool sampled = false;

@@ -3,6 +3,8 @@
 // so the tests poll the playback state with generous deadlines.
 #include "engine/SoundManager.h"
 
+#include <miniaudio.h>
+
 #include "support/Capture.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -94,7 +96,7 @@ TEST_F(SoundManagerTest, PlayOnAPlayingSoundNeitherRestartsNorDuplicatesIt) {
     EXPECT_TRUE(ma_sound_is_looping(manager().sounds.at("long.mp3")->sound));
     EXPECT_TRUE(waitForCursorAbove("long.mp3", before + 0.3)) << "the cursor keeps growing";
 
-    const GraphCount graph = soundsOnEndpoint(manager().engine);
+    const GraphCount graph = soundsOnEndpoint(*manager().audioEngine());
     EXPECT_EQ(graph.attached, 1);
     EXPECT_EQ(graph.started, 1);
 }
@@ -154,14 +156,14 @@ TEST_F(SoundManagerTest, NothingPlaysWhileTheDeviceStopsPullingSamples) {
     manager().loadSound("long.mp3");
     manager().play("long.mp3", true);
     ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.05));
-    ma_engine_stop(&manager().engine);
+    ma_engine_stop(manager().audioEngine());
     const auto stalled = std::chrono::steady_clock::now();
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
     EXPECT_GE(secondsSince(stalled), 0.5) << "a short pause of the device is not a loss";
     ma_sound* sound = manager().sounds.at("long.mp3")->sound;
     EXPECT_TRUE(ma_sound_is_playing(sound)) << "the sound itself was never stopped";
 
-    ma_engine_start(&manager().engine);
+    ma_engine_start(manager().audioEngine());
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return manager().isPlaying("long.mp3"); }));
 }
 
@@ -228,7 +230,7 @@ TEST_F(SoundManagerTest, FilesThatCannotBeLoadedAreReportedByTheirBareName) {
                      "Failed to load sound: ", "Failed to load sound: "}));
     EXPECT_EQ(text.find("data/audio"), std::string::npos);
     EXPECT_TRUE(manager().sounds.empty());
-    EXPECT_EQ(soundsOnEndpoint(manager().engine).attached, 0);
+    EXPECT_EQ(soundsOnEndpoint(*manager().audioEngine()).attached, 0);
 }
 
 TEST_F(SoundManagerTest, ReloadingANameReplacesTheSoundAndSilencesTheEarlierOne) {
@@ -247,7 +249,7 @@ TEST_F(SoundManagerTest, ReloadingANameReplacesTheSoundAndSilencesTheEarlierOne)
     EXPECT_FALSE(manager().isPlaying("voice.mp3")) << "the new sound waits to be played";
     EXPECT_FALSE(manager().sounds.at("voice.mp3")->looping);
     pause(0.2);
-    GraphCount graph = soundsOnEndpoint(manager().engine);
+    GraphCount graph = soundsOnEndpoint(*manager().audioEngine());
     EXPECT_EQ(graph.attached, 1) << "the earlier sound left the engine";
     EXPECT_EQ(graph.started, 0) << "nothing plays any more";
 
@@ -305,11 +307,13 @@ struct HeapLedger {
 
 TEST_F(SoundManagerTest, NothingIsLeftBehindByReplacedSoundsFailedLoadsOrDestruction) {
     HeapLedger ledger;
-    ma_engine_config config = ma_engine_config_init();
-    config.allocationCallbacks = {&ledger, HeapLedger::onMalloc, HeapLedger::onRealloc,
-                                  HeapLedger::onFree};
+    SoundOptions options;
+    options.allocatorUser = &ledger;
+    options.allocate = HeapLedger::onMalloc;
+    options.reallocate = HeapLedger::onRealloc;
+    options.release = HeapLedger::onFree;
     {
-        SoundManager own(&config);
+        SoundManager own(options);
         own.loadSound("short.mp3");
         own.loadSound("long.mp3");
         own.loadSound("long.mp3");
@@ -326,13 +330,12 @@ TEST(SoundManagerWithoutEngine, RunsSilentlyAndReportsEveryLoad) {
     ScratchDir scratch;
     installTestSound(scratch, "long.mp3", "long.mp3");
     // No device and no output format: miniaudio refuses to start the engine.
-    ma_engine_config config = ma_engine_config_init();
-    config.noDevice = MA_TRUE;
-    config.channels = 0;
+    SoundOptions options;
+    options.playbackDevice = false;
 
     StreamCapture out(StreamCapture::Stream::Out);
     {
-        SoundManager silent(&config);
+        SoundManager silent(options);
         silent.loadSound("long.mp3");
         silent.play("long.mp3", true);
         silent.toggle("long.mp3");
