@@ -6,6 +6,8 @@
 
 #include <miniaudio.h>
 
+#include <atomic>
+#include <cstdint>
 #include <iostream>
 #include <vector>
 
@@ -15,8 +17,10 @@ const char* const kAudioDirectory = "data/audio/";
 const char* const kDeviceLost = "The audio device was lost; playing on without sound";
 const char* const kDeviceBack = "The audio device is back; sound is on again";
 
-// How often the device watch looks at the engine's clock.
+// How often the device watch looks at the device's requests for samples, and
+// how long a new device may take to ask again after filling its buffer.
 constexpr std::chrono::milliseconds kWatchPeriod{100};
+constexpr std::chrono::milliseconds kStartLimit{4000};
 
 void (*stuckShutdownHandler)() = nullptr;
 
@@ -67,6 +71,9 @@ struct SoundManager::Engine {
     ma_engine engine{};
     ma_context* context = nullptr; // one of our own, for a restarted engine
     ma_allocation_callbacks allocator{};
+    // How often the device has asked for samples. It asks every few
+    // milliseconds, whether anything plays or not, for as long as it works.
+    std::atomic<std::uint64_t> pulls{0};
     // Blocks that miniaudio left behind after failed loads; freed after the
     // engine has stopped.
     std::vector<void*> abandonedSources;
@@ -81,9 +88,10 @@ struct SoundManager::Engine {
         config.sampleRate = options.sampleRate;
         config.allocationCallbacks = {options.allocatorUser, options.allocate, options.reallocate,
                                       options.release};
-        const bool defaults = options.playbackDevice && options.channels == 0 &&
-                              options.sampleRate == 0 && options.allocate == nullptr &&
-                              options.reallocate == nullptr && options.release == nullptr;
+        config.onProcess = [](void* user, float*, ma_uint64) {
+            static_cast<Engine*>(user)->pulls.fetch_add(1);
+        };
+        config.pProcessUserData = started.get();
         if (backend != nullptr) {
             ma_context_config contextConfig = ma_context_config_init();
             contextConfig.allocationCallbacks = config.allocationCallbacks;
@@ -94,8 +102,7 @@ struct SoundManager::Engine {
             }
             config.pContext = started->context;
         }
-        if (ma_engine_init(defaults && backend == nullptr ? nullptr : &config, &started->engine) !=
-            MA_SUCCESS) {
+        if (ma_engine_init(&config, &started->engine) != MA_SUCCESS) {
             started->releaseContext();
             return nullptr;
         }
@@ -193,8 +200,16 @@ SoundManager::SoundManager(const SoundOptions& chosen) : options(chosen) {
     // Without a device the owner drives the engine's clock; only a device
     // can be lost.
     if (ma_engine_get_device(&engine->engine) != nullptr) {
+        startWatching();
         watch = std::make_unique<BackgroundTask>([this] { watchDevice(); });
     }
+}
+
+void SoundManager::startWatching() {
+    device = Device::Starting;
+    deviceSince = PlaybackProgress::Clock::now();
+    progress = PlaybackProgress();
+    progress.advancing(engine->pulls.load(), deviceSince);
 }
 
 void SoundManager::setStuckShutdownHandler(void (*handler)()) {
@@ -237,50 +252,55 @@ void SoundManager::releaseEverything() {
     }
 }
 
-bool SoundManager::deviceAdvancing() {
-    if (engine == nullptr || ma_engine_get_device(&engine->engine) == nullptr) {
-        return true;
-    }
-    return progress.advancing(ma_engine_get_time_in_pcm_frames(&engine->engine),
-                              PlaybackProgress::Clock::now());
-}
-
 void SoundManager::watchDevice() {
     using Clock = PlaybackProgress::Clock;
     std::unique_lock<std::mutex> guard(lock);
-    bool lost = false;
-    Clock::time_point lostSince; // a clock that moves after this is back
     Clock::time_point lastAttempt;
     while (!wake.wait_for(guard, kWatchPeriod, [this] { return quitting; })) {
         const auto now = Clock::now();
-        const bool advancing = deviceAdvancing();
-        if (!lost) {
+        const bool advancing = progress.advancing(engine->pulls.load(), now);
+        const bool movedSince = progress.lastMoved() > deviceSince;
+        switch (device) {
+        case Device::Starting:
+            // A PulseAudio stream fills its buffer at once and may then not
+            // ask again for a couple of seconds, so a new device is judged
+            // only once it has pulled again, or after a generous wait.
+            if (movedSince) {
+                device = Device::Working;
+            } else if (now - deviceSince > kStartLimit) {
+                loseDevice(now);
+                lastAttempt = now;
+            }
+            break;
+        case Device::Working:
             if (!advancing) {
-                say(kDeviceLost);
-                lost = true;
-                lostSince = now;
+                loseDevice(now);
                 lastAttempt = now; // the first attempt follows one interval later
             }
-            continue;
-        }
-        // Back only once samples flow again, on the old device or a new one.
-        if (progress.lastMoved() > lostSince) {
-            say(kDeviceBack);
-            lost = false;
-            continue;
-        }
-        if (now - lastAttempt < kRetryInterval) {
-            continue;
-        }
-        lastAttempt = now;
-        const auto stalledSince = progress.lastMoved();
-        guard.unlock();
-        const bool restarted = recover(stalledSince);
-        guard.lock();
-        if (restarted) {
-            lostSince = progress.lastMoved();
+            break;
+        case Device::Lost:
+            if (movedSince) { // the old device came back by itself
+                device = Device::Working;
+                say(kDeviceBack);
+            } else if (now - lastAttempt >= kRetryInterval) {
+                lastAttempt = now;
+                const auto stalledSince = progress.lastMoved();
+                guard.unlock();
+                const bool restarted = recover(stalledSince);
+                guard.lock();
+                if (restarted) {
+                    say(kDeviceBack);
+                }
+            }
+            break;
         }
     }
+}
+
+void SoundManager::loseDevice(PlaybackProgress::Clock::time_point now) {
+    device = Device::Lost;
+    deviceSince = now;
+    say(kDeviceLost);
 }
 
 bool SoundManager::recover(PlaybackProgress::Clock::time_point stalledSince) {
@@ -331,9 +351,7 @@ bool SoundManager::recover(PlaybackProgress::Clock::time_point stalledSince) {
             }
             opened.clear();
             std::swap(engine, fresh); // fresh now holds the lost engine
-            progress = PlaybackProgress();
-            progress.advancing(ma_engine_get_time_in_pcm_frames(&engine->engine),
-                               PlaybackProgress::Clock::now());
+            startWatching();
             swapped = true;
         }
     }
@@ -404,7 +422,7 @@ void SoundManager::toggle(const char* name) {
     if (entry == nullptr) {
         return;
     }
-    if (ma_sound_is_playing(entry->sound) == MA_TRUE && deviceAdvancing()) {
+    if (ma_sound_is_playing(entry->sound) == MA_TRUE && device != Device::Lost) {
         ma_sound_stop(entry->sound);
     } else {
         ma_sound_start(entry->sound);
@@ -414,7 +432,8 @@ void SoundManager::toggle(const char* name) {
 bool SoundManager::isPlaying(const char* name) {
     std::lock_guard<std::mutex> guard(lock);
     SoundEntry* entry = find(name);
-    return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE && deviceAdvancing();
+    return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE &&
+           device != Device::Lost;
 }
 
 double SoundManager::cursorSeconds(const char* name) {

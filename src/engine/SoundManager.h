@@ -104,19 +104,24 @@ class SoundManager {
     struct Engine; // one started engine and what only it may free
 
     SoundEntry* find(const char* name);
-    bool deviceAdvancing();
+    void startWatching();
     void watchDevice();
+    void loseDevice(PlaybackProgress::Clock::time_point now);
     bool recover(PlaybackProgress::Clock::time_point stalledSince);
     void releaseEverything();
 
     SoundOptions options;
     std::unique_ptr<Engine> engine; // null when no engine ever started
-    // Guards engine, sounds and progress between the calls above and the
-    // device watch, which holds it only for moments.
+    // Guards everything below between the calls above and the device watch,
+    // which holds it only for moments.
     std::mutex lock;
     std::condition_variable wake;
     bool quitting = false;
     unsigned loadCount = 0; // loads so far: a recovery that saw fewer starts over
+    // The device: new (not yet judged), pulling samples, or lost; while it
+    // is lost nothing plays.
+    enum class Device { Starting, Working, Lost } device = Device::Starting;
+    PlaybackProgress::Clock::time_point deviceSince; // started, or lost
     PlaybackProgress progress;
     std::unique_ptr<BackgroundTask> watch; // last: it uses everything above
 };
