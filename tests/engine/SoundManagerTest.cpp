@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -35,6 +36,9 @@ using Lines = std::vector<std::string>;
 
 // Generous: on a loaded two-core machine the null device may lag behind.
 constexpr double kDeadline = 10.0;
+
+const char* const kLost = "The audio device was lost; playing on without sound";
+const char* const kBack = "The audio device is back; sound is on again";
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -156,15 +160,50 @@ TEST_F(SoundManagerTest, NothingPlaysWhileTheDeviceStopsPullingSamples) {
     manager().loadSound("long.mp3");
     manager().play("long.mp3", true);
     ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.05));
+    StreamCapture out(StreamCapture::Stream::Out);
     ma_engine_stop(manager().audioEngine());
     const auto stalled = std::chrono::steady_clock::now();
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
     EXPECT_GE(secondsSince(stalled), 0.5) << "a short pause of the device is not a loss";
+    // A caller that makes sure the music plays must not pause it instead.
+    if (!manager().isPlaying("long.mp3")) {
+        manager().toggle("long.mp3");
+    }
     ma_sound* sound = manager().sounds.at("long.mp3")->sound;
     EXPECT_TRUE(ma_sound_is_playing(sound)) << "the sound itself was never stopped";
 
     ma_engine_start(manager().audioEngine());
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return manager().isPlaying("long.mp3"); }));
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
+}
+
+// A device that does not come back is replaced: every sound goes on where it
+// stood, and a sound that would have ended meanwhile does not play again.
+TEST_F(SoundManagerTest, ALostDeviceIsReplacedAndEverySoundGoesOnWhereItStood) {
+    installTestSound(scratch, "long.mp3", "paused.mp3");
+    for (const char* name : {"long.mp3", "short.mp3", "paused.mp3"}) {
+        manager().loadSound(name);
+    }
+    manager().play("paused.mp3", false);
+    manager().play("long.mp3", true);
+    ASSERT_TRUE(waitForCursorAbove("paused.mp3", 0.3));
+    manager().toggle("paused.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    manager().play("short.mp3", false);
+    ma_engine* lost = manager().audioEngine();
+    ma_engine_stop(lost);
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
+    const double stood = manager().cursorSeconds("long.mp3");
+    const double paused = manager().cursorSeconds("paused.mp3");
+
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return manager().audioEngine() != lost; }));
+    EXPECT_FALSE(manager().isPlaying("short.mp3")) << "it would have ended meanwhile";
+    EXPECT_FALSE(manager().isPlaying("paused.mp3"));
+    EXPECT_NEAR(manager().cursorSeconds("paused.mp3"), paused, 0.05);
+    EXPECT_TRUE(manager().isPlaying("long.mp3"));
+    EXPECT_NEAR(manager().cursorSeconds("long.mp3"), stood, 0.3) << "resumed where it stood";
+    EXPECT_TRUE(waitForCursorAbove("long.mp3", stood + 0.1));
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
 }
 
 TEST_F(SoundManagerTest, CursorOfALoadedSoundThatNeverStartedIsZeroWithoutAMessage) {
@@ -348,6 +387,30 @@ TEST(SoundManagerWithoutEngine, RunsSilentlyAndReportsEveryLoad) {
               (Lines{"Failed to initialize audio engine.", "Failed to load sound: long.mp3",
                      "Sound not found: long.mp3"}));
     EXPECT_EQ(text.rfind("Failed to initialize audio engine.\n", 0), 0u);
+}
+
+// Giving memory back slowly, once armed, makes shut-down overrun its budget
+// as a stuck device would; without a handler there is no way out to announce.
+TEST(SoundManagerShutdown, WithoutAHandlerItWaitsPastItsBudgetAndSaysNothing) {
+    static std::atomic<bool> slow{false};
+    SoundOptions options;
+    options.allocate = [](size_t size, void*) { return std::malloc(size); };
+    options.reallocate = [](void* block, size_t size, void*) { return std::realloc(block, size); };
+    options.release = [](void* block, void*) {
+        if (slow.exchange(false)) {
+            pause(1.5);
+        }
+        std::free(block);
+    };
+    StreamCapture out(StreamCapture::Stream::Out);
+    StreamCapture err(StreamCapture::Stream::Err);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        SoundManager own(options);
+        slow = true;
+    }
+    EXPECT_GE(secondsSince(start), 1.5) << "shut-down did not wait for the work";
+    EXPECT_EQ(testsupport::countOccurrences(out.finish() + err.finish(), "did not stop"), 0);
 }
 
 } // namespace
