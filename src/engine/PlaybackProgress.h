@@ -12,8 +12,10 @@ class PlaybackProgress {
     using Clock = std::chrono::steady_clock;
 
     // How long the count may stand still before the device counts as gone.
-    // A working device advances it every few milliseconds.
-    static constexpr std::chrono::milliseconds kStallLimit{500};
+    // A working device advances it every few milliseconds; a second leaves
+    // room for a busy machine and for a server moving the stream to another
+    // output.
+    static constexpr std::chrono::milliseconds kStallLimit{1000};
 
     // Records the count read at `now`; false once it has not moved for
     // longer than kStallLimit. True again as soon as it moves.
