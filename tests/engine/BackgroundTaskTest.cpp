@@ -10,8 +10,7 @@
 
 namespace {
 
-// The finish is signalled before anyone waits; a wait that only listens for
-// the signal would sit out its whole limit and then report failure.
+// A wait that only listens for the finish signal misses one sent before it.
 TEST(BackgroundTask, WorkThatEndedBeforeTheWaitIsReportedAtOnce) {
     std::atomic<bool> done{false};
     BackgroundTask task([&] { done = true; });
