@@ -4,10 +4,13 @@
 // play, pause/resume and queries to them. Failures are reported on standard
 // output and never stop the game: a missing sound is simply silent.
 //
-// When the playback device stops for good (its sound server was restarted or
-// went away), the manager says so once, plays on silently, and starts a fresh
-// engine in the background about once a second until one runs; it then
-// reopens every sound where it stood and says so once more.
+// A thread of the manager's own watches the playback device. When it has
+// asked for no samples for a second (its sound server was restarted, went
+// away or hangs), the manager says so once, plays on silently, and tries a
+// fresh engine on the same back-end about once a second until one runs; it
+// then reopens every sound where it stood and says so once more. The
+// operations below are meant for one thread, the game's; the watch shares a
+// lock with them that it holds only for moments, so they never wait on it.
 //
 // This header needs no audio library headers; code that wants miniaudio's own
 // calls includes <miniaudio.h> itself.
