@@ -1,10 +1,10 @@
-// PlaybackProgress: stall detection on the engine's frame clock.
+// PlaybackProgress: stall detection on the device's requests for samples.
 #include "engine/PlaybackProgress.h"
 
-bool PlaybackProgress::advancing(std::uint64_t frames, Clock::time_point now) {
-    if (!sampled || frames != lastFrames) {
+bool PlaybackProgress::advancing(std::uint64_t count, Clock::time_point now) {
+    if (!sampled || count != lastCount) {
         sampled = true;
-        lastFrames = frames;
+        lastCount = count;
         lastMove = now;
         return true;
     }

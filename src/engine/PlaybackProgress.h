@@ -1,5 +1,5 @@
-// PlaybackProgress: tells from the audio engine's clock whether the playback
-// device is still pulling samples. A device whose sound server has gone away
+// PlaybackProgress: tells from a count of the playback device's requests for
+// samples whether the device is still pulling them. A device whose sound server has gone away
 // stops pulling without telling anyone; its sounds then stay "playing" for
 // good, and a caller waiting for one to end would wait for ever.
 #pragma once
@@ -11,16 +11,20 @@ class PlaybackProgress {
   public:
     using Clock = std::chrono::steady_clock;
 
-    // How long the engine clock may stand still before the device counts as
-    // gone. A working device advances it every few milliseconds.
-    static constexpr std::chrono::milliseconds kStallLimit{500};
+    // How long the count may stand still before the device counts as gone.
+    // A working device advances it every few milliseconds; a second leaves
+    // room for a busy machine and for a server moving the stream to another
+    // output.
+    static constexpr std::chrono::milliseconds kStallLimit{1000};
 
-    // Records the engine clock `frames` read at `now`; false once it has not
-    // moved for longer than kStallLimit. True again as soon as it moves.
-    bool advancing(std::uint64_t frames, Clock::time_point now);
+    // Records the count read at `now`; false once it has not moved for
+    // longer than kStallLimit. True again as soon as it moves.
+    bool advancing(std::uint64_t count, Clock::time_point now);
+    // When the count was last seen to move (or first read).
+    Clock::time_point lastMoved() const { return lastMove; }
 
   private:
     bool sampled = false;
-    std::uint64_t lastFrames = 0;
+    std::uint64_t lastCount = 0;
     Clock::time_point lastMove;
 };

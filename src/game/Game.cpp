@@ -90,14 +90,22 @@ void Game::judge() {
 }
 
 void Game::startAttempt(GameState outcome, const char* busSound) {
-    sound->toggle(kMusic); // pauses the music
+    // The music pauses for the attempt and resumes with the next aim. Each
+    // toggle is asked only when it changes something: while the audio device
+    // is lost nothing plays, and a blind flip would then leave the music
+    // paused for aiming and playing through attempts once the sound is back.
+    if (sound->isPlaying(kMusic)) {
+        sound->toggle(kMusic); // pauses the music
+    }
     sound->play(busSound, false);
     bus->reset();
     state = outcome;
 }
 
 void Game::backToAiming() {
-    sound->toggle(kMusic); // resumes the music
+    if (!sound->isPlaying(kMusic)) {
+        sound->toggle(kMusic); // resumes the music
+    }
     busArriving = true;
     stateTimer = 0.0f;
     gauge->frozen = false;

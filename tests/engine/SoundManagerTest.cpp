@@ -3,6 +3,8 @@
 // so the tests poll the playback state with generous deadlines.
 #include "engine/SoundManager.h"
 
+#include <miniaudio.h>
+
 #include "support/Capture.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +36,9 @@ using Lines = std::vector<std::string>;
 
 // Generous: on a loaded two-core machine the null device may lag behind.
 constexpr double kDeadline = 10.0;
+
+const char* const kLost = "The audio device was lost; playing on without sound";
+const char* const kBack = "The audio device is back; sound is on again";
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -94,7 +100,7 @@ TEST_F(SoundManagerTest, PlayOnAPlayingSoundNeitherRestartsNorDuplicatesIt) {
     EXPECT_TRUE(ma_sound_is_looping(manager().sounds.at("long.mp3")->sound));
     EXPECT_TRUE(waitForCursorAbove("long.mp3", before + 0.3)) << "the cursor keeps growing";
 
-    const GraphCount graph = soundsOnEndpoint(manager().engine);
+    const GraphCount graph = soundsOnEndpoint(*manager().audioEngine());
     EXPECT_EQ(graph.attached, 1);
     EXPECT_EQ(graph.started, 1);
 }
@@ -154,15 +160,50 @@ TEST_F(SoundManagerTest, NothingPlaysWhileTheDeviceStopsPullingSamples) {
     manager().loadSound("long.mp3");
     manager().play("long.mp3", true);
     ASSERT_TRUE(waitForCursorAbove("long.mp3", 0.05));
-    ma_engine_stop(&manager().engine);
+    StreamCapture out(StreamCapture::Stream::Out);
+    ma_engine_stop(manager().audioEngine());
     const auto stalled = std::chrono::steady_clock::now();
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
     EXPECT_GE(secondsSince(stalled), 0.5) << "a short pause of the device is not a loss";
+    // A caller that makes sure the music plays must not pause it instead.
+    if (!manager().isPlaying("long.mp3")) {
+        manager().toggle("long.mp3");
+    }
     ma_sound* sound = manager().sounds.at("long.mp3")->sound;
     EXPECT_TRUE(ma_sound_is_playing(sound)) << "the sound itself was never stopped";
 
-    ma_engine_start(&manager().engine);
+    ma_engine_start(manager().audioEngine());
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return manager().isPlaying("long.mp3"); }));
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
+}
+
+// A device that does not come back is replaced: every sound goes on where it
+// stood, and a sound that would have ended meanwhile does not play again.
+TEST_F(SoundManagerTest, ALostDeviceIsReplacedAndEverySoundGoesOnWhereItStood) {
+    installTestSound(scratch, "long.mp3", "paused.mp3");
+    for (const char* name : {"long.mp3", "short.mp3", "paused.mp3"}) {
+        manager().loadSound(name);
+    }
+    manager().play("paused.mp3", false);
+    manager().play("long.mp3", true);
+    ASSERT_TRUE(waitForCursorAbove("paused.mp3", 0.3));
+    manager().toggle("paused.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    manager().play("short.mp3", false);
+    ma_engine* lost = manager().audioEngine();
+    ma_engine_stop(lost);
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return !manager().isPlaying("long.mp3"); }));
+    const double stood = manager().cursorSeconds("long.mp3");
+    const double paused = manager().cursorSeconds("paused.mp3");
+
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return manager().audioEngine() != lost; }));
+    EXPECT_FALSE(manager().isPlaying("short.mp3")) << "it would have ended meanwhile";
+    EXPECT_FALSE(manager().isPlaying("paused.mp3"));
+    EXPECT_NEAR(manager().cursorSeconds("paused.mp3"), paused, 0.05);
+    EXPECT_TRUE(manager().isPlaying("long.mp3"));
+    EXPECT_NEAR(manager().cursorSeconds("long.mp3"), stood, 0.3) << "resumed where it stood";
+    EXPECT_TRUE(waitForCursorAbove("long.mp3", stood + 0.1));
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
 }
 
 TEST_F(SoundManagerTest, CursorOfALoadedSoundThatNeverStartedIsZeroWithoutAMessage) {
@@ -228,7 +269,7 @@ TEST_F(SoundManagerTest, FilesThatCannotBeLoadedAreReportedByTheirBareName) {
                      "Failed to load sound: ", "Failed to load sound: "}));
     EXPECT_EQ(text.find("data/audio"), std::string::npos);
     EXPECT_TRUE(manager().sounds.empty());
-    EXPECT_EQ(soundsOnEndpoint(manager().engine).attached, 0);
+    EXPECT_EQ(soundsOnEndpoint(*manager().audioEngine()).attached, 0);
 }
 
 TEST_F(SoundManagerTest, ReloadingANameReplacesTheSoundAndSilencesTheEarlierOne) {
@@ -247,7 +288,7 @@ TEST_F(SoundManagerTest, ReloadingANameReplacesTheSoundAndSilencesTheEarlierOne)
     EXPECT_FALSE(manager().isPlaying("voice.mp3")) << "the new sound waits to be played";
     EXPECT_FALSE(manager().sounds.at("voice.mp3")->looping);
     pause(0.2);
-    GraphCount graph = soundsOnEndpoint(manager().engine);
+    GraphCount graph = soundsOnEndpoint(*manager().audioEngine());
     EXPECT_EQ(graph.attached, 1) << "the earlier sound left the engine";
     EXPECT_EQ(graph.started, 0) << "nothing plays any more";
 
@@ -305,11 +346,13 @@ struct HeapLedger {
 
 TEST_F(SoundManagerTest, NothingIsLeftBehindByReplacedSoundsFailedLoadsOrDestruction) {
     HeapLedger ledger;
-    ma_engine_config config = ma_engine_config_init();
-    config.allocationCallbacks = {&ledger, HeapLedger::onMalloc, HeapLedger::onRealloc,
-                                  HeapLedger::onFree};
+    SoundOptions options;
+    options.allocatorUser = &ledger;
+    options.allocate = HeapLedger::onMalloc;
+    options.reallocate = HeapLedger::onRealloc;
+    options.release = HeapLedger::onFree;
     {
-        SoundManager own(&config);
+        SoundManager own(options);
         own.loadSound("short.mp3");
         own.loadSound("long.mp3");
         own.loadSound("long.mp3");
@@ -326,13 +369,12 @@ TEST(SoundManagerWithoutEngine, RunsSilentlyAndReportsEveryLoad) {
     ScratchDir scratch;
     installTestSound(scratch, "long.mp3", "long.mp3");
     // No device and no output format: miniaudio refuses to start the engine.
-    ma_engine_config config = ma_engine_config_init();
-    config.noDevice = MA_TRUE;
-    config.channels = 0;
+    SoundOptions options;
+    options.playbackDevice = false;
 
     StreamCapture out(StreamCapture::Stream::Out);
     {
-        SoundManager silent(&config);
+        SoundManager silent(options);
         silent.loadSound("long.mp3");
         silent.play("long.mp3", true);
         silent.toggle("long.mp3");
@@ -345,6 +387,30 @@ TEST(SoundManagerWithoutEngine, RunsSilentlyAndReportsEveryLoad) {
               (Lines{"Failed to initialize audio engine.", "Failed to load sound: long.mp3",
                      "Sound not found: long.mp3"}));
     EXPECT_EQ(text.rfind("Failed to initialize audio engine.\n", 0), 0u);
+}
+
+// Giving memory back slowly, once armed, makes shut-down overrun its budget
+// as a stuck device would; without a handler there is no way out to announce.
+TEST(SoundManagerShutdown, WithoutAHandlerItWaitsPastItsBudgetAndSaysNothing) {
+    static std::atomic<bool> slow{false};
+    SoundOptions options;
+    options.allocate = [](size_t size, void*) { return std::malloc(size); };
+    options.reallocate = [](void* block, size_t size, void*) { return std::realloc(block, size); };
+    options.release = [](void* block, void*) {
+        if (slow.exchange(false)) {
+            pause(1.5);
+        }
+        std::free(block);
+    };
+    StreamCapture out(StreamCapture::Stream::Out);
+    StreamCapture err(StreamCapture::Stream::Err);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        SoundManager own(options);
+        slow = true;
+    }
+    EXPECT_GE(secondsSince(start), 1.5) << "shut-down did not wait for the work";
+    EXPECT_EQ(testsupport::countOccurrences(out.finish() + err.finish(), "did not stop"), 0);
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
+#include <miniaudio.h>
 
 #include <algorithm>
 #include <chrono>
@@ -222,6 +223,27 @@ TEST_F(GameTest, OnlyAPressOfTheSpaceBarWhileAimingIsJudged) {
         ASSERT_TRUE(finishAttempt());
     }
     EXPECT_EQ(game.score.attempts, 2) << "only the judged presses are attempts";
+}
+
+// The music rests during every attempt and plays while aiming, also when the
+// audio device is lost before a press and comes back before the next aim.
+TEST_F(GameTest, TheMusicFollowsTheAttemptsAcrossALostDevice) {
+    startGame(everySound("short.mp3"));
+    ma_engine* lost = SoundManager::instance().audioEngine();
+    ASSERT_TRUE(waitUntil(kDeadline, [] { return playing("loop.mp3"); }));
+    ma_engine_stop(lost); // the device stops asking for samples
+    ASSERT_TRUE(waitUntil(kDeadline, [] { return !playing("loop.mp3"); }));
+    useClock(60, false);
+    ASSERT_TRUE(aimForMiss());
+    pressSpace(); // judged while nothing can play
+    ASSERT_TRUE(waitUntil(kDeadline, [&] { return SoundManager::instance().audioEngine() != lost; }));
+    useClock(60, true);
+    ASSERT_TRUE(finishAttempt());
+    EXPECT_TRUE(waitUntil(kDeadline, [] { return playing("loop.mp3"); })) << "aiming has music";
+    useClock(60, false);
+    ASSERT_TRUE(aimForMiss());
+    pressSpace();
+    EXPECT_FALSE(playing("loop.mp3")) << "an attempt has none";
 }
 
 class GameAtFrameRate : public GameTest, public ::testing::WithParamInterface<int> {};

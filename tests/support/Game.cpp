@@ -1,6 +1,9 @@
 #include "support/Game.h"
 
+#include "support/Screenshot.h"
+
 #include <cstdlib>
+#include <fstream>
 
 namespace testsupport {
 
@@ -76,6 +79,24 @@ bool sendKey(const std::string& window, const std::string& key) {
     bool succeeded = false;
     xdotool("windowfocus --sync " + window + " key " + key, &succeeded);
     return succeeded;
+}
+
+bool gaugeMoves(const std::string& window) {
+    // The face's rectangle from its atlas entry; its lower-left corner is
+    // drawn at model (0.062, 0).
+    std::ifstream atlas(std::string(VELMORA_SOURCE_DIR) + "/data/textures/atlas.txt");
+    std::string name;
+    float x, y, w, h;
+    while (atlas >> name >> x >> y >> w >> h && name != "gauge.png") {
+    }
+    const double perUnitX = 4.28 / 1.333 * 1024;
+    const int height = static_cast<int>(h * 5.23 * 768);
+    const Screenshot a = captureWindow(window);
+    pause(0.12);
+    const Screenshot b = captureWindow(window);
+    return name == "gauge.png" && a.difference(b, static_cast<int>(0.062 * perUnitX),
+                                               768 - height, static_cast<int>(w * perUnitX),
+                                               height) > 0.2;
 }
 
 } // namespace testsupport

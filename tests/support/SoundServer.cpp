@@ -1,7 +1,13 @@
 // PrivateSoundServer: pulseaudio started by hand with a null sink.
 #include "support/SoundServer.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -35,7 +41,10 @@ PrivateSoundServer::PrivateSoundServer() {
     // A client that cannot reach the server must not start one of its own,
     // which would outlive the test.
     std::ofstream(clientConfig(folder)) << "autospawn = no\n";
+    start();
+}
 
+void PrivateSoundServer::start() {
     ProcessOptions options;
     options.env = clientEnvironment();
     options.env["PULSE_SERVER"] = std::nullopt;
@@ -94,6 +103,50 @@ void PrivateSoundServer::kill() {
         server->kill();
     }
     listening = false;
+}
+
+void PrivateSoundServer::restart() {
+    kill();
+    start();
+}
+
+void PrivateSoundServer::freeze() {
+    if (server && server->started()) {
+        ::kill(server->processId(), SIGSTOP);
+    }
+}
+
+SinkRecording::SinkRecording(const PrivateSoundServer& server) {
+    ProcessOptions options;
+    options.env = server.clientEnvironment();
+    parec = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"parec", "--raw", "--format=s16le", "--channels=1", "--rate=8000",
+                                 "--latency-msec=20", "--device=null.monitor"},
+        options);
+}
+
+double SinkRecording::secondsUntilSound(double limit) {
+    // Silence on a null sink is exact zeros; 50 ms whose root mean square
+    // passes 1 % of full scale is sound.
+    constexpr size_t kBlockBytes = 800;
+    const auto start = std::chrono::steady_clock::now();
+    consumed = std::max(consumed, parec->standardOutput().size() / kBlockBytes * kBlockBytes);
+    bool heard = false;
+    waitUntil(limit, [&] {
+        const std::string pcm = parec->standardOutput();
+        for (; consumed + kBlockBytes <= pcm.size() && !heard; consumed += kBlockBytes) {
+            double sum = 0.0;
+            for (size_t i = consumed; i < consumed + kBlockBytes; i += 2) {
+                std::int16_t sample;
+                std::memcpy(&sample, pcm.data() + i, sizeof sample);
+                sum += double(sample) * sample;
+            }
+            heard = std::sqrt(sum / (kBlockBytes / 2)) > 327.0;
+        }
+        return heard;
+    });
+    return heard ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
+                 : -1.0;
 }
 
 bool soundServerInstalled() {

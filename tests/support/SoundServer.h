@@ -1,7 +1,8 @@
 // A private PulseAudio server for end-to-end tests: a null sink, its socket
 // and runtime files in a folder of its own, so that the game can be pointed
-// at it and the server killed under the game's feet without touching any
-// sound server of the machine.
+// at it and the server killed, frozen or restarted under the game's feet
+// without touching any sound server of the machine; and a recording of what
+// its sink plays.
 #pragma once
 
 #include "support/Process.h"
@@ -29,14 +30,33 @@ class PrivateSoundServer {
     int playbackStreams() const;
     // Ends the server at once, as a crash would.
     void kill();
+    // Starts it again on the same socket, as a desktop's restart does; see ready().
+    void restart();
+    // Stops it without ending it (SIGSTOP), as a hung server.
+    void freeze();
 
     PrivateSoundServer(const PrivateSoundServer&) = delete;
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
 
   private:
+    void start();
+
     std::string folder;
     std::unique_ptr<ChildProcess> server;
     bool listening = false;
+};
+
+// Records the server's null sink with parec from construction on.
+class SinkRecording {
+  public:
+    explicit SinkRecording(const PrivateSoundServer& server);
+    // Waits up to `limit` seconds for audible sound in what arrives from now
+    // on; returns the seconds waited, or a negative number if none came.
+    double secondsUntilSound(double limit);
+
+  private:
+    std::unique_ptr<ChildProcess> parec;
+    size_t consumed = 0; // bytes of the recording already looked at
 };
 
 // Whether the PulseAudio server program is installed.

@@ -20,7 +20,8 @@ void installTestSound(const ScratchDir& scratch, const std::string& source,
 std::vector<std::string> soundManagerLines(const std::string& output) {
     static const char* const kPrefixes[] = {
         "Failed to initialize audio engine.",
-        "Failed to load sound: ", "Sound not found: ", "Failed to get cursor position for sound: "};
+        "Failed to load sound: ", "Sound not found: ", "Failed to get cursor position for sound: ",
+        "The audio device "};
     std::vector<std::string> lines;
     std::istringstream in(output);
     std::string line;
