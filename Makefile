@@ -4,9 +4,8 @@
 BUILD_DIR ?= build
 ARGS ?=
 CMAKE_FLAGS ?=
-TEST_SCREEN := -screen 0 1280x1024x24
 
-.PHONY: all bootstrap test-tools build run test soak bench assets clean
+.PHONY: all bootstrap test-tools configure build game run test package soak bench assets clean
 
 all: build
 
@@ -17,12 +16,19 @@ bootstrap:
 test-tools:
 	@bash scripts/bootstrap.sh test
 
-build: bootstrap
+configure: bootstrap
 	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+
+# Everything: the game, the tests, the tools and the benchmarks.
+build: configure
 	@cmake --build $(BUILD_DIR)
 
+# The game and what it links, nothing more.
+game: configure
+	@cmake --build $(BUILD_DIR) --target velmora
+
 # Starts the game full screen; `make run ARGS=windowed` opens a 1024×768 window.
-run: build
+run: game
 	@$(BUILD_DIR)/velmora $(ARGS)
 
 # Builds everything and runs every test under a private X server. The test
@@ -30,6 +36,15 @@ run: build
 # `make run` never pulls them in.
 test: test-tools build
 	@bash scripts/run-tests.sh $(BUILD_DIR)
+
+# Debian packages in $(BUILD_DIR)/: velmora (the game) and velmora-engine-dev
+# (the engine's headers, library, CMake and pkg-config files), checked by
+# lintian.
+package: configure
+	@bash scripts/bootstrap.sh package
+	@cmake --build $(BUILD_DIR) --target velmora velmora_engine
+	@cd $(BUILD_DIR) && cpack
+	@lintian --fail-on error $(BUILD_DIR)/velmora_*.deb $(BUILD_DIR)/velmora-engine-dev_*.deb
 
 # Plays the game headless with random presses and checks GL errors, attempts
 # and memory growth; `make soak SECONDS=60` for a short run.

@@ -263,15 +263,15 @@ fi
 
 if wanted windowed; then
     echo "== windowed 1024x768 (Xvfb 1280x1024), the game also with its F3 overlay =="
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner windowed "$RESULTS" "$BUILD_DIR"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" --inner windowed "$RESULTS" "$BUILD_DIR"
 fi
 if wanted fullscreen; then
     echo "== full screen 1920x1080 (Xvfb 1920x1080) =="
-    xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
+    xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
 fi
 if wanted sprites; then
     echo "== sprites: bunnymark, engine and LÖVE, 1024x768 (Xvfb 1280x1024) =="
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner sprites "$RESULTS" "$BUILD_DIR"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" --inner sprites "$RESULTS" "$BUILD_DIR"
 fi
 soak_status=0
 touch "$RESULTS/soak.txt"

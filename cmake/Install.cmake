@@ -1,45 +1,186 @@
-# `cmake --install build --prefix P` puts the game under P:
+# `cmake --install build --prefix P` puts the game and the engine under P.
+#
+# The game (install component "game", the Debian package velmora):
 #   P/bin/velmora               launcher: runs the game from its data directory
+#                               (P/games/velmora when P is /usr, the Debian way)
 #   P/libexec/velmora/velmora   the executable
-#   P/lib/velmora/              GLFW when it came from .deps/ (found via rpath)
+#   P/lib/velmora/glfw/         GLFW when it came from .deps/ (found via rpath)
 #   P/share/velmora/data/       shaders, textures, sounds
 #   P/share/applications/velmora.desktop, P/share/icons/hicolor/*/apps/velmora.*
 #                               the menu entry and its icon: after an install
 #                               to /usr/local or ~/.local the desktop's menus
 #                               list the game
+#   P/share/man/man6/velmora.6.gz, P/share/doc/velmora/
+#
+# The engine (component "engine", the package velmora-engine-dev):
+#   P/include/velmora/engine/*.h    #include <velmora/engine/Sprite.h>
+#   P/lib/<triplet>/libvelmora_engine.a
+#   P/lib/<triplet>/cmake/Velmora/  find_package(Velmora) gives Velmora::engine
+#   P/lib/<triplet>/pkgconfig/velmora.pc   pkg-config --cflags --libs velmora
+# With GLFW from .deps/, its headers come along under P/include/velmora/GLFW
+# and the library links the copy in P/lib/velmora/glfw.
 include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
 
-set(VELMORA_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR}/velmora)
+# The game's private libraries: under /usr/lib/velmora in a package, whatever
+# the system's library directory is. (One level down: a shared library right
+# in /usr/lib/velmora would make CPack add ldconfig calls, which neither the
+# rpath nor Debian's ldconfig trigger needs.)
+set(VELMORA_INSTALL_LIBDIR lib/velmora/glfw)
+# The engine's library, CMake and pkg-config files depend on the architecture:
+# Debian keeps those under lib/<triplet>, where find_package and pkg-config
+# look too.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+    set(VELMORA_ENGINE_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE})
+else()
+    set(VELMORA_ENGINE_LIBDIR ${CMAKE_INSTALL_LIBDIR})
+endif()
+set(VELMORA_INSTALL_CMAKEDIR ${VELMORA_ENGINE_LIBDIR}/cmake/Velmora)
+set(VELMORA_MAINTAINER "Velmora Demoengine maintainers <maintainers@users.noreply.c-seed-03a32a91.example>")
+if(VELMORA_GLFW_LIBRARY MATCHES "^${CMAKE_SOURCE_DIR}/\\.deps/")
+    set(VELMORA_SHIPS_GLFW TRUE)
+else()
+    set(VELMORA_SHIPS_GLFW FALSE)
+endif()
+
+# --- the game ---------------------------------------------------------------
 set_target_properties(velmora PROPERTIES
     INSTALL_RPATH "$ORIGIN/../../${VELMORA_INSTALL_LIBDIR}")
 
-install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velmora)
+install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velmora COMPONENT game)
 # The icons belong to the desktop, not to what the game reads.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora
-        PATTERN icons EXCLUDE)
+        COMPONENT game PATTERN icons EXCLUDE)
 
-# GLFW borrowed into .deps/ is not on the target system: ship it beside the game.
-if(VELMORA_GLFW_LIBRARY MATCHES "^${CMAKE_SOURCE_DIR}/\\.deps/")
-    file(GLOB _velmora_glfw_files "${VELMORA_DEPS_LIBDIR}/libglfw.so*")
-    install(FILES ${_velmora_glfw_files} DESTINATION ${VELMORA_INSTALL_LIBDIR})
+# GLFW borrowed into .deps/ is not on the target system: ship it beside the
+# game (the run-time library only; the link-time name belongs to the engine).
+if(VELMORA_SHIPS_GLFW)
+    file(GLOB _velmora_glfw_files "${VELMORA_DEPS_LIBDIR}/libglfw.so.*")
+    install(FILES ${_velmora_glfw_files} DESTINATION ${VELMORA_INSTALL_LIBDIR} COMPONENT game)
 endif()
+
+set(VELMORA_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.svg DESTINATION ${VELMORA_ICON_DIR}/scalable/apps
+        COMPONENT game)
+install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.png DESTINATION ${VELMORA_ICON_DIR}/256x256/apps
+        COMPONENT game)
+
+# The manual page, the licence notices and the change log, compressed the way
+# Debian wants them (gzip -9n: no name, no time stamp).
+configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora.6.in ${CMAKE_BINARY_DIR}/package/velmora.6 @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
+# The third-party notices, as the Debian packages of what is compiled in or
+# shipped give them.
+foreach(_doc libminiaudio-dev libstb-dev libglfw3)
+    if(_doc STREQUAL "libglfw3" AND NOT VELMORA_SHIPS_GLFW)
+        continue()
+    endif()
+    find_file(_velmora_notice copyright
+              PATHS ${VELMORA_DEPS_PREFIX}/share/doc/${_doc} /usr/share/doc/${_doc}
+              NO_DEFAULT_PATH NO_CACHE)
+    if(_velmora_notice)
+        file(READ ${_velmora_notice} _text)
+        file(APPEND ${CMAKE_BINARY_DIR}/package/copyright "\n\n=== ${_doc} ===\n\n${_text}")
+    endif()
+    unset(_velmora_notice)
+endforeach()
+foreach(_file velmora.6 changelog)
+    execute_process(COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/package/${_file} RESULT_VARIABLE _rc)
+    if(NOT _rc EQUAL 0)
+        message(FATAL_ERROR "gzip failed on ${CMAKE_BINARY_DIR}/package/${_file}")
+    endif()
+endforeach()
+install(FILES ${CMAKE_BINARY_DIR}/package/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6
+        COMPONENT game)
+install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora COMPONENT game)
+install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora-engine-dev COMPONENT engine)
 
 configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora-launcher.sh.in
                ${CMAKE_BINARY_DIR}/velmora-launcher.sh @ONLY)
-install(PROGRAMS ${CMAKE_BINARY_DIR}/velmora-launcher.sh
-        DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME velmora)
-
-set(VELMORA_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.svg DESTINATION ${VELMORA_ICON_DIR}/scalable/apps)
-install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.png DESTINATION ${VELMORA_ICON_DIR}/256x256/apps)
-
-# The menu entry starts the launcher by its absolute path, which is known only
-# at install time (`cmake --install --prefix` may choose another prefix), so
-# the entry is written then.
+# The launcher goes where the prefix's programs go: /usr/games for /usr (as
+# Debian keeps games), bin/ elsewhere. The menu entry starts it by its
+# absolute path. Both are known only at install time (`cmake --install
+# --prefix` may choose another prefix; a package installs to /usr).
 install(CODE "
-    set(VELMORA_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/velmora\")
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+        set(_velmora_bindir games)
+    else()
+        set(_velmora_bindir \"${CMAKE_INSTALL_BINDIR}\")
+    endif()
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${_velmora_bindir}\" TYPE PROGRAM
+         RENAME velmora FILES \"${CMAKE_BINARY_DIR}/velmora-launcher.sh\")
+    set(VELMORA_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/\${_velmora_bindir}/velmora\")
     configure_file(\"${CMAKE_SOURCE_DIR}/cmake/velmora.desktop.in\"
                    \"${CMAKE_BINARY_DIR}/velmora.desktop\" @ONLY)
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"
          TYPE FILE FILES \"${CMAKE_BINARY_DIR}/velmora.desktop\")
-")
+" COMPONENT game)
+
+# --- the engine ---------------------------------------------------------------
+# The engine's headers include each other as "engine/X.h": in the tree that is
+# src/, installed it is include/velmora. include/ itself gives the
+# <velmora/engine/X.h> spelling, which the tree offers too through a link in
+# the build directory, so a program builds the same in the tree and outside.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/include/velmora)
+file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/engine ${CMAKE_BINARY_DIR}/include/velmora/engine SYMBOLIC)
+target_include_directories(velmora_engine PUBLIC
+    $<BUILD_INTERFACE:${CMAKE_BINARY_DIR}/include>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/velmora>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+set_target_properties(velmora_engine PROPERTIES EXPORT_NAME engine)
+add_library(Velmora::engine ALIAS velmora_engine)
+
+install(TARGETS velmora_engine EXPORT VelmoraTargets
+        ARCHIVE DESTINATION ${VELMORA_ENGINE_LIBDIR} COMPONENT engine)
+# A stripping install (`cmake --install --strip`, and the packages) drops the
+# library's debugging sections, as Debian's own -dev packages do.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VELMORA_ENGINE_LIBDIR}/libvelmora_engine.a\")
+    endif()
+" COMPONENT engine)
+file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/src/engine/*.h)
+install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine
+        COMPONENT engine)
+# miniaudio is compiled into the library; its header ships only while a public
+# header still includes it.
+foreach(_header ${_velmora_headers})
+    file(STRINGS ${_header} _includes_miniaudio REGEX "^#include [<\"]miniaudio\\.h[>\"]")
+    if(_includes_miniaudio)
+        install(FILES ${VELMORA_MINIAUDIO_INCLUDE}/miniaudio.h
+                DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora COMPONENT engine)
+        break()
+    endif()
+endforeach()
+if(VELMORA_SHIPS_GLFW)
+    install(DIRECTORY ${VELMORA_GLFW_INCLUDE}/GLFW DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
+            COMPONENT engine)
+    set(VELMORA_PC_REQUIRES "glew gl")
+    set(VELMORA_PC_GLFW_LIBS "-L\${prefix}/${VELMORA_INSTALL_LIBDIR} -Wl,-rpath,\${prefix}/${VELMORA_INSTALL_LIBDIR} -l:libglfw.so.3")
+else()
+    set(VELMORA_PC_REQUIRES "glfw3 >= 3.4, glew, gl")
+    set(VELMORA_PC_GLFW_LIBS "")
+endif()
+install(EXPORT VelmoraTargets NAMESPACE Velmora:: DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
+        COMPONENT engine)
+configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/VelmoraConfig.cmake.in
+    ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
+    INSTALL_DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
+    PATH_VARS VELMORA_INSTALL_LIBDIR)
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
+              ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+        DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
+
+file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" VELMORA_PC_TO_PREFIX "${VELMORA_PC_TO_PREFIX}")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora.pc.in ${CMAKE_BINARY_DIR}/package/velmora.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/package/velmora.pc DESTINATION ${VELMORA_ENGINE_LIBDIR}/pkgconfig
+        COMPONENT engine)
+
+include(${CMAKE_SOURCE_DIR}/cmake/Package.cmake)

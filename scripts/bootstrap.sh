@@ -3,6 +3,7 @@
 #
 #   scripts/bootstrap.sh          compiler and libraries: build and play
 #   scripts/bootstrap.sh test     also what the test command runs on
+#   scripts/bootstrap.sh package  also what builds and checks the Debian packages
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
 #   scripts/bootstrap.sh bench    also what `make bench` compares the engine with
 #
@@ -13,8 +14,16 @@
 # the next release's archive on the mirror that this machine's apt sources
 # already name. They are unpacked with dpkg -x into .deps/ in the checkout
 # (ignored by git); the build links them from there with an rpath, so nothing
-# outside the checkout changes for them.
+# outside the checkout changes for them. They are pinned to the versions the
+# project was tested with, and apt checks them against the archive's signed
+# index. .deps/ is made again when the release of this machine or a pinned
+# version changes.
+#
+# Every failure ends the run with one line that says what failed and what to
+# do. Two bootstraps of one checkout never run at once (`make -j` may start
+# two): the second waits for the first.
 set -euo pipefail
+set -E
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PREFIX="$ROOT/.deps"
@@ -31,13 +40,18 @@ SYSTEM_PACKAGES=(
 #   version is known);
 # - for the Wayland tests, a compositor with a headless back-end, its
 #   screenshot tool and the libraries GLFW loads at run time for a Wayland
-#   window; the install test's check of the menu entry.
+#   window; the install test's check of the menu entry;
+# - what the package test builds the game's .deb with (file and
+#   dpkg-shlibdeps, which compute its dependencies).
 TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   clang
   sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
   desktop-file-utils
+  dpkg-dev file
 )
+# `make package`: the same two, and lintian, which checks the packages.
+PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # Installed only where that removes nothing: on a desktop whose sound goes
 # through PipeWire (pipewire-pulse, pipewire-alsa) the pulseaudio package
 # would replace the user's sound server. The tests that need it then say so
@@ -47,11 +61,38 @@ ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core
 # LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
 # the tests need it.
 BENCH_PACKAGES=(love)
-BORROWED_PACKAGES=(libglfw3 libglfw3-dev libminiaudio-dev)
+# The borrowed packages, at the versions the project was tested with. Change
+# a version only after `make test` passed with it.
+BORROWED_PACKAGES=(libglfw3=3.4-3 libglfw3-dev=3.4-3 libminiaudio-dev=0.11.22+dfsg-1)
 BORROWED_SUITE=trixie
+# What the machine's own archive must have for nothing to be borrowed.
+BORROWED_NAMES=("${BORROWED_PACKAGES[@]%%=*}")
+
+say() { echo "bootstrap: $*"; }
+die() {
+  echo "bootstrap: $*" >&2
+  exit 1
+}
+
+# The last resort for a command that fails without its own message. In a
+# subshell (a command substitution) it stays quiet: its caller reports.
+on_error() {
+  local status=$1 line=$2 command=$3
+  if [ "$BASHPID" = "$$" ]; then
+    echo "bootstrap: '$command' failed with status $status (scripts/bootstrap.sh line $line); run 'bash -x scripts/bootstrap.sh ${BOOTSTRAP_SET:-}' to see every step" >&2
+  fi
+  exit "$status"
+}
+trap 'on_error $? $LINENO "$BASH_COMMAND"' ERR
 
 as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null; then
+    sudo "$@"
+  else
+    die "installing packages needs root: run this as root, or install sudo"
+  fi
 }
 
 missing_packages() {
@@ -68,23 +109,30 @@ apt_install() {
   local missing
   missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
-  echo "bootstrap: installing $(echo $missing | tr '\n' ' ')"
+  say "installing $(echo $missing)"
   apt_update_once
+  # The lock time-out: another apt on this machine finishes first.
   # shellcheck disable=SC2086
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=600 $missing >/dev/null ||
+    die "apt-get could not install $(echo $missing) (its message is above); repair apt (apt-get -f install, apt-get update) and run again"
 }
 
 # Installs the packages unless apt would have to remove another package for
 # them; then it says why it leaves them out.
 apt_install_unless_it_removes() {
-  local missing removals
+  local missing plan removals
   missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
   apt_update_once
   # shellcheck disable=SC2086
-  removals=$(apt-get install -s --no-install-recommends $missing 2>/dev/null | awk '/^Remv / { print $2 }' | tr '\n' ' ')
+  if ! plan=$(apt-get install -s --no-install-recommends $missing 2>&1); then
+    say "not installing $(echo $missing): apt cannot plan it ($(printf '%s\n' "$plan" | grep -E '^E: ' | tail -n 1)); the tests that need it are skipped"
+    return 0
+  fi
+  removals=$(printf '%s\n' "$plan" | awk '/^Remv / { print $2 }')
   if [ -n "$removals" ]; then
-    echo "bootstrap: not installing $(echo $missing | tr '\n' ' ')because it would remove ${removals}(the tests that need it are skipped)"
+    say "not installing $(echo $missing) because it would remove $(echo $removals) (the tests that need it are skipped)"
     return 0
   fi
   apt_install "$@"
@@ -92,7 +140,8 @@ apt_install_unless_it_removes() {
 
 apt_update_once() {
   if [ "$apt_updated" -eq 0 ]; then
-    as_root apt-get update -qq
+    as_root apt-get update -qq ||
+      die "apt-get update failed (its message is above); check the network and the apt sources, then run again"
     apt_updated=1
   fi
 }
@@ -106,7 +155,7 @@ candidate_version() {
 # True when the system's archive (or what is already installed) has GLFW 3.4
 # or later and miniaudio, so nothing needs borrowing.
 system_has_glfw34_and_miniaudio() {
-  if [ -z "$(missing_packages "${BORROWED_PACKAGES[@]}")" ] &&
+  if [ -z "$(missing_packages "${BORROWED_NAMES[@]}")" ] &&
      dpkg --compare-versions "$(dpkg-query -W -f='${Version}' libglfw3-dev)" ge 3.4; then
     return 0
   fi
@@ -121,10 +170,7 @@ system_has_glfw34_and_miniaudio() {
 install_clang_runtime() {
   local major
   major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -n 1)
-  if [ -z "$major" ]; then
-    echo "bootstrap: cannot tell the version of the installed clang" >&2
-    exit 1
-  fi
+  [ -n "$major" ] || die "cannot tell the version of the installed clang from 'clang --version'; reinstall clang and run again"
   apt_install "libclang-rt-$major-dev"
 }
 
@@ -143,44 +189,90 @@ debian_mirror() {
       /^deb[[:space:]]/ { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z+]+:\/\//) { print $i; break } }
       /^URIs:/ { for (i = 2; i <= NF; i++) print $i }
     ' "$f"
-  done | grep -E '/debian/?$' | head -n 1
+  done | { grep -E '/debian/?$' || true; } | head -n 1
+}
+
+# What .deps/ was made for: this machine's release and the pinned versions.
+deps_stamp() {
+  local release
+  release=$(. /etc/os-release && echo "${ID:-unknown} ${VERSION_ID:-} ${VERSION_CODENAME:-}")
+  echo "release: $release; packages: ${BORROWED_PACKAGES[*]}"
 }
 
 fetch_borrowed_packages() {
-  local stamp="$PREFIX/.complete"
-  [ -f "$stamp" ] && return 0
   local mirror
   mirror=$(debian_mirror)
-  if [ -z "$mirror" ]; then
-    echo "bootstrap: no Debian mirror found in the apt sources" >&2
-    exit 1
-  fi
-  echo "bootstrap: fetching ${BORROWED_PACKAGES[*]} ($BORROWED_SUITE) into .deps/"
-  local work="$PREFIX/.apt"
-  rm -rf "$PREFIX"
-  mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/debs"
-  echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main" >"$work/sources.list"
+  [ -n "$mirror" ] ||
+    die "no Debian archive (an address ending in /debian) in /etc/apt/sources.list or sources.list.d/, so GLFW 3.4 and miniaudio cannot be borrowed from $BORROWED_SUITE; add one, or install libglfw3-dev (>= 3.4) and libminiaudio-dev, then run again"
+  say "fetching ${BORROWED_PACKAGES[*]} ($BORROWED_SUITE) into .deps/"
+  local work="$ROOT/.deps.new"
+  rm -rf "$work"
+  mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/debs"
+  echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main" >"$work/apt/sources.list"
   local opts=(
-    -o "Dir::Etc::SourceList=$work/sources.list"
+    -o "Dir::Etc::SourceList=$work/apt/sources.list"
     -o "Dir::Etc::SourceParts=-"
-    -o "Dir::State::Lists=$work/lists"
-    -o "Dir::Cache=$work/cache"
+    -o "Dir::State::Lists=$work/apt/lists"
+    -o "Dir::Cache=$work/apt/cache"
     -o "Dir::State::Status=/var/lib/dpkg/status"
     -o "APT::Get::List-Cleanup=0"
     -o "Debug::NoLocking=1"
     -o "APT::Sandbox::User=root"
   )
-  apt-get "${opts[@]}" update -qq
-  (cd "$work/debs" && apt-get "${opts[@]}" download "${BORROWED_PACKAGES[@]}")
+  # apt checks the index's signature here, and each package's checksum
+  # against the index when it downloads it.
+  apt-get "${opts[@]}" update -qq ||
+    die "could not read the signed $BORROWED_SUITE index from $mirror (apt's message is above); check the network and run again"
+  local pin name version offered
+  for pin in "${BORROWED_PACKAGES[@]}"; do
+    name=${pin%%=*} version=${pin#*=}
+    offered=$(apt-cache "${opts[@]}" madison "$name" | awk '{ print $3 }' | tr '\n' ' ')
+    case " $offered " in
+      *" $version "*) ;;
+      *) die "$name $version, the tested version, is not in $BORROWED_SUITE's archive, which offers $(echo ${offered:-nothing}); test with that version and change BORROWED_PACKAGES in scripts/bootstrap.sh" ;;
+    esac
+  done
+  (cd "$work/debs" && apt-get "${opts[@]}" -qq download "${BORROWED_PACKAGES[@]}") ||
+    die "apt-get download of ${BORROWED_PACKAGES[*]} failed (its message is above); check the network and run again"
   local deb
   for deb in "$work/debs"/*.deb; do
-    dpkg -x "$deb" "$PREFIX"
+    # The control files too: the package build reads what GLFW depends on.
+    { dpkg -x "$deb" "$work/prefix" && dpkg-deb -e "$deb" "$work/prefix/DEBIAN-$(dpkg-deb -f "$deb" Package)"; } ||
+      die "could not unpack $(basename "$deb") (dpkg's message is above)"
   done
+  deps_stamp >"$work/prefix/.stamp"
+  rm -rf "$PREFIX"
+  mv "$work/prefix" "$PREFIX"
   rm -rf "$work"
-  touch "$stamp"
+}
+
+# GLFW 3.4 and miniaudio: from the system where its archive has them,
+# otherwise borrowed into .deps/.
+provide_glfw34_and_miniaudio() {
+  if [ -f "$PREFIX/.stamp" ] && [ "$(cat "$PREFIX/.stamp")" = "$(deps_stamp)" ]; then
+    return 0
+  fi
+  if system_has_glfw34_and_miniaudio; then
+    apt_install "${BORROWED_NAMES[@]}"
+    if [ -d "$PREFIX" ]; then
+      say "removing .deps/: this system's own GLFW 3.4 and miniaudio are used now"
+      rm -rf "$PREFIX"
+    fi
+    return 0
+  fi
+  if [ -d "$PREFIX" ]; then
+    say ".deps/ was made for another release or other versions: making it again"
+  fi
+  fetch_borrowed_packages
 }
 
 main() {
+  # One bootstrap of this checkout at a time: the lock is on this script.
+  exec 9<"${BASH_SOURCE[0]}"
+  if ! flock -n 9; then
+    say "waiting for another bootstrap of this checkout to finish"
+    flock 9
+  fi
   apt_install "${SYSTEM_PACKAGES[@]}"
   case "${1:-}" in
     test)
@@ -188,22 +280,17 @@ main() {
       apt_install_unless_it_removes "${TEST_SERVER_PACKAGES[@]}"
       install_clang_runtime
       ;;
+    package) apt_install "${PACKAGE_PACKAGES[@]}" ;;
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;
     bench) apt_install "${BENCH_PACKAGES[@]}" ;;
     "") ;;
     *)
-      echo "bootstrap: unknown set '$1' (use test, assets or bench)" >&2
+      echo "bootstrap: unknown set '$1' (use test, package, assets or bench)" >&2
       exit 2
       ;;
   esac
-  if [ -f "$PREFIX/.complete" ]; then
-    return 0
-  fi
-  if system_has_glfw34_and_miniaudio; then
-    apt_install "${BORROWED_PACKAGES[@]}"
-  else
-    fetch_borrowed_packages
-  fi
+  provide_glfw34_and_miniaudio
 }
 
+BOOTSTRAP_SET="${1:-}"
 main "$@"

@@ -16,7 +16,9 @@ cd "$ROOT"
 
 # Each test gets its own process; two run at a time on this machine's cores.
 JOBS="${VELMORA_TEST_JOBS:-2}"
-SCREEN="-screen 0 1280x1024x24"
+# -noreset: the server would otherwise reset whenever its last client leaves,
+# and drop a client (a game starting) that connects during the reset.
+SCREEN="-screen 0 1280x1024x24 -noreset"
 
 step() { printf '\n=== %s ===\n' "$*"; }
 

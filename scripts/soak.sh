@@ -26,7 +26,9 @@ PLAY_SECONDS="${1:-600}"
 BUILD_DIR="${2:-build}"
 MAX_SLOPE="${VELMORA_SOAK_MAX_SLOPE:-64}"
 SEED="${VELMORA_SOAK_SEED:-0}"
-SCREEN="-screen 0 1280x1024x24"
+# -noreset: the server would otherwise reset whenever its last client leaves,
+# and drop a client (a game starting) that connects during the reset.
+SCREEN="-screen 0 1280x1024x24 -noreset"
 cd "$ROOT"
 
 SOAK="$BUILD_DIR/bench/velmora_soak"

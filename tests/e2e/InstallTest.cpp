@@ -1,13 +1,17 @@
 // An installed game starts from any working directory through its launcher,
-// and the desktop's menus can list it.
+// and the desktop's menus can list it; so does the game's Debian package,
+// unpacked into any folder.
 #include "support/Game.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
+#include "support/Screenshot.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -56,6 +60,53 @@ TEST(Install, TheLauncherRunsTheGameFromItsDataDirectory) {
         << game->standardError();
     EXPECT_EQ(game->standardOutput().find("Failed to load"), std::string::npos)
         << game->standardOutput();
+}
+
+// The package is built here and unpacked with dpkg-deb, never installed: its
+// launcher and its private library path must work from wherever it lies.
+TEST(Install, TheDebianPackageRunsFromAnyFolder) {
+    VELMORA_REQUIRE_DISPLAY();
+    testsupport::ScratchDir scratch;
+    int rc = -1;
+    const std::string log = runShell("cpack -G DEB --config '" VELMORA_BINARY_DIR
+                                     "/CPackConfig.cmake' -B '" + scratch.path() + "/debs' 2>&1", &rc);
+    ASSERT_EQ(rc, 0) << log;
+    const std::string root = scratch.path() + "/root";
+    runShell("dpkg-deb -x \"$(ls '" + scratch.path() + "'/debs/velmora_*.deb)\" '" + root + "'", &rc);
+    ASSERT_EQ(rc, 0);
+    ASSERT_TRUE(fs::exists(root + "/usr/games/velmora"));
+    ASSERT_TRUE(fs::is_directory(root + "/usr/share/velmora/data"));
+
+    ProcessOptions options;
+    options.workingDirectory = "/";
+    auto game = testsupport::startGame({root + "/usr/games/velmora", "windowed"}, options);
+    ASSERT_TRUE(game->started());
+    const std::string window = testsupport::windowOf(*game);
+    ASSERT_FALSE(window.empty()) << game->standardError();
+    // The first title picture, as the documentation shows it.
+    ASSERT_TRUE(testsupport::waitUntil(30, [&] { return testsupport::titleClock(window) > 2.0; }));
+    const testsupport::Screenshot shot = testsupport::captureWindow(window);
+    EXPECT_LT(testsupport::titleClock(window), 5.4) << "the screenshot came too late";
+    testsupport::Screenshot title;
+    std::unique_ptr<unsigned char, void (*)(void*)> pixels(
+        stbi_load(VELMORA_SOURCE_DIR "/docs/title.png", &title.width, &title.height, nullptr, 3),
+        stbi_image_free);
+    ASSERT_TRUE(pixels);
+    title.rgb.assign(pixels.get(), pixels.get() + title.width * title.height * 3);
+    ASSERT_EQ(shot.width, title.width);
+    EXPECT_LT(shot.difference(title), 2.0);
+    // A GLFW that the package carries is the one the game runs with.
+    const std::string privateGlfw = root + "/usr/lib/velmora/glfw/libglfw.so.3.4";
+    if (fs::exists(privateGlfw)) {
+        const std::string maps =
+            testsupport::readFile("/proc/" + std::to_string(game->processId()) + "/maps");
+        EXPECT_NE(maps.find(privateGlfw), std::string::npos) << maps;
+    }
+
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    const auto status = game->waitFor(30);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
 }
 
 } // namespace

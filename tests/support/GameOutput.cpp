@@ -35,7 +35,9 @@ bool isJackLine(const std::string& line) {
 // complaints of the system's client libraries about a missing or foreign
 // runtime folder (XDG_RUNTIME_DIR), which they look for before they connect.
 bool isPulseAudioLine(const std::string& line) {
-    static const std::regex pulseLog("^[EWNID]: \\[[^]]*\\] .*");
+    // The thread name between the brackets is any text without a "]". (In
+    // this grammar "[^]" would be a class of its own, matching any character.)
+    static const std::regex pulseLog("^[EWNID]: \\[[^\\]]*\\] .*");
     return std::regex_match(line, pulseLog) || line.find("XDG_RUNTIME_DIR") != std::string::npos;
 }
 

@@ -8,9 +8,10 @@ PrivateXServer::PrivateXServer(int width, int height) {
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
     // -displayfd: the server takes a free display number and prints it once it
     // accepts connections, so there is neither a race for a number nor a wait
-    // on a guess.
+    // on a guess. -noreset: it would otherwise reset when its last client
+    // leaves, and drop a client that connects meanwhile.
     server = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp"});
+        "Xvfb", "-displayfd", "1", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
     std::string printed;
     waitUntil(30, [&] {
         printed = server->standardOutput();
