@@ -135,6 +135,14 @@ add_library(Velmora::engine ALIAS velmora_engine)
 
 install(TARGETS velmora_engine EXPORT VelmoraTargets
         ARCHIVE DESTINATION ${VELMORA_ENGINE_LIBDIR} COMPONENT engine)
+# A stripping install (`cmake --install --strip`, and the packages) drops the
+# library's debugging sections, as Debian's own -dev packages do.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug --remove-section=.comment
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VELMORA_ENGINE_LIBDIR}/libvelmora_engine.a\")
+    endif()
+" COMPONENT engine)
 file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/src/engine/*.h)
 install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine
         COMPONENT engine)
