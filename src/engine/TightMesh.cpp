@@ -1,0 +1,438 @@
+#include "engine/TightMesh.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// A grid larger than this is looked at in blocks of texels, so that fitting
+// the outline stays cheap for large pictures (which are mostly opaque).
+constexpr std::size_t kMaxChainStates = 4000;
+constexpr double kSlack = 1e-9;
+
+// The texels a mesh must cover: those within one texel of a passing texel,
+// as a width × height grid, row 0 the picture's bottom row.
+struct Grid {
+    int width = 0;
+    int height = 0;
+    std::vector<char> cells;
+    bool at(int x, int y) const { return cells[static_cast<std::size_t>(y) * width + x] != 0; }
+};
+
+Grid neededTexels(const PictureAlpha& picture) {
+    Grid grid;
+    grid.width = picture.width;
+    grid.height = picture.height;
+    grid.cells.assign(static_cast<std::size_t>(grid.width) * grid.height, 0);
+    for (int y = -1; y <= picture.height; ++y) {
+        for (int x = -1; x <= picture.width; ++x) {
+            if (picture.at(x, y) < kPassingAlpha) {
+                continue;
+            }
+            for (int ny = std::max(0, y - 1); ny <= std::min(picture.height - 1, y + 1); ++ny) {
+                for (int nx = std::max(0, x - 1); nx <= std::min(picture.width - 1, x + 1); ++nx) {
+                    grid.cells[static_cast<std::size_t>(picture.height - 1 - ny) * grid.width +
+                               nx] = 1;
+                }
+            }
+        }
+    }
+    return grid;
+}
+
+// One side of a shape scanned row by row: a polyline over the rows
+// ys[0]..ys[n] must keep x <= bound[r] within row r, and x >= limit.
+struct Side {
+    std::vector<double> ys;
+    std::vector<double> bound;
+    double limit = 0.0;
+};
+
+// The polylines that keep to a side with the most area on their inner side:
+// fits[k] has k vertices (k >= 2) and the largest integral of x over y;
+// empty when no polyline of k vertices fits.
+struct SideFit {
+    double integral = -std::numeric_limits<double>::infinity();
+    std::vector<Vec2> points; // (x, y), from the bottom row up
+};
+
+// Where a vertex may stand: rows where the bound changes (and both ends),
+// at x values the bound takes (and the limit).
+struct Candidates {
+    std::vector<int> rows; // indices into ys
+    std::vector<double> xs;
+    std::size_t states() const { return rows.size() * xs.size(); }
+};
+
+Candidates candidatesOf(const Side& side) {
+    Candidates c;
+    const int n = static_cast<int>(side.bound.size());
+    c.rows.push_back(0);
+    for (int r = 1; r < n; ++r) {
+        if (side.bound[r] != side.bound[r - 1]) {
+            c.rows.push_back(r);
+        }
+    }
+    c.rows.push_back(n);
+    c.xs = side.bound;
+    c.xs.push_back(side.limit);
+    std::sort(c.xs.begin(), c.xs.end());
+    c.xs.erase(std::unique(c.xs.begin(), c.xs.end()), c.xs.end());
+    return c;
+}
+
+std::vector<SideFit> fitSide(const Side& side, int maxVertices) {
+    const Candidates c = candidatesOf(side);
+    const std::size_t rows = c.rows.size();
+    const std::size_t xs = c.xs.size();
+    const double none = -std::numeric_limits<double>::infinity();
+    // best[k][row][x]: the largest integral up to that vertex with k + 1 vertices.
+    std::vector<std::vector<double>> best(maxVertices, std::vector<double>(rows * xs, none));
+    std::vector<std::vector<int>> from(maxVertices, std::vector<int>(rows * xs, -1));
+    for (std::size_t v = 0; v < xs; ++v) {
+        if (c.xs[v] <= side.bound[0] + kSlack) {
+            best[0][v] = 0.0;
+        }
+    }
+    for (int k = 1; k < maxVertices; ++k) {
+        for (std::size_t a = 0; a + 1 < rows; ++a) {
+            const int rowA = c.rows[a];
+            const double ta = side.ys[rowA];
+            for (std::size_t va = 0; va < xs; ++va) {
+                const double here = best[k - 1][a * xs + va];
+                if (here == none) {
+                    continue;
+                }
+                const double xa = c.xs[va];
+                if (xa > side.bound[rowA] + kSlack) {
+                    continue; // outside the row it starts in
+                }
+                double maxSlope = std::numeric_limits<double>::infinity();
+                std::size_t b = a + 1;
+                for (int r = rowA; r < static_cast<int>(side.bound.size()); ++r) {
+                    if (side.ys[r] > ta) {
+                        maxSlope = std::min(maxSlope, (side.bound[r] - xa) / (side.ys[r] - ta));
+                    }
+                    maxSlope = std::min(maxSlope, (side.bound[r] - xa) / (side.ys[r + 1] - ta));
+                    const double dy = side.ys[r + 1] - ta;
+                    const double maxX = xa + maxSlope * dy;
+                    if (maxX < c.xs[0] - kSlack && maxSlope < 0.0) {
+                        break; // only falls further below every candidate
+                    }
+                    if (b < rows && c.rows[b] == r + 1) {
+                        for (std::size_t vb = 0; vb < xs && c.xs[vb] <= maxX + kSlack; ++vb) {
+                            const double value = here + dy * (xa + c.xs[vb]) * 0.5;
+                            double& slot = best[k][b * xs + vb];
+                            if (value > slot) {
+                                slot = value;
+                                from[k][b * xs + vb] = static_cast<int>(a * xs + va);
+                            }
+                        }
+                        ++b;
+                    }
+                }
+            }
+        }
+    }
+    std::vector<SideFit> fits(maxVertices + 1);
+    for (int k = 1; k < maxVertices; ++k) {
+        for (std::size_t v = 0; v < xs; ++v) {
+            const std::size_t end = (rows - 1) * xs + v;
+            if (best[k][end] <= fits[k + 1].integral) {
+                continue;
+            }
+            SideFit fit;
+            fit.integral = best[k][end];
+            int state = static_cast<int>(end);
+            for (int layer = k; layer >= 0; --layer) {
+                const std::size_t row = static_cast<std::size_t>(state) / xs;
+                const std::size_t x = static_cast<std::size_t>(state) % xs;
+                fit.points.push_back({static_cast<float>(c.xs[x]),
+                                      static_cast<float>(side.ys[c.rows[row]])});
+                state = from[layer][state];
+            }
+            std::reverse(fit.points.begin(), fit.points.end());
+            fits[k + 1] = std::move(fit);
+        }
+    }
+    return fits;
+}
+
+// The grid in blocks of `block` × `block` texels (those at the far edges
+// smaller), scanned row by row: each side of every row with a needed texel,
+// rows without one taking the sides of their neighbours.
+struct Scan {
+    Side left;  // x <= bound
+    Side right; // mirrored: -x <= bound
+    double bottom = 0.0;
+    double top = 0.0;
+};
+
+bool scanRows(const Grid& grid, int block, Scan& scan) {
+    const int blocksY = (grid.height + block - 1) / block;
+    std::vector<int> first(blocksY, -1);
+    std::vector<int> last(blocksY, -1);
+    for (int y = 0; y < grid.height; ++y) {
+        for (int x = 0; x < grid.width; ++x) {
+            if (!grid.at(x, y)) {
+                continue;
+            }
+            int& f = first[y / block];
+            int& l = last[y / block];
+            f = f < 0 ? x / block : std::min(f, x / block);
+            l = std::max(l, x / block);
+        }
+    }
+    int low = 0;
+    while (low < blocksY && first[low] < 0) {
+        ++low;
+    }
+    int high = blocksY - 1;
+    while (high >= low && first[high] < 0) {
+        --high;
+    }
+    if (low > high) {
+        return false;
+    }
+    // Bridge empty rows with the span of the nearest rows below and above.
+    for (int y = low + 1; y < high; ++y) {
+        if (first[y] >= 0) {
+            continue;
+        }
+        int above = y + 1;
+        while (first[above] < 0) {
+            ++above;
+        }
+        first[y] = std::min(first[y - 1], first[above]);
+        last[y] = std::max(last[y - 1], last[above]);
+    }
+    auto edge = [block](int index, int size) { return static_cast<double>(std::min(index * block, size)); };
+    scan = {};
+    scan.left.limit = 0.0;
+    scan.right.limit = -static_cast<double>(grid.width);
+    for (int y = low; y <= high; ++y) {
+        scan.left.ys.push_back(edge(y, grid.height));
+        scan.left.bound.push_back(edge(first[y], grid.width));
+        scan.right.bound.push_back(-edge(last[y] + 1, grid.width));
+    }
+    scan.left.ys.push_back(edge(high + 1, grid.height));
+    scan.right.ys = scan.left.ys;
+    scan.bottom = scan.left.ys.front();
+    scan.top = scan.left.ys.back();
+    return true;
+}
+
+double polygonArea(const std::vector<Vec2>& points) {
+    double twice = 0.0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const Vec2& a = points[i];
+        const Vec2& b = points[(i + 1) % points.size()];
+        twice += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+    }
+    return twice * 0.5;
+}
+
+double cross(const Vec2& o, const Vec2& a, const Vec2& b) {
+    return (static_cast<double>(a.x) - o.x) * (static_cast<double>(b.y) - o.y) -
+           (static_cast<double>(a.y) - o.y) * (static_cast<double>(b.x) - o.x);
+}
+
+// Drops repeated points and points on the straight line through their
+// neighbours.
+void removeRedundant(std::vector<Vec2>& points) {
+    bool changed = true;
+    while (changed && points.size() >= 3) {
+        changed = false;
+        for (std::size_t i = 0; i < points.size() && points.size() >= 3; ++i) {
+            const Vec2& prev = points[(i + points.size() - 1) % points.size()];
+            const Vec2& next = points[(i + 1) % points.size()];
+            if (std::fabs(cross(prev, points[i], next)) <= kSlack) {
+                points.erase(points.begin() + static_cast<std::ptrdiff_t>(i));
+                changed = true;
+            }
+        }
+    }
+}
+
+bool insideTriangle(const Vec2& p, const Vec2& a, const Vec2& b, const Vec2& c) {
+    return cross(a, b, p) >= -kSlack && cross(b, c, p) >= -kSlack && cross(c, a, p) >= -kSlack;
+}
+
+// Ear clipping of a simple counter-clockwise polygon. False if it finds no ear.
+bool triangulate(const std::vector<Vec2>& points, std::vector<std::uint16_t>& triangles) {
+    std::vector<std::uint16_t> left;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        left.push_back(static_cast<std::uint16_t>(i));
+    }
+    while (left.size() > 3) {
+        bool clipped = false;
+        for (std::size_t i = 0; i < left.size() && !clipped; ++i) {
+            const std::uint16_t a = left[(i + left.size() - 1) % left.size()];
+            const std::uint16_t b = left[i];
+            const std::uint16_t c = left[(i + 1) % left.size()];
+            if (cross(points[a], points[b], points[c]) <= kSlack) {
+                continue; // reflex or flat: no ear
+            }
+            bool empty = true;
+            for (const std::uint16_t other : left) {
+                if (other != a && other != b && other != c &&
+                    insideTriangle(points[other], points[a], points[b], points[c])) {
+                    empty = false;
+                    break;
+                }
+            }
+            if (empty) {
+                triangles.insert(triangles.end(), {a, b, c});
+                left.erase(left.begin() + static_cast<std::ptrdiff_t>(i));
+                clipped = true;
+            }
+        }
+        if (!clipped) {
+            return false;
+        }
+    }
+    if (left.size() == 3) {
+        triangles.insert(triangles.end(), {left[0], left[1], left[2]});
+    }
+    return true;
+}
+
+// The best polygon of at most kMaxVertices vertices around the rows of the
+// scan, counter-clockwise (y up).
+std::vector<Vec2> fitPolygon(const Scan& scan) {
+    const int budget = TightMesh::kMaxVertices;
+    const std::vector<SideFit> left = fitSide(scan.left, budget - 2);
+    const std::vector<SideFit> right = fitSide(scan.right, budget - 2);
+    double bestValue = -std::numeric_limits<double>::infinity();
+    int bestLeft = -1;
+    int bestRight = -1;
+    for (int l = 2; l <= budget - 2; ++l) {
+        for (int r = 2; l + r <= budget; ++r) {
+            const double value = left[l].integral + right[r].integral;
+            if (left[l].points.empty() || right[r].points.empty() || value <= bestValue) {
+                continue;
+            }
+            bestValue = value;
+            bestLeft = l;
+            bestRight = r;
+        }
+    }
+    std::vector<Vec2> polygon;
+    if (bestLeft < 0) {
+        return polygon;
+    }
+    // Right side from the bottom up, then the left side from the top down.
+    for (const Vec2& p : right[bestRight].points) {
+        polygon.push_back({-p.x, p.y});
+    }
+    const std::vector<Vec2>& l = left[bestLeft].points;
+    for (auto it = l.rbegin(); it != l.rend(); ++it) {
+        polygon.push_back(*it);
+    }
+    return polygon;
+}
+
+Grid transposed(const Grid& grid) {
+    Grid t;
+    t.width = grid.height;
+    t.height = grid.width;
+    t.cells.resize(grid.cells.size());
+    for (int y = 0; y < grid.height; ++y) {
+        for (int x = 0; x < grid.width; ++x) {
+            t.cells[static_cast<std::size_t>(x) * t.width + y] = grid.at(x, y) ? 1 : 0;
+        }
+    }
+    return t;
+}
+
+// The polygon scanned along rows of `grid` (or of its transpose, then
+// turned back), in blocks just large enough to keep the fitting cheap.
+std::vector<Vec2> outline(const Grid& grid, bool alongColumns) {
+    const Grid scanned = alongColumns ? transposed(grid) : grid;
+    Scan scan;
+    for (int block = 1;; ++block) {
+        if (!scanRows(scanned, block, scan)) {
+            return {};
+        }
+        if (candidatesOf(scan.left).states() <= kMaxChainStates &&
+            candidatesOf(scan.right).states() <= kMaxChainStates) {
+            break;
+        }
+    }
+    std::vector<Vec2> polygon = fitPolygon(scan);
+    if (alongColumns) {
+        // Swapping x and y mirrors the polygon; reversing restores its turn.
+        for (Vec2& p : polygon) {
+            std::swap(p.x, p.y);
+        }
+        std::reverse(polygon.begin(), polygon.end());
+    }
+    removeRedundant(polygon);
+    return polygon;
+}
+
+} // namespace
+
+float TightMesh::area() const {
+    double total = 0.0;
+    for (std::size_t i = 0; i + 2 < triangles.size(); i += 3) {
+        total += cross(points[triangles[i]], points[triangles[i + 1]], points[triangles[i + 2]]) * 0.5;
+    }
+    return static_cast<float>(total);
+}
+
+TightMesh computeTightMesh(const PictureAlpha& picture) {
+    TightMesh mesh;
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.alpha.size() !=
+            static_cast<std::size_t>(picture.width + 2) * static_cast<std::size_t>(picture.height + 2)) {
+        return mesh;
+    }
+    const Grid grid = neededTexels(picture);
+    int minX = grid.width, minY = grid.height, maxX = -1, maxY = -1;
+    for (int y = 0; y < grid.height; ++y) {
+        for (int x = 0; x < grid.width; ++x) {
+            if (grid.at(x, y)) {
+                minX = std::min(minX, x);
+                maxX = std::max(maxX, x);
+                minY = std::min(minY, y);
+                maxY = std::max(maxY, y);
+            }
+        }
+    }
+    if (maxX < 0) {
+        return mesh; // nothing can pass anywhere
+    }
+    const float l = static_cast<float>(minX);
+    const float b = static_cast<float>(minY);
+    const float r = static_cast<float>(maxX + 1);
+    const float t = static_cast<float>(maxY + 1);
+    std::vector<Vec2> best = {{l, b}, {r, b}, {r, t}, {l, t}};
+    double bestArea = polygonArea(best);
+    for (const bool alongColumns : {false, true}) {
+        std::vector<Vec2> polygon = outline(grid, alongColumns);
+        const double area = polygonArea(polygon);
+        if (polygon.size() >= 3 && polygon.size() <= TightMesh::kMaxVertices &&
+            area < bestArea - kSlack) {
+            std::vector<std::uint16_t> triangles;
+            if (triangulate(polygon, triangles)) {
+                best = std::move(polygon);
+                bestArea = area;
+                mesh.triangles = std::move(triangles);
+            }
+        }
+    }
+    mesh.points = std::move(best);
+    if (mesh.triangles.empty()) {
+        mesh.triangles = {0, 1, 2, 2, 3, 0};
+    }
+    const float w = static_cast<float>(picture.width);
+    const float h = static_cast<float>(picture.height);
+    for (const Vec2& p : mesh.points) {
+        const bool onSide = p.x == 0.0f || p.x == w;
+        const bool onEnd = p.y == 0.0f || p.y == h;
+        mesh.alongEdges = mesh.alongEdges || (onSide != onEnd);
+    }
+    return mesh;
+}
