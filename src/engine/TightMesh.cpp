@@ -11,6 +11,14 @@ namespace {
 constexpr std::size_t kMaxChainStates = 4000;
 constexpr double kSlack = 1e-9;
 
+// What one more triangle costs, as a share of the full quad's area. A
+// software rasteriser sets up, bins and walks every triangle in blocks of
+// pixels, so a mesh that saves little area with many thin triangles draws
+// slower than the quad. Measured with llvmpipe on the bunnymark's pointer:
+// one triangle costs about a tenth of a 32×32 quad's fill, about a
+// twentieth of the picture's fill drawn at its own size.
+constexpr double kTriangleCost = 0.05;
+
 // The texels a mesh must cover: those within one texel of a passing texel,
 // as a width × height grid, row 0 the picture's bottom row.
 struct Grid {
@@ -255,52 +263,127 @@ void removeRedundant(std::vector<Vec2>& points) {
     }
 }
 
-bool insideTriangle(const Vec2& p, const Vec2& a, const Vec2& b, const Vec2& c) {
-    return cross(a, b, p) >= -kSlack && cross(b, c, p) >= -kSlack && cross(c, a, p) >= -kSlack;
+bool left(const Vec2& a, const Vec2& b, const Vec2& c) {
+    return cross(a, b, c) > kSlack;
 }
 
-// Ear clipping of a simple counter-clockwise polygon. False if it finds no ear.
-bool triangulate(const std::vector<Vec2>& points, std::vector<std::uint16_t>& triangles) {
-    std::vector<std::uint16_t> left;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        left.push_back(static_cast<std::uint16_t>(i));
+bool leftOn(const Vec2& a, const Vec2& b, const Vec2& c) {
+    return cross(a, b, c) >= -kSlack;
+}
+
+// Whether segments a-b and c-d share any point.
+bool touch(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& d) {
+    const double d1 = cross(a, b, c);
+    const double d2 = cross(a, b, d);
+    const double d3 = cross(c, d, a);
+    const double d4 = cross(c, d, b);
+    if (((d1 > kSlack && d2 < -kSlack) || (d1 < -kSlack && d2 > kSlack)) &&
+        ((d3 > kSlack && d4 < -kSlack) || (d3 < -kSlack && d4 > kSlack))) {
+        return true;
     }
-    while (left.size() > 3) {
-        bool clipped = false;
-        for (std::size_t i = 0; i < left.size() && !clipped; ++i) {
-            const std::uint16_t a = left[(i + left.size() - 1) % left.size()];
-            const std::uint16_t b = left[i];
-            const std::uint16_t c = left[(i + 1) % left.size()];
-            if (cross(points[a], points[b], points[c]) <= kSlack) {
-                continue; // reflex or flat: no ear
-            }
-            bool empty = true;
-            for (const std::uint16_t other : left) {
-                if (other != a && other != b && other != c &&
-                    insideTriangle(points[other], points[a], points[b], points[c])) {
-                    empty = false;
-                    break;
-                }
-            }
-            if (empty) {
-                triangles.insert(triangles.end(), {a, b, c});
-                left.erase(left.begin() + static_cast<std::ptrdiff_t>(i));
-                clipped = true;
-            }
+    auto onSegment = [](const Vec2& p, const Vec2& q, const Vec2& r, double side) {
+        return std::fabs(side) <= kSlack && r.x >= std::min(p.x, q.x) && r.x <= std::max(p.x, q.x) &&
+               r.y >= std::min(p.y, q.y) && r.y <= std::max(p.y, q.y);
+    };
+    return onSegment(a, b, c, d1) || onSegment(a, b, d, d2) || onSegment(c, d, a, d3) ||
+           onSegment(c, d, b, d4);
+}
+
+// Whether the segment from vertex i to vertex j of a simple counter-clockwise
+// polygon runs inside it: it starts into the interior at both ends and
+// crosses no edge.
+bool isDiagonal(const std::vector<Vec2>& points, std::size_t i, std::size_t j) {
+    const std::size_t n = points.size();
+    auto inCone = [&](std::size_t from, std::size_t to) {
+        const Vec2& a = points[from];
+        const Vec2& b = points[to];
+        const Vec2& before = points[(from + n - 1) % n];
+        const Vec2& after = points[(from + 1) % n];
+        if (leftOn(a, after, before)) { // convex corner
+            return left(a, b, before) && left(b, a, after);
         }
-        if (!clipped) {
+        return !(leftOn(a, b, after) && leftOn(b, a, before));
+    };
+    if (!inCone(i, j) || !inCone(j, i)) {
+        return false;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t k1 = (k + 1) % n;
+        if (k != i && k1 != i && k != j && k1 != j &&
+            touch(points[i], points[j], points[k], points[k1])) {
             return false;
         }
-    }
-    if (left.size() == 3) {
-        triangles.insert(triangles.end(), {left[0], left[1], left[2]});
     }
     return true;
 }
 
-// The best polygon of at most kMaxVertices vertices around the rows of the
-// scan, counter-clockwise (y up).
-std::vector<Vec2> fitPolygon(const Scan& scan) {
+double length(const Vec2& a, const Vec2& b) {
+    return std::hypot(static_cast<double>(b.x) - a.x, static_cast<double>(b.y) - a.y);
+}
+
+// The triangulation of a simple counter-clockwise polygon whose inner edges
+// are shortest in sum. Long slivers are what make a rasteriser that works in
+// pixel blocks visit the same blocks again, so short inner edges keep the
+// fill close to the area. False when the polygon cannot be triangulated.
+bool triangulate(const std::vector<Vec2>& points, std::vector<std::uint16_t>& triangles) {
+    const std::size_t n = points.size();
+    const double none = std::numeric_limits<double>::infinity();
+    std::vector<double> cost(n * n, none);
+    std::vector<int> apex(n * n, -1);
+    auto usable = [&](std::size_t i, std::size_t j) {
+        return j == i + 1 || (i == 0 && j == n - 1) || isDiagonal(points, i, j);
+    };
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+        cost[i * n + i + 1] = 0.0;
+    }
+    for (std::size_t span = 2; span < n; ++span) {
+        for (std::size_t i = 0; i + span < n; ++i) {
+            const std::size_t j = i + span;
+            if (!usable(i, j)) {
+                continue;
+            }
+            for (std::size_t k = i + 1; k < j; ++k) {
+                if (cost[i * n + k] == none || cost[k * n + j] == none ||
+                    !left(points[i], points[k], points[j])) {
+                    continue;
+                }
+                const double total = cost[i * n + k] + cost[k * n + j] +
+                                     (k > i + 1 ? length(points[i], points[k]) : 0.0) +
+                                     (j > k + 1 ? length(points[k], points[j]) : 0.0);
+                if (total < cost[i * n + j]) {
+                    cost[i * n + j] = total;
+                    apex[i * n + j] = static_cast<int>(k);
+                }
+            }
+        }
+    }
+    if (n < 3 || cost[n - 1] == none) {
+        return false;
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> pending = {{0, n - 1}};
+    while (!pending.empty()) {
+        const auto [i, j] = pending.back();
+        pending.pop_back();
+        if (j < i + 2) {
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(apex[i * n + j]);
+        triangles.insert(triangles.end(), {static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(k),
+                                           static_cast<std::uint16_t>(j)});
+        pending.push_back({i, k});
+        pending.push_back({k, j});
+    }
+    return true;
+}
+
+// Area plus the triangles' cost, as a share of the quad of `quadArea`.
+double drawingCost(double area, std::size_t vertices, double quadArea) {
+    return area / quadArea + kTriangleCost * (static_cast<double>(vertices) - 2.0);
+}
+
+// The polygon of at most kMaxVertices vertices around the rows of the scan
+// that is cheapest to draw, counter-clockwise (y up).
+std::vector<Vec2> fitPolygon(const Scan& scan, double quadArea) {
     const int budget = TightMesh::kMaxVertices;
     const std::vector<SideFit> left = fitSide(scan.left, budget - 2);
     const std::vector<SideFit> right = fitSide(scan.right, budget - 2);
@@ -309,7 +392,9 @@ std::vector<Vec2> fitPolygon(const Scan& scan) {
     int bestRight = -1;
     for (int l = 2; l <= budget - 2; ++l) {
         for (int r = 2; l + r <= budget; ++r) {
-            const double value = left[l].integral + right[r].integral;
+            // The integrals are the negated areas outside each side.
+            const double value = left[l].integral + right[r].integral -
+                                 kTriangleCost * quadArea * (l + r - 2);
             if (left[l].points.empty() || right[r].points.empty() || value <= bestValue) {
                 continue;
             }
@@ -348,7 +433,7 @@ Grid transposed(const Grid& grid) {
 
 // The polygon scanned along rows of `grid` (or of its transpose, then
 // turned back), in blocks just large enough to keep the fitting cheap.
-std::vector<Vec2> outline(const Grid& grid, bool alongColumns) {
+std::vector<Vec2> outline(const Grid& grid, bool alongColumns, double quadArea) {
     const Grid scanned = alongColumns ? transposed(grid) : grid;
     Scan scan;
     for (int block = 1;; ++block) {
@@ -360,7 +445,7 @@ std::vector<Vec2> outline(const Grid& grid, bool alongColumns) {
             break;
         }
     }
-    std::vector<Vec2> polygon = fitPolygon(scan);
+    std::vector<Vec2> polygon = fitPolygon(scan, quadArea);
     if (alongColumns) {
         // Swapping x and y mirrors the polygon; reversing restores its turn.
         for (Vec2& p : polygon) {
@@ -408,17 +493,18 @@ TightMesh computeTightMesh(const PictureAlpha& picture) {
     const float b = static_cast<float>(minY);
     const float r = static_cast<float>(maxX + 1);
     const float t = static_cast<float>(maxY + 1);
+    const double quadArea = static_cast<double>(picture.width) * picture.height;
     std::vector<Vec2> best = {{l, b}, {r, b}, {r, t}, {l, t}};
-    double bestArea = polygonArea(best);
+    double bestCost = drawingCost(polygonArea(best), best.size(), quadArea);
     for (const bool alongColumns : {false, true}) {
-        std::vector<Vec2> polygon = outline(grid, alongColumns);
-        const double area = polygonArea(polygon);
+        std::vector<Vec2> polygon = outline(grid, alongColumns, quadArea);
+        const double cost = drawingCost(polygonArea(polygon), polygon.size(), quadArea);
         if (polygon.size() >= 3 && polygon.size() <= TightMesh::kMaxVertices &&
-            area < bestArea - kSlack) {
+            cost < bestCost - kSlack) {
             std::vector<std::uint16_t> triangles;
             if (triangulate(polygon, triangles)) {
                 best = std::move(polygon);
-                bestArea = area;
+                bestCost = cost;
                 mesh.triangles = std::move(triangles);
             }
         }
