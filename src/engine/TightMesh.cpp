@@ -29,21 +29,27 @@ struct Grid {
 };
 
 Grid neededTexels(const PictureAlpha& picture) {
+    // Passing texels widened by one to each side within each row of the
+    // picture and its ring, then by one up and down: the 3 × 3 neighbourhood.
+    const int w = picture.width;
+    const int h = picture.height;
+    std::vector<char> wide(static_cast<std::size_t>(w) * (h + 2), 0);
+    for (int y = -1; y <= h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            wide[static_cast<std::size_t>(y + 1) * w + x] = picture.at(x - 1, y) >= kPassingAlpha ||
+                                                            picture.at(x, y) >= kPassingAlpha ||
+                                                            picture.at(x + 1, y) >= kPassingAlpha;
+        }
+    }
     Grid grid;
-    grid.width = picture.width;
-    grid.height = picture.height;
-    grid.cells.assign(static_cast<std::size_t>(grid.width) * grid.height, 0);
-    for (int y = -1; y <= picture.height; ++y) {
-        for (int x = -1; x <= picture.width; ++x) {
-            if (picture.at(x, y) < kPassingAlpha) {
-                continue;
-            }
-            for (int ny = std::max(0, y - 1); ny <= std::min(picture.height - 1, y + 1); ++ny) {
-                for (int nx = std::max(0, x - 1); nx <= std::min(picture.width - 1, x + 1); ++nx) {
-                    grid.cells[static_cast<std::size_t>(picture.height - 1 - ny) * grid.width +
-                               nx] = 1;
-                }
-            }
+    grid.width = w;
+    grid.height = h;
+    grid.cells.assign(static_cast<std::size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
+        const char* above = &wide[static_cast<std::size_t>(y) * w];
+        char* row = &grid.cells[static_cast<std::size_t>(h - 1 - y) * w]; // bottom row first
+        for (int x = 0; x < w; ++x) {
+            row[x] = above[x] || above[x + w] || above[x + 2 * w];
         }
     }
     return grid;
@@ -436,7 +442,11 @@ Grid transposed(const Grid& grid) {
 std::vector<Vec2> outline(const Grid& grid, bool alongColumns, double quadArea) {
     const Grid scanned = alongColumns ? transposed(grid) : grid;
     Scan scan;
-    for (int block = 1;; ++block) {
+    // Blocks of about a square of kMaxChainStates cells to begin with; finer
+    // ones would only be refused.
+    const double cells = static_cast<double>(scanned.width) * scanned.height;
+    const int firstBlock = std::max(1, static_cast<int>(std::sqrt(cells / kMaxChainStates)));
+    for (int block = firstBlock;; ++block) {
         if (!scanRows(scanned, block, scan)) {
             return {};
         }
@@ -489,6 +499,10 @@ TightMesh computeTightMesh(const PictureAlpha& picture) {
     if (maxX < 0) {
         return mesh; // nothing can pass anywhere
     }
+    // A region that fills its rectangle nearly whole has no outline worth
+    // tracing (large opaque pictures: the slowest to trace).
+    const bool filled = static_cast<double>(std::count(grid.cells.begin(), grid.cells.end(), 1)) >=
+                        0.99 * (maxX - minX + 1) * (maxY - minY + 1);
     const float l = static_cast<float>(minX);
     const float b = static_cast<float>(minY);
     const float r = static_cast<float>(maxX + 1);
@@ -497,6 +511,9 @@ TightMesh computeTightMesh(const PictureAlpha& picture) {
     std::vector<Vec2> best = {{l, b}, {r, b}, {r, t}, {l, t}};
     double bestCost = drawingCost(polygonArea(best), best.size(), quadArea);
     for (const bool alongColumns : {false, true}) {
+        if (filled) {
+            break; // the rectangle is the outline
+        }
         std::vector<Vec2> polygon = outline(grid, alongColumns, quadArea);
         const double cost = drawingCost(polygonArea(polygon), polygon.size(), quadArea);
         if (polygon.size() >= 3 && polygon.size() <= TightMesh::kMaxVertices &&
