@@ -271,7 +271,8 @@ void printProfile() {
                  "area %.1f%% of the %.0f x %.0f quad\n",
                  p.fragments > 0 && sprites > 0 ? p.fragments / sprites : 0.0,
                  static_cast<double>(bench.settings.spriteSize * bench.settings.spriteSize),
-                 mesh != nullptr ? "tight mesh" : "full quad", mesh != nullptr ? mesh->points.size() : 4,
+                 mesh != nullptr ? "tight mesh" : "full quad",
+                 mesh != nullptr ? mesh->points.size() : 4,
                  mesh != nullptr ? 100.0 * mesh->area() / quadArea : 100.0,
                  static_cast<double>(size.x), static_cast<double>(size.y));
 }

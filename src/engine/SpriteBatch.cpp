@@ -53,11 +53,20 @@ PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int wid
     glGetTextureParameteriv(texture.textureId, GL_TEXTURE_SWIZZLE_A, &swizzle);
     int channel = 3;
     switch (swizzle) {
-    case GL_RED: channel = 0; break;
-    case GL_GREEN: channel = 1; break;
-    case GL_BLUE: channel = 2; break;
-    case GL_ALPHA: channel = 3; break;
-    default: return picture; // a constant alpha: everything may pass
+    case GL_RED:
+        channel = 0;
+        break;
+    case GL_GREEN:
+        channel = 1;
+        break;
+    case GL_BLUE:
+        channel = 2;
+        break;
+    case GL_ALPHA:
+        channel = 3;
+        break;
+    default:
+        return picture; // a constant alpha: everything may pass
     }
     const int x0 = std::max(left - 1, 0);
     const int y0 = std::max(top - 1, 0);
@@ -159,10 +168,9 @@ bool SpriteBatch::loadAtlas(const std::string& atlasName) {
         const float top = texels(entry.y, height);
         if (width > 0 && height > 0 && whole(left) && whole(top) && whole(picture.size.x) &&
             whole(picture.size.y) && picture.size.x > 0.0f && picture.size.y > 0.0f) {
-            picture.mesh = computeTightMesh(
-                readPictureAlpha(*sourceTexture, static_cast<int>(left), static_cast<int>(top),
-                                 static_cast<int>(picture.size.x),
-                                 static_cast<int>(picture.size.y)));
+            picture.mesh = computeTightMesh(readPictureAlpha(
+                *sourceTexture, static_cast<int>(left), static_cast<int>(top),
+                static_cast<int>(picture.size.x), static_cast<int>(picture.size.y)));
             picture.hasMesh = true;
         }
         picture.entry = std::move(entry);
@@ -210,8 +218,8 @@ void SpriteBatch::add(int picture, float x, float y, float rotation, float scale
 }
 
 void SpriteBatch::addMesh(const Picture& picture, const TightMesh& mesh, float x, float y,
-                          float rotation, float scaleX, float scaleY, float originX,
-                          float originY, const Vec4& tint) {
+                          float rotation, float scaleX, float scaleY, float originX, float originY,
+                          const Vec4& tint) {
     const bool upright = rotation == 0.0f;
     const float c = upright ? 1.0f : std::cos(rotation);
     const float s = upright ? 0.0f : std::sin(rotation);
@@ -274,9 +282,8 @@ void SpriteBatch::grow(std::size_t vertexCount, std::size_t indexCount) {
         while (newCapacity < vertexCount) {
             newCapacity *= 2;
         }
-        glNamedBufferData(vertexBuffer,
-                          static_cast<GLsizeiptr>(newCapacity * sizeof(SpriteVertex)), nullptr,
-                          GL_DYNAMIC_DRAW);
+        glNamedBufferData(vertexBuffer, static_cast<GLsizeiptr>(newCapacity * sizeof(SpriteVertex)),
+                          nullptr, GL_DYNAMIC_DRAW);
         vertexCapacity = newCapacity;
     }
     if (indexCount > indexCapacity) {
@@ -284,9 +291,8 @@ void SpriteBatch::grow(std::size_t vertexCount, std::size_t indexCount) {
         while (newCapacity < indexCount) {
             newCapacity *= 2;
         }
-        glNamedBufferData(indexBuffer,
-                          static_cast<GLsizeiptr>(newCapacity * sizeof(std::uint32_t)), nullptr,
-                          GL_DYNAMIC_DRAW);
+        glNamedBufferData(indexBuffer, static_cast<GLsizeiptr>(newCapacity * sizeof(std::uint32_t)),
+                          nullptr, GL_DYNAMIC_DRAW);
         indexCapacity = newCapacity;
     }
 }

@@ -125,8 +125,8 @@ class SpriteBatch {
   private:
     struct Picture {
         AtlasEntry entry;
-        Vec2 size; // texels
-        Rect uv;   // texture coordinates of the left, bottom, right and top edges
+        Vec2 size;      // texels
+        Rect uv;        // texture coordinates of the left, bottom, right and top edges
         TightMesh quad; // the full quad, corners as Sprite has them
         TightMesh mesh;
         bool hasMesh = false;

@@ -162,8 +162,8 @@ std::vector<SideFit> fitSide(const Side& side, int maxVertices) {
             for (int layer = k; layer >= 0; --layer) {
                 const std::size_t row = static_cast<std::size_t>(state) / xs;
                 const std::size_t x = static_cast<std::size_t>(state) % xs;
-                fit.points.push_back({static_cast<float>(c.xs[x]),
-                                      static_cast<float>(side.ys[c.rows[row]])});
+                fit.points.push_back(
+                    {static_cast<float>(c.xs[x]), static_cast<float>(side.ys[c.rows[row]])});
                 state = from[layer][state];
             }
             std::reverse(fit.points.begin(), fit.points.end());
@@ -221,7 +221,9 @@ bool scanRows(const Grid& grid, int block, Scan& scan) {
         first[y] = std::min(first[y - 1], first[above]);
         last[y] = std::max(last[y - 1], last[above]);
     }
-    auto edge = [block](int index, int size) { return static_cast<double>(std::min(index * block, size)); };
+    auto edge = [block](int index, int size) {
+        return static_cast<double>(std::min(index * block, size));
+    };
     scan = {};
     scan.left.limit = 0.0;
     scan.right.limit = -static_cast<double>(grid.width);
@@ -288,8 +290,8 @@ bool touch(const Vec2& a, const Vec2& b, const Vec2& c, const Vec2& d) {
         return true;
     }
     auto onSegment = [](const Vec2& p, const Vec2& q, const Vec2& r, double side) {
-        return std::fabs(side) <= kSlack && r.x >= std::min(p.x, q.x) && r.x <= std::max(p.x, q.x) &&
-               r.y >= std::min(p.y, q.y) && r.y <= std::max(p.y, q.y);
+        return std::fabs(side) <= kSlack && r.x >= std::min(p.x, q.x) &&
+               r.x <= std::max(p.x, q.x) && r.y >= std::min(p.y, q.y) && r.y <= std::max(p.y, q.y);
     };
     return onSegment(a, b, c, d1) || onSegment(a, b, d, d2) || onSegment(c, d, a, d3) ||
            onSegment(c, d, b, d4);
@@ -374,8 +376,9 @@ bool triangulate(const std::vector<Vec2>& points, std::vector<std::uint16_t>& tr
             continue;
         }
         const auto k = static_cast<std::size_t>(apex[i * n + j]);
-        triangles.insert(triangles.end(), {static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(k),
-                                           static_cast<std::uint16_t>(j)});
+        triangles.insert(triangles.end(),
+                         {static_cast<std::uint16_t>(i), static_cast<std::uint16_t>(k),
+                          static_cast<std::uint16_t>(j)});
         pending.push_back({i, k});
         pending.push_back({k, j});
     }
@@ -399,8 +402,8 @@ std::vector<Vec2> fitPolygon(const Scan& scan, double quadArea) {
     for (int l = 2; l <= budget - 2; ++l) {
         for (int r = 2; l + r <= budget; ++r) {
             // The integrals are the negated areas outside each side.
-            const double value = left[l].integral + right[r].integral -
-                                 kTriangleCost * quadArea * (l + r - 2);
+            const double value =
+                left[l].integral + right[r].integral - kTriangleCost * quadArea * (l + r - 2);
             if (left[l].points.empty() || right[r].points.empty() || value <= bestValue) {
                 continue;
             }
@@ -472,7 +475,8 @@ std::vector<Vec2> outline(const Grid& grid, bool alongColumns, double quadArea) 
 float TightMesh::area() const {
     double total = 0.0;
     for (std::size_t i = 0; i + 2 < triangles.size(); i += 3) {
-        total += cross(points[triangles[i]], points[triangles[i + 1]], points[triangles[i + 2]]) * 0.5;
+        total +=
+            cross(points[triangles[i]], points[triangles[i + 1]], points[triangles[i + 2]]) * 0.5;
     }
     return static_cast<float>(total);
 }
@@ -480,8 +484,8 @@ float TightMesh::area() const {
 TightMesh computeTightMesh(const PictureAlpha& picture) {
     TightMesh mesh;
     if (picture.width <= 0 || picture.height <= 0 ||
-        picture.alpha.size() !=
-            static_cast<std::size_t>(picture.width + 2) * static_cast<std::size_t>(picture.height + 2)) {
+        picture.alpha.size() != static_cast<std::size_t>(picture.width + 2) *
+                                    static_cast<std::size_t>(picture.height + 2)) {
         return mesh;
     }
     const Grid grid = neededTexels(picture);

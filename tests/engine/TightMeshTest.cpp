@@ -71,7 +71,8 @@ NamedAlpha drawnPicture(const std::string& name, int width, int height, Opaque o
 }
 
 double cross(const Vec2& o, const Vec2& a, const Vec2& b) {
-    return (a.x - o.x) * static_cast<double>(b.y - o.y) - (a.y - o.y) * static_cast<double>(b.x - o.x);
+    return (a.x - o.x) * static_cast<double>(b.y - o.y) -
+           (a.y - o.y) * static_cast<double>(b.x - o.x);
 }
 
 // Whether `p` lies on the inner side of the edge a-b, or within 1e-4 texel of it.
@@ -105,7 +106,8 @@ TEST(TightMesh, KeepsToSixteenVerticesAndTheQuadAndCoversEveryTexelThatCanPass) 
         const int d = (x - 7) * (x - 7) + (y - 7) * (y - 7);
         return d <= 36 && d >= 9;
     }));
-    pictures.push_back(drawnPicture("scatter", 30, 30, [&](int, int) { return random() % 10 == 0; }));
+    pictures.push_back(
+        drawnPicture("scatter", 30, 30, [&](int, int) { return random() % 10 == 0; }));
 
     for (const NamedAlpha& picture : pictures) {
         SCOPED_TRACE(picture.name);
@@ -186,9 +188,9 @@ TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
     const Vec2 scales[] = {{0.5f, 0.5f}, {1.0f, 1.0f}, {2.0f, 2.0f}, {3.0f, 3.0f}, {1.19f, 0.43f}};
     const float rotations[] = {0.0f, 0.3f, 1.5707964f, 2.5f};
     int pointerInk = 0;
-    for (const char* name : {"Bussi5.png", "Bussi5_full.png", "pysakki.png", "pysakki_peli.png",
-                             "tausta_ukkeli.png", "tausta.png", "title.png", "gauge.png",
-                             "pointer.png", "press.png"}) {
+    for (const char* name :
+         {"Bussi5.png", "Bussi5_full.png", "pysakki.png", "pysakki_peli.png", "tausta_ukkeli.png",
+          "tausta.png", "title.png", "gauge.png", "pointer.png", "press.png"}) {
         const int picture = batch.findPicture(name);
         ASSERT_GE(picture, 0) << name;
         for (const Vec2& at : positions) {
