@@ -1,14 +1,14 @@
 // SpriteBatch: many textured shapes cut from one texture, placed anew each
 // frame and drawn with a single draw call. A picture of an atlas is drawn as
 // its tight mesh (TightMesh.h): a polygon of at most 16 vertices around the
-// part of the picture that can pass the sprite program's half-alpha cut,
-// which shades far fewer fragments than the full quad and shows exactly the
-// same pixels. The shapes are gathered on the CPU
-// in the sprites' vertex layout and uploaded into one vertex and one index
-// buffer that are reused from frame to frame. Both grow geometrically and
-// never shrink, so once a batch has held its largest frame, building and
-// drawing allocate nothing. Sprites of an atlas and the glyphs of text both
-// draw through it.
+// part of the picture that can pass the sprite program's half-alpha cut. It
+// shades fewer fragments than the full quad and shows the same pixels, up to
+// the rounding in which any two triangulations of a quad differ. The shapes
+// are gathered on the CPU in the sprites' vertex layout and uploaded into one
+// vertex and one index buffer that are reused from frame to frame. Both grow
+// geometrically and never shrink, so once a batch has held its largest
+// frame, building and drawing allocate nothing. Sprites of an atlas and the
+// glyphs of text both draw through it.
 //
 // Typical frame:
 //     batch.clear();

@@ -4,7 +4,7 @@
 // half. With linear filtering a fragment mixes the four texels around its
 // sample point, so it can pass only within half a texel of a texel that
 // passes by itself; the mesh keeps a one-texel apron around those texels and
-// thus draws exactly the pixels the full quad draws.
+// thus draws the pixels the full quad draws.
 //
 // Pure computation on alpha values, without OpenGL, done once per picture.
 #pragma once
