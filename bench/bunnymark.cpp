@@ -4,12 +4,17 @@
 // drawing all of them with the batch, one draw call per frame, for SECONDS.
 // At exit it prints one line on standard output:
 //
-//   COUNT sprites F frames/s
+//   COUNT sprites F frames/s C ms CPU/frame
 //
-// with F the average frame rate after the first second. Run it from the
+// with F the average frame rate after the first second and C the CPU time
+// of all the process's threads (the rasteriser's included) per frame over
+// the same span, which a loaded machine disturbs less than the rate. Run it from the
 // directory that holds data/:
 //
-//   bunnymark COUNT SECONDS [--profile] [--size PIXELS]
+//   bunnymark [--quads] COUNT SECONDS [--profile] [--size PIXELS]
+//
+// The batch draws each sprite as the picture's tight mesh; --quads switches
+// that off and draws full quads, as the batch did before it had meshes.
 //
 // --profile also writes to standard error where a frame's time goes, in
 // milliseconds per frame: the sprites' motion, building the batch's vertices
@@ -18,8 +23,11 @@
 // and binning, which llvmpipe does on the calling thread), the rasteriser
 // finishing the frame (glFinish: the fill) and the rest of the loop (swap,
 // title, events). The glFinish makes the frame serial, so a profiled run is
-// a little slower than a plain one. --size changes the sprites' side, to see
-// how the rate follows the filled area.
+// a little slower than a plain one. It also counts the fragments shaded in
+// the counted frames (a pipeline statistics query) and prints them per
+// sprite, beside the picture's mesh: its vertices and its area against the
+// quad's. --size changes the sprites' side, to see how the rate follows the
+// filled area.
 #include "BunnyField.h"
 
 #include "engine/Application.h"
@@ -30,6 +38,8 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -49,6 +59,7 @@ struct Settings {
     int count = 0;
     double seconds = 0.0;
     bool profile = false;
+    bool quads = false;
     float spriteSize = 32.0f;
 };
 
@@ -57,6 +68,8 @@ struct Profile {
     double motion = 0, build = 0, upload = 0, draw = 0, fill = 0, rest = 0;
     double restStart = 0;
     long frames = 0;
+    unsigned int fragmentQuery = 0;
+    double fragments = 0; // shaded in the profiled frames
 };
 
 struct Bench {
@@ -70,6 +83,8 @@ struct Bench {
     long countedFrames = 0;
     double firstCounted = 0.0;
     double lastCounted = 0.0;
+    double firstCpu = 0.0; // seconds of CPU at the first counted frame
+    double lastCpu = 0.0;
     Profile profile;
     unsigned int twinBuffer = 0; // --profile: the upload is timed into this
 };
@@ -79,6 +94,13 @@ Bench bench;
 double nowMs() {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 bool counting() {
@@ -96,6 +118,7 @@ bool load() {
         std::fprintf(stderr, "bunnymark: no picture \"%s\" in the atlas\n", kPicture);
         return false;
     }
+    bench.batch->setTightMeshes(!bench.settings.quads);
     bench.shader = Shader::load("textured.glsl");
     if (bench.shader == nullptr) {
         return false;
@@ -104,9 +127,12 @@ bool load() {
         static_cast<std::size_t>(bench.settings.count), static_cast<float>(kWindowedWidth),
         static_cast<float>(kWindowedHeight), bench.settings.spriteSize);
     if (bench.settings.profile) {
+        if (GLEW_ARB_pipeline_statistics_query) {
+            glGenQueries(1, &bench.profile.fragmentQuery);
+        }
         glCreateBuffers(1, &bench.twinBuffer);
         glNamedBufferData(bench.twinBuffer,
-                          static_cast<GLsizeiptr>(bench.settings.count * 4 * sizeof(SpriteVertex)),
+                          static_cast<GLsizeiptr>(bench.settings.count * 32 * sizeof(SpriteVertex)),
                           nullptr, GL_DYNAMIC_DRAW);
     }
     return true;
@@ -120,9 +146,11 @@ void update() {
     if (now >= kWarmUpSeconds) {
         if (!counting()) {
             bench.firstCounted = now;
+            bench.firstCpu = cpuSeconds();
         }
         ++bench.countedFrames;
         bench.lastCounted = now;
+        bench.lastCpu = cpuSeconds();
     }
     if (now >= bench.settings.seconds) {
         glfwSetWindowShouldClose(Application::instance().window, GLFW_TRUE);
@@ -166,15 +194,33 @@ void draw() {
     }
     static std::vector<SpriteVertex> twin;
     if (twin.empty()) {
-        // The twin upload's bytes: as many vertices as the batch sends.
-        twin.resize(static_cast<std::size_t>(bench.settings.count) * 4);
+        // The twin upload's bytes: as many as the batch sends, its vertices
+        // and its indices.
+        const TightMesh* mesh = bench.batch->tightMesh(bench.picture);
+        const std::size_t vertices = mesh != nullptr ? mesh->points.size() : 4;
+        const std::size_t indices = mesh != nullptr ? mesh->triangles.size() : 6;
+        const std::size_t bytes = vertices * sizeof(SpriteVertex) + indices * 4;
+        twin.resize(static_cast<std::size_t>(bench.settings.count) *
+                    ((bytes + sizeof(SpriteVertex) - 1) / sizeof(SpriteVertex)));
     }
     timeTwinUpload(twin);
+    const unsigned int query = bench.profile.fragmentQuery;
+    if (query != 0) {
+        glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, query);
+    }
     const double start = nowMs();
     bench.batch->draw(camera, *bench.shader);
     const double drawn = nowMs();
+    if (query != 0) {
+        glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
+    }
     glFinish();
     const double finished = nowMs();
+    if (query != 0) {
+        GLuint64 shaded = 0;
+        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &shaded);
+        bench.profile.fragments += static_cast<double>(shaded);
+    }
     bench.profile.draw += drawn - start;
     bench.profile.fill += finished - drawn;
     bench.profile.restStart = finished;
@@ -182,21 +228,26 @@ void draw() {
 }
 
 bool parseArguments(int argc, char** argv, Settings& settings) {
-    if (argc < 3) {
-        return false;
-    }
-    settings.count = std::atoi(argv[1]);
-    settings.seconds = std::atof(argv[2]);
-    for (int i = 3; i < argc; ++i) {
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--profile") == 0) {
             settings.profile = true;
+        } else if (std::strcmp(argv[i], "--quads") == 0) {
+            settings.quads = true;
         } else if (std::strcmp(argv[i], "--size") == 0 && i + 1 < argc) {
             settings.spriteSize = static_cast<float>(std::atof(argv[++i]));
+        } else if (positional == 0) {
+            settings.count = std::atoi(argv[i]);
+            ++positional;
+        } else if (positional == 1) {
+            settings.seconds = std::atof(argv[i]);
+            ++positional;
         } else {
             return false;
         }
     }
-    return settings.count >= 0 && settings.seconds > kWarmUpSeconds && settings.spriteSize > 0.0f;
+    return positional == 2 && settings.count >= 0 && settings.seconds > kWarmUpSeconds &&
+           settings.spriteSize > 0.0f;
 }
 
 void printProfile() {
@@ -210,6 +261,20 @@ void printProfile() {
                  "rest %.3f (%ld frames, %.0f-pixel sprites)\n",
                  p.motion / n, p.build / n, p.upload / n, p.draw / n, p.fill / n, p.rest / n,
                  p.frames, static_cast<double>(bench.settings.spriteSize));
+    // What each sprite costs the rasteriser, and the shape that decides it.
+    const TightMesh* mesh = bench.batch->tightMesh(bench.picture);
+    const Vec2 size = bench.batch->pictureSize(bench.picture);
+    const double quadArea = static_cast<double>(size.x) * size.y;
+    const double sprites = n * bench.settings.count;
+    std::fprintf(stderr,
+                 "profile fill: %.1f fragments per sprite (quad %.0f); shape: %s, %zu vertices, "
+                 "area %.1f%% of the %.0f x %.0f quad\n",
+                 p.fragments > 0 && sprites > 0 ? p.fragments / sprites : 0.0,
+                 static_cast<double>(bench.settings.spriteSize * bench.settings.spriteSize),
+                 mesh != nullptr ? "tight mesh" : "full quad",
+                 mesh != nullptr ? mesh->points.size() : 4,
+                 mesh != nullptr ? 100.0 * mesh->area() / quadArea : 100.0,
+                 static_cast<double>(size.x), static_cast<double>(size.y));
 }
 
 } // namespace
@@ -217,7 +282,7 @@ void printProfile() {
 int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, bench.settings)) {
         std::fprintf(stderr,
-                     "usage: bunnymark COUNT SECONDS [--profile] [--size PIXELS]\n"
+                     "usage: bunnymark [--quads] COUNT SECONDS [--profile] [--size PIXELS]\n"
                      "       (SECONDS more than 1; run from the directory holding data/)\n");
         return EXIT_FAILURE;
     }
@@ -234,11 +299,14 @@ int main(int argc, char** argv) {
     checkGlErrors(__FILE__, __LINE__);
 
     double rate = 0.0;
+    double cpu = 0.0;
     if (bench.countedFrames > 1 && bench.lastCounted > bench.firstCounted) {
         rate =
             static_cast<double>(bench.countedFrames - 1) / (bench.lastCounted - bench.firstCounted);
+        cpu = (bench.lastCpu - bench.firstCpu) * 1000.0 /
+              static_cast<double>(bench.countedFrames - 1);
     }
-    std::printf("%d sprites %.1f frames/s\n", bench.settings.count, rate);
+    std::printf("%d sprites %.1f frames/s %.2f ms CPU/frame\n", bench.settings.count, rate, cpu);
     std::fflush(stdout);
     if (bench.settings.profile) {
         printProfile();

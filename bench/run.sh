@@ -141,7 +141,8 @@ counted_run() {
 
 # The bunnymarks: the count each keeps at 60 frames/s, searched in one
 # interleaved run, then where the engine's frame goes at its count, with
-# sprites of 32 and of 8 pixels (a sixteenth of the fill).
+# sprites of 32 and of 8 pixels (a sixteenth of the fill), each drawn as the
+# picture's tight mesh and as full quads (--quads).
 sprites() {
     local results=$1 build=$2
     "$ROOT/$build/bench/bunny_search" "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
@@ -150,10 +151,18 @@ sprites() {
     local found size
     found=$(awk '$1 == "sprites" && $2 == "result" && $3 == "engine" {print $4}' "$results/raw.txt")
     [ -n "$found" ] && [ "$found" -gt 0 ] || return 0
+    local shape label
     for size in 32 8; do
-        "$ROOT/$build/bench/bunnymark" "$found" $((SPRITE_SECONDS + 1)) --profile --size "$size" \
-            2>&1 | awk -v s="$size" '/ sprites / {rate = $3} /^profile/ {
-                print "spriteprofile", s, rate, $4, $6, $8, $10, $12, $14 }' | tee -a "$results/raw.txt"
+        for shape in tight quads; do
+            label=$size
+            [ "$shape" = quads ] && label=${size}q
+            # shellcheck disable=SC2046 # no flag, or the one flag
+            "$ROOT/$build/bench/bunnymark" $([ "$shape" = quads ] && echo --quads) "$found" \
+                $((SPRITE_SECONDS + 1)) --profile --size "$size" 2>&1 |
+                awk -v s="$label" '/ sprites / {rate = $3; cpu = $5} /^profile fill:/ {fragments = $3}
+                    /^profile ms\/frame:/ {m = $4 " " $6 " " $8 " " $10 " " $12 " " $14}
+                    END { print "spriteprofile", s, rate, m, cpu, fragments }' | tee -a "$results/raw.txt"
+        done
     done
 }
 
@@ -320,10 +329,10 @@ sprite_result_of() {
 sprite_probes_of() {
     awk -v n="$1" '$1 == "sprites" && $2 == "probe" && $3 == n {printf "%s%s→%s", sep, $4, $5; sep = ", "}' "$raw"
 }
-# One figure of a profiled bunnymark run: PIXELS FIELD (rate motion build
-# upload draw fill rest).
+# One figure of a profiled bunnymark run: PIXELS[q] FIELD (rate motion build
+# upload draw fill rest cpu fragments); q: the run with full quads.
 sprite_profile_of() {
-    awk -v s="$1" -v f="$2" 'BEGIN { split("rate motion build upload draw fill rest", names, " ")
+    awk -v s="$1" -v f="$2" 'BEGIN { split("rate motion build upload draw fill rest cpu fragments", names, " ")
             for (i in names) column[names[i]] = i + 2 }
         $1 == "spriteprofile" && $2 == s { print $(column[f]); found = 1 }
         END { if (!found) print "n/a" }' "$raw"
@@ -388,10 +397,12 @@ table="$RESULTS/table.md"
     echo
     echo "Where the engine's frame goes at $engine_sprites sprites (bunnymark --profile, ms per frame; the profiled run finishes each frame with glFinish):"
     echo
-    echo "| Sprite side | frames/s | motion | vertex building | upload | draw call | fill (glFinish) | swap and the rest |"
-    echo "|---|---|---|---|---|---|---|---|"
-    for size in 32 8; do
-        echo "| $size px | $(sprite_profile_of $size rate) | $(sprite_profile_of $size motion) | $(sprite_profile_of $size build) | $(sprite_profile_of $size upload) | $(sprite_profile_of $size draw) | $(sprite_profile_of $size fill) | $(sprite_profile_of $size rest) |"
+    echo "| Sprite side, shape | frames/s | motion | vertex building | upload | draw call | fill (glFinish) | swap and the rest | CPU, all threads | fragments shaded per sprite |"
+    echo "|---|---|---|---|---|---|---|---|---|---|"
+    for size in 32 32q 8 8q; do
+        shape="tight mesh"
+        case $size in *q) shape="full quads" ;; esac
+        echo "| ${size%q} px, $shape | $(sprite_profile_of $size rate) | $(sprite_profile_of $size motion) | $(sprite_profile_of $size build) | $(sprite_profile_of $size upload) | $(sprite_profile_of $size draw) | $(sprite_profile_of $size fill) | $(sprite_profile_of $size rest) | $(sprite_profile_of $size cpu) | $(sprite_profile_of $size fragments) |"
     done
     echo
     echo "Start-up breakdown, in-process (bench/startup_phases, windowed, median of $STARTUP_RUNS runs, ms):"

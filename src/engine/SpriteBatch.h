@@ -1,10 +1,14 @@
 // SpriteBatch: many textured shapes cut from one texture, placed anew each
-// frame and drawn with a single draw call. The shapes are gathered on the CPU
-// in the sprites' vertex layout and uploaded into one vertex and one index
-// buffer that are reused from frame to frame. Both grow geometrically and
-// never shrink, so once a batch has held its largest frame, building and
-// drawing allocate nothing. Sprites of an atlas and the glyphs of text both
-// draw through it.
+// frame and drawn with a single draw call. A picture of an atlas is drawn as
+// its tight mesh (TightMesh.h): a polygon of at most 16 vertices around the
+// part of the picture that can pass the sprite program's half-alpha cut. It
+// shades fewer fragments than the full quad and shows the same pixels, up to
+// the rounding in which any two triangulations of a quad differ. The shapes
+// are gathered on the CPU in the sprites' vertex layout and uploaded into one
+// vertex and one index buffer that are reused from frame to frame. Both grow
+// geometrically and never shrink, so once a batch has held its largest
+// frame, building and drawing allocate nothing. Sprites of an atlas and the
+// glyphs of text both draw through it.
 //
 // Typical frame:
 //     batch.clear();
@@ -18,6 +22,7 @@
 #include "engine/AtlasDescription.h"
 #include "engine/Math.h"
 #include "engine/Sprite.h"
+#include "engine/TightMesh.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +51,9 @@ class SpriteBatch {
 
     // Reads the pictures of the atlas `atlasName` ("data/textures/" +
     // atlasName + ".txt") and takes its texture, loading atlasName + ".png"
-    // unless the texture registry already has it. Lines that do not parse are
+    // unless the texture registry already has it, and computes each
+    // picture's tight mesh from the texture's alpha (pictures that are not
+    // whole texels keep their full quad). Lines that do not parse are
     // reported and skipped, as for Sprite::loadFromAtlas. False, after the
     // same message as Sprite::loadFromAtlas, when the description cannot be
     // opened; the batch then keeps its pictures and texture.
@@ -73,7 +80,10 @@ class SpriteBatch {
     // scaled by `scaleX` × `scaleY`, turned by `rotation` radians
     // counter-clockwise (y up), so that its point (`originX`, `originY`),
     // texels from its lower-left corner, lands on (x, y). The texels are
-    // multiplied by `tint`. An unknown picture adds nothing.
+    // multiplied by `tint`. The picture's tight mesh is used unless it is
+    // switched off, the tint's alpha exceeds 1, or the mesh runs along the
+    // picture's edge and the picture is turned (TightMesh::alongEdges). An
+    // unknown picture adds nothing.
     void add(int picture, float x, float y, float rotation = 0.0f, float scaleX = 1.0f,
              float scaleY = 1.0f, float originX = 0.0f, float originY = 0.0f,
              const Vec4& tint = Vec4{1.0f, 1.0f, 1.0f, 1.0f});
@@ -82,6 +92,17 @@ class SpriteBatch {
     // at `uvRect`'s left, bottom, right and top edges (texture coordinates,
     // the bottom edge's v given in uvRect.bottom), tinted by `colour`.
     void addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour);
+
+    // Tight meshes assume a program that drops fragments below half alpha,
+    // as "textured.glsl" does. Switch them off, for the whole batch or for
+    // one picture, where the full quad is wanted (a program that blends, or
+    // one that draws every texel). On by default.
+    void setTightMeshes(bool on) { tightMeshes = on; }
+    void setTightMesh(int picture, bool on);
+
+    // The tight mesh add() would use for `picture`, or null when it would
+    // add the full quad.
+    const TightMesh* tightMesh(int picture) const;
 
     // Shapes added since the last clear().
     std::size_t size() const { return shapeCount; }
@@ -104,9 +125,16 @@ class SpriteBatch {
   private:
     struct Picture {
         AtlasEntry entry;
-        Vec2 size; // texels
-        Rect uv;   // texture coordinates of the left, bottom, right and top edges
+        Vec2 size;      // texels
+        Rect uv;        // texture coordinates of the left, bottom, right and top edges
+        TightMesh quad; // the full quad, corners as Sprite has them
+        TightMesh mesh;
+        bool hasMesh = false;
+        bool meshOn = true;
     };
+
+    void addMesh(const Picture& picture, const TightMesh& mesh, float x, float y, float rotation,
+                 float scaleX, float scaleY, float originX, float originY, const Vec4& tint);
 
     void upload();
     void grow(std::size_t vertexCount, std::size_t indexCount);
@@ -124,5 +152,6 @@ class SpriteBatch {
     std::size_t vertexCapacity = 0; // vertices the GPU buffer holds
     std::size_t indexCapacity = 0;  // indices the GPU buffer holds
     bool uploaded = false;          // the GPU buffers hold `vertices` and `indices`
+    bool tightMeshes = true;
     std::size_t drawCallCount = 0;
 };

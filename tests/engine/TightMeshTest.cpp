@@ -1,0 +1,222 @@
+#include "engine/AtlasDescription.h"
+#include "engine/Camera.h"
+#include "engine/Shader.h"
+#include "engine/SpriteBatch.h"
+#include "engine/TightMesh.h"
+
+#include "support/GlContext.h"
+#include "support/Offscreen.h"
+#include "support/TempDir.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+#include <stb_image.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kData = std::string(VELMORA_SOURCE_DIR) + "/data/";
+
+struct NamedAlpha {
+    std::string name;
+    PictureAlpha alpha;
+};
+
+// Every picture of the game's atlas with its ring, decoded here on its own.
+std::vector<NamedAlpha> atlasPictures() {
+    std::vector<NamedAlpha> pictures;
+    int w = 0, h = 0, channels = 0;
+    unsigned char* rgba = stbi_load((kData + "textures/atlas.png").c_str(), &w, &h, &channels, 4);
+    if (rgba == nullptr) {
+        return pictures;
+    }
+    std::istringstream description(testsupport::readFile(kData + "textures/atlas.txt"));
+    std::ostringstream errors;
+    visitAtlasEntries(description, errors, [&](AtlasEntry& entry) {
+        NamedAlpha picture{entry.name, {}};
+        const int left = static_cast<int>(std::lround(entry.x * w));
+        const int top = static_cast<int>(std::lround(entry.y * h));
+        picture.alpha.width = static_cast<int>(std::lround(entry.w * w));
+        picture.alpha.height = static_cast<int>(std::lround(entry.h * h));
+        for (int y = top - 1; y <= top + picture.alpha.height; ++y) {
+            for (int x = left - 1; x <= left + picture.alpha.width; ++x) {
+                const bool inImage = x >= 0 && y >= 0 && x < w && y < h;
+                picture.alpha.alpha.push_back(inImage ? rgba[(y * w + x) * 4 + 3] : 255);
+            }
+        }
+        pictures.push_back(std::move(picture));
+        return false;
+    });
+    stbi_image_free(rgba);
+    return pictures;
+}
+
+// A picture drawn by `opaque(x, y)` (y down from the top row, the ring at -1
+// and the far side), the rest transparent.
+template <typename Opaque>
+NamedAlpha drawnPicture(const std::string& name, int width, int height, Opaque opaque) {
+    NamedAlpha picture{name, {width, height, {}}};
+    for (int y = -1; y <= height; ++y) {
+        for (int x = -1; x <= width; ++x) {
+            picture.alpha.alpha.push_back(opaque(x, y) ? 255 : 0);
+        }
+    }
+    return picture;
+}
+
+double cross(const Vec2& o, const Vec2& a, const Vec2& b) {
+    return (a.x - o.x) * static_cast<double>(b.y - o.y) -
+           (a.y - o.y) * static_cast<double>(b.x - o.x);
+}
+
+// Whether `p` lies on the inner side of the edge a-b, or within 1e-4 texel of it.
+bool inside(const Vec2& a, const Vec2& b, const Vec2& p) {
+    return cross(a, b, p) >= -1e-4 * std::hypot(b.x - a.x, b.y - a.y);
+}
+
+bool covered(const TightMesh& mesh, const Vec2& p) {
+    for (std::size_t i = 0; i + 2 < mesh.triangles.size(); i += 3) {
+        const Vec2& a = mesh.points[mesh.triangles[i]];
+        const Vec2& b = mesh.points[mesh.triangles[i + 1]];
+        const Vec2& c = mesh.points[mesh.triangles[i + 2]];
+        if (inside(a, b, p) && inside(b, c, p) && inside(c, a, p)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(TightMesh, KeepsToSixteenVerticesAndTheQuadAndCoversEveryTexelThatCanPass) {
+    std::vector<NamedAlpha> pictures = atlasPictures();
+    ASSERT_EQ(pictures.size(), 10u);
+    std::mt19937 random(7);
+    pictures.push_back(drawnPicture("opaque", 5, 5, [](int, int) { return true; }));
+    pictures.push_back(drawnPicture("transparent", 6, 4, [](int, int) { return false; }));
+    pictures.push_back(drawnPicture("ring only", 6, 4, [](int x, int) { return x == 6; }));
+    pictures.push_back(drawnPicture("two dots", 20, 20, [](int x, int y) {
+        return (x == 2 && y == 17) || (x == 16 && y == 3);
+    }));
+    pictures.push_back(drawnPicture("donut", 15, 15, [](int x, int y) {
+        const int d = (x - 7) * (x - 7) + (y - 7) * (y - 7);
+        return d <= 36 && d >= 9;
+    }));
+    pictures.push_back(
+        drawnPicture("scatter", 30, 30, [&](int, int) { return random() % 10 == 0; }));
+
+    for (const NamedAlpha& picture : pictures) {
+        SCOPED_TRACE(picture.name);
+        const PictureAlpha& alpha = picture.alpha;
+        const TightMesh mesh = computeTightMesh(alpha);
+        EXPECT_LE(mesh.points.size(), static_cast<std::size_t>(TightMesh::kMaxVertices));
+        EXPECT_LE(mesh.area(), static_cast<float>(alpha.width * alpha.height) + 1e-3f);
+        for (const Vec2& p : mesh.points) {
+            EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x <= alpha.width && p.y <= alpha.height);
+        }
+        // Points that a filtered sample can take from a passing texel: those
+        // nearer than a texel to its centre.
+        int uncovered = 0;
+        for (int ty = -1; ty <= alpha.height; ++ty) {
+            for (int tx = -1; tx <= alpha.width; ++tx) {
+                if (alpha.at(tx, ty) < 128) {
+                    continue;
+                }
+                const float cx = tx + 0.5f;
+                const float cy = alpha.height - ty - 0.5f; // y up
+                for (const float dy : {-0.9f, -0.45f, 0.0f, 0.45f, 0.9f}) {
+                    for (const float dx : {-0.9f, -0.45f, 0.0f, 0.45f, 0.9f}) {
+                        const Vec2 p{cx + dx, cy + dy};
+                        if (p.x >= 0 && p.y >= 0 && p.x <= alpha.width && p.y <= alpha.height &&
+                            !covered(mesh, p)) {
+                            ++uncovered;
+                        }
+                    }
+                }
+            }
+        }
+        EXPECT_EQ(uncovered, 0);
+        std::printf("%-18s %4d x %-4d %2zu vertices, %5.1f %% of the quad\n", picture.name.c_str(),
+                    alpha.width, alpha.height, mesh.points.size(),
+                    100.0 * mesh.area() / (alpha.width * alpha.height));
+    }
+}
+
+// The game's atlas drawn through the batch with the game's sprite program:
+// each picture as its tight mesh and as its full quad. Any two different
+// triangulations of the same picture interpolate through different plane
+// equations, so rounding alone may flip a pixel whose alpha lies right at the
+// cut, or move a colour by a step or two; the full quad split along its other
+// diagonal does the same. So the two must agree on every pixel except where
+// the full quad's own alpha lies within 1 % of the cut (found by drawing it
+// with alpha tints 0.99 and 1.01), and there colours within 2 / 255.
+TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
+    VELMORA_REQUIRE_GL();
+    testsupport::ScratchDir dir;
+    for (const char* file : {"shaders/textured.glsl", "textures/atlas.txt", "textures/atlas.png"}) {
+        dir.writeFile(std::string("data/") + file, testsupport::readFile(kData + file));
+    }
+    Shader* shader = Shader::load("textured.glsl");
+    ASSERT_NE(shader, nullptr);
+    SpriteBatch batch;
+    ASSERT_TRUE(batch.loadAtlas("atlas"));
+    ASSERT_NE(batch.tightMesh(batch.findPicture("pointer.png")), nullptr);
+    constexpr int kSide = 256;
+    testsupport::OffscreenTarget target(kSide, kSide);
+    Camera camera;
+    camera.ortho(0.0f, kSide, 0.0f, kSide, -1.0f, 1.0f);
+    // Cleared to transparent black: a drawn pixel's alpha is 255, so coverage
+    // shows in the alpha channel alone.
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+    auto drawn = [&](int picture, const Vec2& at, float rotation, const Vec2& scale, bool tight,
+                     float alpha) {
+        batch.setTightMeshes(tight);
+        batch.clear();
+        const Vec2 size = batch.pictureSize(picture);
+        batch.add(picture, at.x, at.y, rotation, scale.x, scale.y, size.x / 2, size.y / 2,
+                  {1.0f, 0.8f, 0.9f, alpha});
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch.draw(camera, *shader);
+        return target.readPixels();
+    };
+    const Vec2 positions[] = {{128.0f, 128.0f}, {128.5f, 127.5f}, {127.37f, 128.81f}};
+    const Vec2 scales[] = {{0.5f, 0.5f}, {1.0f, 1.0f}, {2.0f, 2.0f}, {3.0f, 3.0f}, {1.19f, 0.43f}};
+    const float rotations[] = {0.0f, 0.3f, 1.5707964f, 2.5f};
+    int pointerInk = 0;
+    for (const char* name :
+         {"Bussi5.png", "Bussi5_full.png", "pysakki.png", "pysakki_peli.png", "tausta_ukkeli.png",
+          "tausta.png", "title.png", "gauge.png", "pointer.png", "press.png"}) {
+        const int picture = batch.findPicture(name);
+        ASSERT_GE(picture, 0) << name;
+        for (const Vec2& at : positions) {
+            for (const Vec2& scale : scales) {
+                for (const float rotation : rotations) {
+                    const auto tight = drawn(picture, at, rotation, scale, true, 1.0f);
+                    const auto full = drawn(picture, at, rotation, scale, false, 1.0f);
+                    const auto thinner = drawn(picture, at, rotation, scale, false, 0.99f);
+                    const auto thicker = drawn(picture, at, rotation, scale, false, 1.01f);
+                    int differ = 0;
+                    for (std::size_t i = 0; i < full.size(); i += 4) {
+                        const bool atTheCut = thinner[i + 3] != thicker[i + 3];
+                        bool same = full[i + 3] == tight[i + 3];
+                        for (std::size_t c = i; c < i + 3; ++c) {
+                            same = same && std::abs(full[c] - tight[c]) <= 2;
+                        }
+                        differ += !same && !atTheCut;
+                        pointerInk += std::string(name) == "pointer.png" && full[i + 3] != 0;
+                    }
+                    EXPECT_EQ(differ, 0) << name << " at " << at.x << ", " << at.y << " scaled "
+                                         << scale.x << " × " << scale.y << " turned " << rotation;
+                }
+            }
+        }
+    }
+    EXPECT_GT(pointerInk, 0); // the pictures were really drawn
+}
+
+} // namespace
