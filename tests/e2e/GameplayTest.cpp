@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,28 +21,6 @@ using testsupport::Screenshot;
 using testsupport::waitUntil;
 
 namespace {
-
-// The gauge's rectangle in the 1024×768 window, from the atlas entry of its
-// face: the face's lower-left corner is drawn at model (0.062, 0).
-struct Region {
-    int x, y, w, h;
-};
-
-Region gaugeRegion() {
-    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/data/textures/atlas.txt");
-    std::string name;
-    float x, y, w, h;
-    while (in >> name >> x >> y >> w >> h) {
-        if (name == "gauge.png") {
-            const double pixelsPerUnitX = 4.28 / 1.333 * 1024;
-            const double pixelsPerUnitY = 5.23 * 768;
-            const int height = static_cast<int>(h * pixelsPerUnitY);
-            return {static_cast<int>(0.062 * pixelsPerUnitX), 768 - height,
-                    static_cast<int>(w * pixelsPerUnitX), height};
-        }
-    }
-    return {0, 0, 0, 0};
-}
 
 class GameplayTest : public ::testing::Test {
   protected:
@@ -64,13 +41,6 @@ class GameplayTest : public ::testing::Test {
         Screenshot shot = testsupport::captureWindow(window);
         EXPECT_LT(testsupport::titleClock(window), latest) << "the screenshot came too late";
         return shot;
-    }
-
-    bool gaugeMoves(const Region& gauge) {
-        const Screenshot a = testsupport::captureWindow(window);
-        testsupport::pause(0.12);
-        const Screenshot b = testsupport::captureWindow(window);
-        return a.difference(b, gauge.x, gauge.y, gauge.w, gauge.h) > 0.2;
     }
 
     void press(const std::string& key) { EXPECT_TRUE(testsupport::sendKey(window, key)); }
@@ -102,19 +72,17 @@ TEST_F(GameplayTest, TitlesThenTheGameAPressFreezesThePointerAndTheNextAttemptFo
     }
 
     // Aiming: the pointer swings.
-    const Region gauge = gaugeRegion();
-    ASSERT_GT(gauge.w, 0);
-    ASSERT_TRUE(waitUntil(5, [&] { return gaugeMoves(gauge); }));
+    ASSERT_TRUE(waitUntil(5, [&] { return testsupport::gaugeMoves(window); }));
 
     // A press freezes it where it stands, hit or miss.
     press("space");
     testsupport::pause(0.1);
-    EXPECT_FALSE(gaugeMoves(gauge));
+    EXPECT_FALSE(testsupport::gaugeMoves(window));
 
     // The bus has been and gone within a few seconds: aiming again, the
     // pointer swings once more.
     testsupport::pause(4.0);
-    EXPECT_TRUE(waitUntil(12, [&] { return gaugeMoves(gauge); }));
+    EXPECT_TRUE(waitUntil(12, [&] { return testsupport::gaugeMoves(window); }));
 
     press("Escape");
     const auto status = game->waitFor(30);
