@@ -68,14 +68,20 @@ svg_for() {
   esac >"$out"
   echo "$out"
 }
-# Each picture is drawn straight at the texels it gets in the atlas, which
-# is sharper than drawing it at screen size and resampling.
-while read -r name raster width height; do
-  case "$name" in '' | '#'*) continue ;; esac
-  read -r tw th < <("$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --texels "$width" "$height")
-  rsvg-convert --format png -w "$tw" -h "$th" -o "$WORK/raster/$raster" "$(svg_for "$raster")"
-done <"$ART/atlas.list"
-cp "$ART/atlas.list" "$WORK/raster/atlas.list"
+# rasterise LIST SIZE DIR: draws every picture of an atlas list into DIR,
+# with the list beside them for pack_atlas. Each picture is drawn straight at
+# the texels it gets in an atlas of SIZE, which is sharper than drawing it at
+# screen size and resampling.
+rasterise() {
+  local name raster width height tw th
+  while read -r name raster width height; do
+    case "$name" in '' | '#'*) continue ;; esac
+    read -r tw th < <("$TOOLS/pack_atlas" --size "$2" --texels "$width" "$height")
+    rsvg-convert --format png -w "$tw" -h "$th" -o "$3/$raster" "$(svg_for "$raster")"
+  done <"$1"
+  cp "$1" "$3/atlas.list"
+}
+rasterise "$ART/atlas.list" "$ATLAS_SIZE" "$WORK/raster"
 
 step "packing the atlas ($ATLAS_SIZE)"
 "$TOOLS/pack_atlas" --size "$ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/raster/atlas.list" \
@@ -105,12 +111,7 @@ step "making the example's data"
 EXAMPLE_DATA="$ROOT/examples/bounce/data"
 EXAMPLE_ATLAS_SIZE=548x670
 mkdir -p "$WORK/example" "$EXAMPLE_DATA/shaders" "$EXAMPLE_DATA/textures" "$EXAMPLE_DATA/audio"
-while read -r name raster width height; do
-  case "$name" in '' | '#'*) continue ;; esac
-  read -r tw th < <("$TOOLS/pack_atlas" --size "$EXAMPLE_ATLAS_SIZE" --texels "$width" "$height")
-  rsvg-convert --format png -w "$tw" -h "$th" -o "$WORK/example/$name" "$(svg_for "$raster")"
-done <"$ART/example_atlas.list"
-cp "$ART/example_atlas.list" "$WORK/example/atlas.list"
+rasterise "$ART/example_atlas.list" "$EXAMPLE_ATLAS_SIZE" "$WORK/example"
 "$TOOLS/pack_atlas" --size "$EXAMPLE_ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/example/atlas.list" \
   "$EXAMPLE_DATA/textures/atlas.png" "$EXAMPLE_DATA/textures/atlas.txt"
 cp "$DATA/shaders/textured.glsl" "$DATA/shaders/text.glsl" "$EXAMPLE_DATA/shaders/"
