@@ -146,15 +146,15 @@ install(CODE "
 file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/src/engine/*.h)
 install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine
         COMPONENT engine)
-# miniaudio is compiled into the library; its header ships only while a public
-# header still includes it.
-foreach(_header ${_velmora_headers})
-    file(STRINGS ${_header} _includes_miniaudio REGEX "^#include [<\"]miniaudio\\.h[>\"]")
-    if(_includes_miniaudio)
-        install(FILES ${VELMORA_MINIAUDIO_INCLUDE}/miniaudio.h
-                DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora COMPONENT engine)
-        break()
-    endif()
+# What every game on the engine reads besides its own data: the sprite and
+# text shaders and the font. The package names their folder Velmora_DATA_DIR.
+set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/font.png
+    textures/font.csv)
+set(VELMORA_ENGINE_DATADIR ${CMAKE_INSTALL_DATADIR}/velmora-engine/data)
+foreach(_file ${VELMORA_ENGINE_DATA_FILES})
+    get_filename_component(_folder ${_file} DIRECTORY)
+    install(FILES ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
+            COMPONENT engine)
 endforeach()
 if(VELMORA_SHIPS_GLFW)
     install(DIRECTORY ${VELMORA_GLFW_INCLUDE}/GLFW DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
@@ -170,7 +170,7 @@ install(EXPORT VelmoraTargets NAMESPACE Velmora:: DESTINATION ${VELMORA_INSTALL_
 configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/VelmoraConfig.cmake.in
     ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
     INSTALL_DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
-    PATH_VARS VELMORA_INSTALL_LIBDIR)
+    PATH_VARS VELMORA_INSTALL_LIBDIR VELMORA_ENGINE_DATADIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
     COMPATIBILITY SameMinorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake

@@ -6,7 +6,7 @@
 #   font        DejaVu Sans (ASCII, Latin-1) -> data/textures/font.png + font.csv
 #   sounds      tools/audio/*.sh -> data/audio/*.mp3
 #   example     tools/art/example_atlas.list -> examples/bounce/data/ (its own
-#               small atlas; the game's shaders, font and one sound copied)
+#               small atlas, and one of the game's sounds)
 # Run from anywhere: `make assets` (installs the asset tools first) or
 # `bash tools/make_assets.sh`. Set BUILD_DIR to use another build tree.
 set -euo pipefail
@@ -107,15 +107,14 @@ with_display "$TOOLS/asset_check" atlas "$DATA/textures/atlas.png" 5 | grep -v '
 step "making the example's data"
 # The example game under examples/ is built apart from the tree, so it keeps
 # its own data/: a small atlas of three of the game's pictures, drawn larger
-# than the game draws them, and copies of the shaders, the font and a sound.
+# than the game draws them, and a sound. The shaders and the font come with
+# the installed engine.
 EXAMPLE_DATA="$ROOT/examples/bounce/data"
 EXAMPLE_ATLAS_SIZE=548x670
-mkdir -p "$WORK/example" "$EXAMPLE_DATA/shaders" "$EXAMPLE_DATA/textures" "$EXAMPLE_DATA/audio"
+mkdir -p "$WORK/example" "$EXAMPLE_DATA/textures" "$EXAMPLE_DATA/audio"
 rasterise "$ART/example_atlas.list" "$EXAMPLE_ATLAS_SIZE" "$WORK/example"
 "$TOOLS/pack_atlas" --size "$EXAMPLE_ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/example/atlas.list" \
   "$EXAMPLE_DATA/textures/atlas.png" "$EXAMPLE_DATA/textures/atlas.txt"
-cp "$DATA/shaders/textured.glsl" "$DATA/shaders/text.glsl" "$EXAMPLE_DATA/shaders/"
-cp "$DATA/textures/font.png" "$DATA/textures/font.csv" "$EXAMPLE_DATA/textures/"
 cp "$DATA/audio/stab.mp3" "$EXAMPLE_DATA/audio/"
 
 step "done"

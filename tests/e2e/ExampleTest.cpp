@@ -33,7 +33,7 @@ TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
     ASSERT_EQ(rc, 0) << log;
 
     ProcessOptions options;
-    options.workingDirectory = VELMORA_SOURCE_DIR "/examples/bounce";
+    options.workingDirectory = build; // its data/, put together by its build
     auto bounce = testsupport::startGame({build + "/bounce"}, options);
     ASSERT_TRUE(bounce->started());
     const std::string window = testsupport::windowOf(*bounce);
