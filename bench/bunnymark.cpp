@@ -30,11 +30,11 @@
 // filled area.
 #include "BunnyField.h"
 
-#include "engine/Application.h"
-#include "engine/Camera.h"
-#include "engine/GlErrors.h"
-#include "engine/Shader.h"
-#include "engine/SpriteBatch.h"
+#include "velmora/Application.h"
+#include "velmora/Camera.h"
+#include "velmora/GlErrors.h"
+#include "velmora/Shader.h"
+#include "velmora/SpriteBatch.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -47,6 +47,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "AttemptTracker.h"
 #include "MemoryTrend.h"
 
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Game.h"
 #include "game/Scene.h"
 
@@ -31,6 +31,8 @@
 #include <cstring>
 #include <random>
 #include <string>
+
+using namespace velmora;
 
 namespace {
 

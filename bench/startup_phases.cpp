@@ -10,15 +10,15 @@
 // measurement (the engine's registries and singletons live for the process).
 // Launched through bench_launch, it also reports the time from before exec to
 // the start of main.
-#include "engine/Application.h"
-#include "engine/Camera.h"
-#include "engine/Renderer.h"
-#include "engine/Shader.h"
-#include "engine/SoundManager.h"
-#include "engine/Sprite.h"
-#include "engine/TextRenderer.h"
-#include "engine/Texture.h"
-#include "engine/Viewport.h"
+#include "velmora/Application.h"
+#include "velmora/Camera.h"
+#include "velmora/Renderer.h"
+#include "velmora/Shader.h"
+#include "velmora/SoundManager.h"
+#include "velmora/Sprite.h"
+#include "velmora/TextRenderer.h"
+#include "velmora/Texture.h"
+#include "velmora/Viewport.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+using namespace velmora;
 
 namespace {
 

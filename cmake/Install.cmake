@@ -13,7 +13,7 @@
 #   P/share/man/man6/velmora.6.gz, P/share/doc/velmora/
 #
 # The engine (component "engine", the package velmora-engine-dev):
-#   P/include/velmora/engine/*.h    #include <velmora/engine/Sprite.h>
+#   P/include/velmora/*.h           #include <velmora/Sprite.h>
 #   P/lib/<triplet>/libvelmora_engine.a
 #   P/lib/<triplet>/cmake/Velmora/  find_package(Velmora) gives Velmora::engine
 #   P/lib/<triplet>/pkgconfig/velmora.pc   pkg-config --cflags --libs velmora
@@ -120,14 +120,9 @@ install(CODE "
 " COMPONENT game)
 
 # --- the engine ---------------------------------------------------------------
-# The engine's headers include each other as "engine/X.h": in the tree that is
-# src/, installed it is include/velmora. include/ itself gives the
-# <velmora/engine/X.h> spelling, which the tree offers too through a link in
-# the build directory, so a program builds the same in the tree and outside.
-file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/include/velmora)
-file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/engine ${CMAKE_BINARY_DIR}/include/velmora/engine SYMBOLIC)
+# The public headers are include/velmora/X.h in the tree and installed alike:
+# a game writes #include <velmora/Sprite.h> in both.
 target_include_directories(velmora_engine PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_BINARY_DIR}/include>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/velmora>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 set_target_properties(velmora_engine PROPERTIES EXPORT_NAME engine)
@@ -143,9 +138,12 @@ install(CODE "
             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VELMORA_ENGINE_LIBDIR}/libvelmora_engine.a\")
     endif()
 " COMPONENT engine)
-file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/src/engine/*.h)
-install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine
-        COMPONENT engine)
+file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/include/velmora/*.h)
+install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora COMPONENT engine)
+# FIXME(layout): public headers still include these workings; drop once they no longer do.
+install(FILES ${CMAKE_SOURCE_DIR}/src/engine/AtlasDescription.h ${CMAKE_SOURCE_DIR}/src/engine/TightMesh.h
+              ${CMAKE_SOURCE_DIR}/src/engine/Glyph.h ${CMAKE_SOURCE_DIR}/src/engine/PlaybackProgress.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine COMPONENT engine)
 # What every game on the engine reads besides its own data: the sprite and
 # text shaders and the font. The package names their folder Velmora_DATA_DIR.
 set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/font.png

@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 
+using namespace velmora;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const std::string::size_type newline = input.find('\n');

@@ -1,11 +1,13 @@
 // Velmora Demoengine: the bus-stop reaction game.
-#include "engine/Application.h"
-#include "engine/SoundManager.h"
+#include "velmora/Application.h"
+#include "velmora/SoundManager.h"
 #include "game/Scene.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+
+using namespace velmora;
 
 namespace {
 

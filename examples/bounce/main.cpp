@@ -8,13 +8,13 @@
 //
 // Run it from this directory: the engine reads data/ relative to the
 // working directory.
-#include <velmora/engine/Application.h>
-#include <velmora/engine/Camera.h>
-#include <velmora/engine/Keys.h>
-#include <velmora/engine/Shader.h>
-#include <velmora/engine/SoundManager.h>
-#include <velmora/engine/SpriteBatch.h>
-#include <velmora/engine/TextRenderer.h>
+#include <velmora/Application.h>
+#include <velmora/Camera.h>
+#include <velmora/Keys.h>
+#include <velmora/Shader.h>
+#include <velmora/SoundManager.h>
+#include <velmora/SpriteBatch.h>
+#include <velmora/TextRenderer.h>
 
 #include <cmath>
 #include <cstdio>
@@ -22,6 +22,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "engine/Application.h"
+#include "velmora/Application.h"
 
-#include "engine/Viewport.h"
+#include "velmora/Viewport.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -10,6 +10,8 @@
 #include <iostream>
 #include <string>
 #include <thread>
+
+namespace velmora {
 
 namespace {
 
@@ -225,3 +227,5 @@ bool fullscreenFromArguments(int argc, const char* const* argv, std::ostream& ou
 void formatClockTitle(double time, char* buffer, unsigned long size) {
     std::snprintf(buffer, size, "Time: %f", time);
 }
+
+} // namespace velmora

@@ -4,6 +4,8 @@
 #include <locale>
 #include <sstream>
 
+namespace velmora {
+
 bool parseAtlasLine(const std::string& line, AtlasEntry& entry) {
     std::istringstream fields(line);
     // The description is data, not user text: a decimal point is always ".",
@@ -57,3 +59,5 @@ bool findAtlasEntry(std::istream& description, const std::string& fileName, Atla
 Rect pictureTexCoords(const AtlasEntry& entry) {
     return {entry.x, entry.y + entry.h, entry.x + entry.w, entry.y};
 }
+
+} // namespace velmora

@@ -4,12 +4,14 @@
 // Pure text processing, so that it can be tested and fuzzed on its own.
 #pragma once
 
-#include "engine/Math.h"
+#include "velmora/Math.h"
 
 #include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
+
+namespace velmora {
 
 struct AtlasEntry {
     std::string name;
@@ -49,3 +51,5 @@ bool findAtlasEntry(std::istream& description, const std::string& fileName, Atla
 // picture's quad. The atlas texture holds the image's top row at v = 0, so
 // the bottom edge samples at y + h and the picture shows upright.
 Rect pictureTexCoords(const AtlasEntry& entry);
+
+} // namespace velmora

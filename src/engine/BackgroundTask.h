@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 
+namespace velmora {
+
 class BackgroundTask {
   public:
     // Starts `work` at once on a new thread.
@@ -30,3 +32,5 @@ class BackgroundTask {
     bool finished = false;
     std::thread worker; // last: it starts only once the members above exist
 };
+
+} // namespace velmora

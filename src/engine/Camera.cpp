@@ -1,6 +1,8 @@
-#include "engine/Camera.h"
+#include "velmora/Camera.h"
 
 #include <GL/glew.h>
+
+namespace velmora {
 
 Camera::Camera() : view(identityMatrix()), projection(identityMatrix()) {}
 
@@ -35,3 +37,5 @@ void Camera::upload(unsigned int programId) const {
     glUniformMatrix4fv(glGetUniformLocation(programId, "projectionMatrix"), 1, GL_FALSE,
                        projection.data());
 }
+
+} // namespace velmora

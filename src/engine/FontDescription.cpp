@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 
+namespace velmora {
+
 namespace {
 
 constexpr int kFieldsPerGlyph = 10;
@@ -90,3 +92,5 @@ FontDescription parseFontDescription(std::istream& text) {
     }
     return description;
 }
+
+} // namespace velmora

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 struct GlyphRecord {
     int code = 0;
     float advance = 0.0f;
@@ -41,3 +43,5 @@ struct FontDescription {
 
 // Reads every line of `text` up to the first malformed one.
 FontDescription parseFontDescription(std::istream& text);
+
+} // namespace velmora

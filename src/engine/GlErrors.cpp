@@ -1,8 +1,10 @@
-#include "engine/GlErrors.h"
+#include "velmora/GlErrors.h"
 
 #include <GL/glew.h>
 
 #include <iostream>
+
+namespace velmora {
 
 namespace {
 
@@ -43,3 +45,5 @@ void drainGlErrors(const std::function<unsigned int()>& nextError, const char* f
 void checkGlErrors(const char* file, int line) {
     drainGlErrors([] { return static_cast<unsigned int>(glGetError()); }, file, line, std::cout);
 }
+
+} // namespace velmora

@@ -1,9 +1,11 @@
 // Glyph: one character of a bitmap font with its ready-made textured quad.
 #pragma once
 
-#include "engine/Sprite.h"
+#include "velmora/Sprite.h"
 
 #include <memory>
+
+namespace velmora {
 
 struct Glyph {
     int code = 0;                 // the character code, as in the font description
@@ -14,3 +16,5 @@ struct Glyph {
     Rect plane;
     Rect texCoords;
 };
+
+} // namespace velmora

@@ -1,4 +1,6 @@
-#include "engine/Math.h"
+#include "velmora/Math.h"
+
+namespace velmora {
 
 Matrix4 identityMatrix() {
     Matrix4 m{};
@@ -19,3 +21,5 @@ void scaleMatrix(Matrix4& m, float x, float y, float z) {
         m[8 + row] *= z;
     }
 }
+
+} // namespace velmora

@@ -1,6 +1,8 @@
 // PlaybackProgress: stall detection on the device's requests for samples.
 #include "engine/PlaybackProgress.h"
 
+namespace velmora {
+
 bool PlaybackProgress::advancing(std::uint64_t count, Clock::time_point now) {
     if (!sampled || count != lastCount) {
         sampled = true;
@@ -10,3 +12,5 @@ bool PlaybackProgress::advancing(std::uint64_t count, Clock::time_point now) {
     }
     return now - lastMove <= kStallLimit;
 }
+
+} // namespace velmora

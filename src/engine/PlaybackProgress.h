@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 
+namespace velmora {
+
 class PlaybackProgress {
   public:
     using Clock = std::chrono::steady_clock;
@@ -28,3 +30,5 @@ class PlaybackProgress {
     std::uint64_t lastCount = 0;
     Clock::time_point lastMove;
 };
+
+} // namespace velmora

@@ -1,9 +1,11 @@
-#include "engine/Renderer.h"
+#include "velmora/Renderer.h"
 
 #include <GL/glew.h>
 
 #include <cstdio>
 #include <cstring>
+
+namespace velmora {
 
 int Renderer::init() {
     // Entry points are looked up by name rather than trusted from the
@@ -51,3 +53,5 @@ bool meetsRequiredVersion(GlVersion version) {
     }
     return version.minor >= kRequiredGlMinor;
 }
+
+} // namespace velmora

@@ -1,6 +1,6 @@
-#include "engine/Shader.h"
+#include "velmora/Shader.h"
 
-#include "engine/GlErrors.h"
+#include "velmora/GlErrors.h"
 #include "engine/RegistryKey.h"
 
 #include <GL/glew.h>
@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+
+namespace velmora {
 
 std::map<std::string, Shader*> shaderRegistry;
 
@@ -139,3 +141,5 @@ void Shader::setInt(const char* name, int value) {
     }
     glUniform1i(glGetUniformLocation(programId, name), value);
 }
+
+} // namespace velmora

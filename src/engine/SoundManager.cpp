@@ -1,6 +1,6 @@
 // SoundManager: miniaudio engine ownership, name-addressed sounds, and the
 // restart of an engine whose device was lost.
-#include "engine/SoundManager.h"
+#include "velmora/SoundManager.h"
 
 #include "engine/BackgroundTask.h"
 
@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <iostream>
 #include <vector>
+
+namespace velmora {
 
 namespace {
 
@@ -450,3 +452,5 @@ double SoundManager::cursorSeconds(const char* name) {
     }
     return static_cast<double>(frames) / engine->sampleRate();
 }
+
+} // namespace velmora

@@ -1,8 +1,8 @@
-#include "engine/Sprite.h"
+#include "velmora/Sprite.h"
 
 #include "engine/AtlasDescription.h"
-#include "engine/Shader.h"
-#include "engine/Texture.h"
+#include "velmora/Shader.h"
+#include "velmora/Texture.h"
 
 #include <GL/glew.h>
 
@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+
+namespace velmora {
 
 std::map<std::string, Sprite*> spriteRegistry;
 
@@ -188,3 +190,5 @@ void Sprite::draw(const Shader* shader) const {
     glDrawElements(GL_TRIANGLES, drawCount, GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
 }
+
+} // namespace velmora

@@ -1,8 +1,8 @@
-#include "engine/SpriteBatch.h"
+#include "velmora/SpriteBatch.h"
 
-#include "engine/Camera.h"
-#include "engine/Shader.h"
-#include "engine/Texture.h"
+#include "velmora/Camera.h"
+#include "velmora/Shader.h"
+#include "velmora/Texture.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iostream>
 #include <utility>
+
+namespace velmora {
 
 namespace {
 
@@ -334,3 +336,5 @@ void SpriteBatch::draw(const Camera& camera, const Shader& shader) {
     ++drawCallCount;
     glBindVertexArray(0);
 }
+
+} // namespace velmora

@@ -1,10 +1,10 @@
-#include "engine/TextRenderer.h"
+#include "velmora/TextRenderer.h"
 
-#include "engine/Camera.h"
+#include "velmora/Camera.h"
 #include "engine/FontDescription.h"
-#include "engine/Shader.h"
-#include "engine/SpriteBatch.h"
-#include "engine/Texture.h"
+#include "velmora/Shader.h"
+#include "velmora/SpriteBatch.h"
+#include "velmora/Texture.h"
 
 #include <GL/glew.h>
 
@@ -13,6 +13,8 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+
+namespace velmora {
 
 TextRenderer textRenderer;
 
@@ -272,3 +274,5 @@ void TextRenderer::drawPanel(const Camera& camera, const Rect& rect, const Vec4&
 std::size_t TextRenderer::drawCalls() const {
     return batch ? batch->drawCalls() : 0;
 }
+
+} // namespace velmora

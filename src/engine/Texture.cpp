@@ -1,4 +1,4 @@
-#include "engine/Texture.h"
+#include "velmora/Texture.h"
 
 #include "engine/RegistryKey.h"
 
@@ -6,6 +6,8 @@
 #include <stb_image.h>
 
 #include <iostream>
+
+namespace velmora {
 
 std::map<std::string, Texture*> textureRegistry;
 
@@ -129,3 +131,5 @@ void Texture::bind() {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textureId);
 }
+
+} // namespace velmora

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+namespace velmora {
+
 namespace {
 
 // A grid larger than this is looked at in blocks of texels, so that fitting
@@ -543,3 +545,5 @@ TightMesh computeTightMesh(const PictureAlpha& picture) {
     }
     return mesh;
 }
+
+} // namespace velmora

@@ -9,10 +9,12 @@
 // Pure computation on alpha values, without OpenGL, done once per picture.
 #pragma once
 
-#include "engine/Math.h"
+#include "velmora/Math.h"
 
 #include <cstdint>
 #include <vector>
+
+namespace velmora {
 
 // Alpha of a picture and a ring of one texel around it, as the sampler can
 // reach it: (width + 2) × (height + 2) bytes, row by row from the top row of
@@ -54,3 +56,5 @@ constexpr std::uint8_t kPassingAlpha = 127;
 // save a twentieth of the quad's area. A picture no texel of which can pass
 // gets an empty mesh (it draws nothing either way).
 TightMesh computeTightMesh(const PictureAlpha& picture);
+
+} // namespace velmora

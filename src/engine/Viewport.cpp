@@ -1,4 +1,6 @@
-#include "engine/Viewport.h"
+#include "velmora/Viewport.h"
+
+namespace velmora {
 
 Viewport letterboxViewport(int width, int height, float aspect) {
     Viewport v;
@@ -22,3 +24,5 @@ Viewport letterboxViewport(int width, int height, float aspect) {
     }
     return v;
 }
+
+} // namespace velmora

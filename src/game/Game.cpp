@@ -1,13 +1,15 @@
 // Game: the attempt state machine, its sounds and its timing.
 #include "game/Game.h"
 
-#include "engine/SoundManager.h"
+#include "velmora/SoundManager.h"
 #include "game/Bus.h"
 #include "game/Gauge.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+
+using namespace velmora;
 
 Game game;
 

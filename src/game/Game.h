@@ -4,9 +4,13 @@
 // while the man grunts. Then the next attempt starts, without end.
 #pragma once
 
+namespace velmora {
+class SoundManager;
+} // namespace velmora
+using namespace velmora;
+
 class Bus;
 class Gauge;
-class SoundManager;
 
 enum class GameState { NotStarted = 0, Aiming = 1, Missed = 2, Hit = 3 };
 

@@ -1,9 +1,11 @@
 // Gauge: phase bookkeeping and the pointer's value.
 #include "game/Gauge.h"
 
-#include "engine/Sprite.h"
+#include "velmora/Sprite.h"
 
 #include <cmath>
+
+using namespace velmora;
 
 namespace {
 constexpr double kPi = 3.141592653589793;

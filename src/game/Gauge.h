@@ -3,8 +3,12 @@
 // is a sine of it between 0 and 1.
 #pragma once
 
+namespace velmora {
 class Sprite;
 class Shader;
+} // namespace velmora
+using namespace velmora;
+
 
 class Gauge {
   public:

@@ -1,8 +1,8 @@
 #include "game/Overlay.h"
 
-#include "engine/Application.h"
-#include "engine/Camera.h"
-#include "engine/TextRenderer.h"
+#include "velmora/Application.h"
+#include "velmora/Camera.h"
+#include "velmora/TextRenderer.h"
 #include "game/Game.h"
 #include "game/Scene.h"
 
@@ -10,6 +10,8 @@
 
 #include <cstdio>
 #include <string_view>
+
+using namespace velmora;
 
 namespace {
 

@@ -4,11 +4,15 @@
 // the score from the game.
 #pragma once
 
-#include "engine/Math.h"
+#include "velmora/Math.h"
 
 #include <cstddef>
 
+namespace velmora {
 class FrameTimer;
+} // namespace velmora
+using namespace velmora;
+
 struct Score;
 
 class Overlay {

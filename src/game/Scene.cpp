@@ -1,11 +1,11 @@
 #include "game/Scene.h"
 
-#include "engine/Camera.h"
-#include "engine/Shader.h"
-#include "engine/SoundManager.h"
-#include "engine/Sprite.h"
-#include "engine/TextRenderer.h"
-#include "engine/Texture.h"
+#include "velmora/Camera.h"
+#include "velmora/Shader.h"
+#include "velmora/SoundManager.h"
+#include "velmora/Sprite.h"
+#include "velmora/TextRenderer.h"
+#include "velmora/Texture.h"
 #include "game/Bus.h"
 #include "game/Game.h"
 #include "game/Gauge.h"
@@ -13,6 +13,8 @@
 #include <GLFW/glfw3.h>
 
 #include <iostream>
+
+using namespace velmora;
 
 Scene scene;
 

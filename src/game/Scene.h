@@ -3,10 +3,14 @@
 // composes each frame's picture and takes the keyboard.
 #pragma once
 
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Overlay.h"
 
+namespace velmora {
 class Sprite;
+} // namespace velmora
+using namespace velmora;
+
 
 // The game's picture: letterboxed to 4:3 on screen, where the camera shows a
 // region 1.333 wide (the rounding of 4/3 that the artwork is laid out for)

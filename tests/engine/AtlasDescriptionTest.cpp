@@ -6,6 +6,8 @@
 #include <locale>
 #include <sstream>
 
+using namespace velmora;
+
 namespace {
 
 struct Search {

@@ -1,5 +1,5 @@
-#include "engine/Sprite.h"
-#include "engine/Texture.h"
+#include "velmora/Sprite.h"
+#include "velmora/Texture.h"
 
 #include "support/Buffers.h"
 #include "support/Capture.h"
@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <memory>
+
+using namespace velmora;
 
 using testsupport::bufferFloats;
 using testsupport::bufferSize;

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 
+using namespace velmora;
+
 namespace {
 
 // A wait that only listens for the finish signal misses one sent before it.

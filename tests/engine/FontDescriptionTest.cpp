@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+using namespace velmora;
+
 namespace {
 
 FontDescription parse(const std::string& text) {

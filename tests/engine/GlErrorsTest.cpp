@@ -1,4 +1,4 @@
-#include "engine/GlErrors.h"
+#include "velmora/GlErrors.h"
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
@@ -8,6 +8,8 @@
 
 #include <deque>
 #include <sstream>
+
+using namespace velmora;
 
 using testsupport::StreamCapture;
 

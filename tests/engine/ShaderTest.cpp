@@ -1,4 +1,4 @@
-#include "engine/Shader.h"
+#include "velmora/Shader.h"
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+
+using namespace velmora;
 
 using testsupport::countOccurrences;
 using testsupport::ScratchDir;

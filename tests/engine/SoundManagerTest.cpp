@@ -1,7 +1,7 @@
 // The sound manager on the real miniaudio engine. Without a sound card the
 // engine plays on miniaudio's null device, which consumes audio in real time,
 // so the tests poll the playback state with generous deadlines.
-#include "engine/SoundManager.h"
+#include "velmora/SoundManager.h"
 
 #include <miniaudio.h>
 
@@ -20,6 +20,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+using namespace velmora;
 
 using testsupport::installTestSound;
 using testsupport::kLongSoundSeconds;

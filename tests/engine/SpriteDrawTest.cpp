@@ -1,8 +1,8 @@
-#include "engine/Camera.h"
-#include "engine/Shader.h"
-#include "engine/Sprite.h"
-#include "engine/SpriteBatch.h"
-#include "engine/Texture.h"
+#include "velmora/Camera.h"
+#include "velmora/Shader.h"
+#include "velmora/Sprite.h"
+#include "velmora/SpriteBatch.h"
+#include "velmora/Texture.h"
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+using namespace velmora;
 
 using testsupport::OffscreenTarget;
 using testsupport::ScratchDir;

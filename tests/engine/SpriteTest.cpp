@@ -1,6 +1,6 @@
-#include "engine/Camera.h"
-#include "engine/Sprite.h"
-#include "engine/Texture.h"
+#include "velmora/Camera.h"
+#include "velmora/Sprite.h"
+#include "velmora/Texture.h"
 
 #include "support/Buffers.h"
 #include "support/GlContext.h"
@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+using namespace velmora;
 
 using testsupport::bufferFloats;
 using testsupport::bufferSize;

@@ -1,7 +1,7 @@
-#include "engine/Camera.h"
-#include "engine/Shader.h"
-#include "engine/TextRenderer.h"
-#include "engine/Texture.h"
+#include "velmora/Camera.h"
+#include "velmora/Shader.h"
+#include "velmora/TextRenderer.h"
+#include "velmora/Texture.h"
 
 #include "support/Buffers.h"
 #include "support/Capture.h"
@@ -17,6 +17,8 @@
 #include <cmath>
 #include <memory>
 #include <string>
+
+using namespace velmora;
 
 using testsupport::bufferFloats;
 using testsupport::countOccurrences;

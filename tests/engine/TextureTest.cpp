@@ -1,4 +1,4 @@
-#include "engine/Texture.h"
+#include "velmora/Texture.h"
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+using namespace velmora;
 
 using testsupport::ScratchDir;
 using testsupport::StreamCapture;

@@ -1,7 +1,7 @@
 #include "engine/AtlasDescription.h"
-#include "engine/Camera.h"
-#include "engine/Shader.h"
-#include "engine/SpriteBatch.h"
+#include "velmora/Camera.h"
+#include "velmora/Shader.h"
+#include "velmora/SpriteBatch.h"
 #include "engine/TightMesh.h"
 
 #include "support/GlContext.h"
@@ -18,6 +18,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The bus-stop rules as the main loop drives them: a frame clock the test
 // sets, Scene::update once per frame, the space bar through Scene::onKey, and
 // the real sound manager playing the test tones under the game's sound names.
-#include "engine/Application.h"
-#include "engine/SoundManager.h"
+#include "velmora/Application.h"
+#include "velmora/SoundManager.h"
 #include "game/Bus.h"
 #include "game/Game.h"
 #include "game/Gauge.h"
@@ -26,6 +26,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+using namespace velmora;
 
 using testsupport::installTestSound;
 using testsupport::ScratchDir;

@@ -1,6 +1,6 @@
 // The gauge's swing and the bus's straight-line drive, on a clock the test
 // sets, through the scene's per-frame update where the game runs them.
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Bus.h"
 #include "game/Gauge.h"
 #include "game/Scene.h"
@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+using namespace velmora;
 
 namespace {
 

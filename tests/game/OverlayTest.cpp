@@ -1,6 +1,6 @@
 // The overlay's own behaviour: which key events toggle it, and how the
 // application's frame timing turns frame times into the numbers it shows.
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Game.h"
 #include "game/Overlay.h"
 
@@ -9,6 +9,8 @@
 
 #include <string>
 #include <utility>
+
+using namespace velmora;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // distinct colours makes every sprite recognisable by colour, so the tests can
 // tell which picture shows, where the bus and the pointer stand, and whether
 // the hint blinks.
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Bus.h"
 #include "game/Game.h"
 #include "game/Gauge.h"
@@ -24,6 +24,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

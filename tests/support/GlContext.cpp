@@ -1,6 +1,6 @@
 #include "support/GlContext.h"
 
-#include "engine/Renderer.h"
+#include "velmora/Renderer.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+using namespace velmora;
 
 namespace testsupport {
 

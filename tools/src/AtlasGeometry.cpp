@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <sstream>
 
+using namespace velmora;
+
 AtlasGeometry::AtlasGeometry(int atlasWidthPx, int atlasHeightPx)
     : atlasWidth(atlasWidthPx), atlasHeight(atlasHeightPx) {}
 

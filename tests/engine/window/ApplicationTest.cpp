@@ -1,5 +1,5 @@
-#include "engine/Application.h"
-#include "engine/Viewport.h"
+#include "velmora/Application.h"
+#include "velmora/Viewport.h"
 
 #include "support/GlContext.h"
 
@@ -10,6 +10,8 @@
 #include <sstream>
 #include <utility>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

@@ -2,7 +2,7 @@
 // game hears them: lengths, levels, a music loop that repeats without a gap
 // or a click, and reaction sounds that are over before the rules can ask for
 // them again.
-#include "engine/Application.h"
+#include "velmora/Application.h"
 #include "game/Game.h"
 #include "game/Gauge.h"
 #include "game/Scene.h"
@@ -16,6 +16,8 @@
 #include <cmath>
 #include <string>
 #include <vector>
+
+using namespace velmora;
 
 namespace {
 

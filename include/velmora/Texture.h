@@ -5,6 +5,8 @@
 #include <map>
 #include <string>
 
+namespace velmora {
+
 class Texture {
   public:
     // Decodes "data/textures/" + `name` into a new texture object (repeat
@@ -31,3 +33,5 @@ bool textureSizeAcceptable(int width, int height, int maxTextureSize);
 
 // Name -> texture, by file name without extension ("atlas", "font").
 extern std::map<std::string, Texture*> textureRegistry;
+
+} // namespace velmora

@@ -6,6 +6,8 @@
 
 #include <array>
 
+namespace velmora {
+
 struct Vec2 {
     float x = 0.0f;
     float y = 0.0f;
@@ -43,3 +45,5 @@ void translateMatrix(Matrix4& m, float x, float y, float z);
 
 // m = m × scaling(x, y, z): columns 0, 1 and 2 are multiplied by x, y and z.
 void scaleMatrix(Matrix4& m, float x, float y, float z);
+
+} // namespace velmora

@@ -6,13 +6,15 @@
 #pragma once
 
 #include "engine/Glyph.h"
-#include "engine/Math.h"
+#include "velmora/Math.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string_view>
+
+namespace velmora {
 
 class Camera;
 class Shader;
@@ -88,3 +90,5 @@ class TextRenderer {
 };
 
 extern TextRenderer textRenderer;
+
+} // namespace velmora

@@ -5,6 +5,8 @@
 #include <functional>
 #include <ostream>
 
+namespace velmora {
+
 // The name printed after "GL_" for an error code: "INVALID_ENUM",
 // "INVALID_VALUE", "INVALID_OPERATION", "OUT_OF_MEMORY",
 // "INVALID_FRAMEBUFFER_OPERATION", and "" for any other code.
@@ -19,3 +21,5 @@ void drainGlErrors(const std::function<unsigned int()>& nextError, const char* f
 // Reports every error pending on the current context on standard output,
 // under the caller's source location (pass __FILE__ and __LINE__).
 void checkGlErrors(const char* file, int line);
+
+} // namespace velmora

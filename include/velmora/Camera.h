@@ -2,7 +2,9 @@
 // the current program.
 #pragma once
 
-#include "engine/Math.h"
+#include "velmora/Math.h"
+
+namespace velmora {
 
 class Camera {
   public:
@@ -26,3 +28,5 @@ class Camera {
     Matrix4 view;
     Matrix4 projection;
 };
+
+} // namespace velmora

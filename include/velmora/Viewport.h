@@ -2,6 +2,8 @@
 // window of any size.
 #pragma once
 
+namespace velmora {
+
 struct Viewport {
     int x = 0;
     int y = 0;
@@ -22,3 +24,5 @@ inline bool operator==(const Viewport& a, const Viewport& b) {
 // 32-bit float with truncation, so that every screen gets the same pixels on
 // every machine.
 Viewport letterboxViewport(int width, int height, float aspect = kDefaultAspect);
+
+} // namespace velmora

@@ -28,6 +28,8 @@
 
 struct ma_engine;
 struct ma_sound;
+
+namespace velmora {
 class BackgroundTask;
 
 // One loaded sound: the miniaudio sound (heap-allocated, since miniaudio keeps
@@ -128,3 +130,5 @@ class SoundManager {
     PlaybackProgress progress;
     std::unique_ptr<BackgroundTask> watch; // last: it uses everything above
 };
+
+} // namespace velmora

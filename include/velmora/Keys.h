@@ -4,6 +4,8 @@
 // a printable key's code is its upper-case ASCII character ('A' = 65).
 #pragma once
 
+namespace velmora {
+
 // What happened to the key.
 constexpr int kKeyRelease = 0;
 constexpr int kKeyPress = 1;
@@ -18,3 +20,5 @@ constexpr int kKeyLeft = 263;
 constexpr int kKeyDown = 264;
 constexpr int kKeyUp = 265;
 constexpr int kKeyF1 = 290; // F2 … F12 follow: kKeyF1 + n - 1
+
+} // namespace velmora

@@ -20,14 +20,16 @@
 #pragma once
 
 #include "engine/AtlasDescription.h"
-#include "engine/Math.h"
-#include "engine/Sprite.h"
+#include "velmora/Math.h"
+#include "velmora/Sprite.h"
 #include "engine/TightMesh.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace velmora {
 
 class Camera;
 class Shader;
@@ -155,3 +157,5 @@ class SpriteBatch {
     bool tightMeshes = true;
     std::size_t drawCallCount = 0;
 };
+
+} // namespace velmora

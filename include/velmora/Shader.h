@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace velmora {
+
 class Shader {
   public:
     // Reads "data/shaders/" + `name`, compiles the vertex and the fragment
@@ -40,3 +42,5 @@ std::string stageHeader(const std::vector<std::string>& defines);
 // object, or kFailedStage after printing the compiler's log.
 unsigned int compileStage(const std::string& text, unsigned int stageType,
                           const std::vector<std::string>& defines);
+
+} // namespace velmora

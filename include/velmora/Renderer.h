@@ -2,6 +2,8 @@
 // points after a context is current and clears the frame; it holds no state.
 #pragma once
 
+namespace velmora {
+
 // The context version the engine needs: every drawing call uses OpenGL 4.5
 // direct state access.
 constexpr int kRequiredGlMajor = 4;
@@ -28,3 +30,5 @@ class Renderer {
 
 // Whether `version` is at least the one the engine needs.
 bool meetsRequiredVersion(GlVersion version);
+
+} // namespace velmora

@@ -4,13 +4,15 @@
 // its model matrix and drawn through the current program.
 #pragma once
 
-#include "engine/Math.h"
+#include "velmora/Math.h"
 
 #include <cstdint>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
+
+namespace velmora {
 
 class Shader;
 class Texture;
@@ -105,3 +107,5 @@ Texture* atlasTexture(const std::string& atlasName);
 // from the image's bottom row) at the left, bottom, right and top edges. A
 // missing or 0×0 texture gives coordinates of 0.
 Rect pixelTexCoords(const Texture* texture, const Rect& pixelRect);
+
+} // namespace velmora

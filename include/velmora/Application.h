@@ -5,13 +5,15 @@
 // plugs in through SceneHooks.
 #pragma once
 
-#include "engine/Renderer.h"
-#include "engine/Viewport.h"
+#include "velmora/Renderer.h"
+#include "velmora/Viewport.h"
 
 #include <ostream>
 #include <string>
 
 struct GLFWwindow;
+
+namespace velmora {
 
 // The four entry points through which the application drives a scene. Every
 // hook is optional; a null hook is skipped.
@@ -143,3 +145,5 @@ bool fullscreenFromArguments(int argc, const char* const* argv, std::ostream& ou
 
 // The title shown during a frame: "Time: " and the clock with six decimals.
 void formatClockTitle(double time, char* buffer, unsigned long size);
+
+} // namespace velmora
