@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 ARGS ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap test-tools configure build game run test package soak bench assets clean
+.PHONY: all bootstrap test-tools configure build engine game run test package soak bench assets clean
 
 all: build
 
@@ -23,6 +23,11 @@ configure: bootstrap
 build: configure
 	@cmake --build $(BUILD_DIR)
 
+# The engine library alone, for games of one's own: install it with
+# `cmake --install build --component engine --prefix DIR` (docs/engine.md).
+engine: configure
+	@cmake --build $(BUILD_DIR) --target velmora_engine
+
 # The game and what it links, nothing more.
 game: configure
 	@cmake --build $(BUILD_DIR) --target velmora
@@ -37,14 +42,15 @@ run: game
 test: test-tools build
 	@bash scripts/run-tests.sh $(BUILD_DIR)
 
-# Debian packages in $(BUILD_DIR)/: velmora (the game) and velmora-engine-dev
-# (the engine's headers, library, CMake and pkg-config files), checked by
-# lintian.
+# Debian packages in $(BUILD_DIR)/: velmora (the game), velmora-engine-dev
+# (the engine's headers, library, CMake and pkg-config files) and, where GLFW
+# 3.4 is borrowed (Debian 12), velmora-glfw, checked by lintian.
 package: configure
 	@bash scripts/bootstrap.sh package
 	@cmake --build $(BUILD_DIR) --target velmora velmora_engine
+	@rm -f $(BUILD_DIR)/velmora*.deb
 	@cd $(BUILD_DIR) && cpack
-	@lintian --fail-on error $(BUILD_DIR)/velmora_*.deb $(BUILD_DIR)/velmora-engine-dev_*.deb
+	@lintian --fail-on error $(BUILD_DIR)/velmora*.deb
 
 # Plays the game headless with random presses and checks GL errors, attempts
 # and memory growth; `make soak SECONDS=60` for a short run.

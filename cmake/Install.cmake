@@ -4,7 +4,8 @@
 #   P/bin/velmora               launcher: runs the game from its data directory
 #                               (P/games/velmora when P is /usr, the Debian way)
 #   P/libexec/velmora/velmora   the executable
-#   P/lib/velmora/glfw/         GLFW when it came from .deps/ (found via rpath)
+#   P/lib/velmora/glfw/         GLFW when it came from .deps/ (found via rpath;
+#                               component "glfw", the package velmora-glfw)
 #   P/share/velmora/data/       shaders, textures, sounds
 #   P/share/applications/velmora.desktop, P/share/icons/hicolor/*/apps/velmora.*
 #                               the menu entry and its icon: after an install
@@ -18,7 +19,9 @@
 #   P/lib/<triplet>/cmake/Velmora/  find_package(Velmora) gives Velmora::engine
 #   P/lib/<triplet>/pkgconfig/velmora.pc   pkg-config --cflags --libs velmora
 # With GLFW from .deps/, its headers come along under P/include/velmora/GLFW
-# and the library links the copy in P/lib/velmora/glfw.
+# and the library links the copy in P/lib/velmora/glfw, which
+# `cmake --install build --component engine` installs too. A game linked
+# against it finds it there through its run path, installed or not.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -37,11 +40,12 @@ else()
 endif()
 set(VELMORA_INSTALL_CMAKEDIR ${VELMORA_ENGINE_LIBDIR}/cmake/Velmora)
 set(VELMORA_MAINTAINER "Velmora Demoengine maintainers <maintainers@users.noreply.c-seed-03a32a91.example>")
-if(VELMORA_GLFW_LIBRARY MATCHES "^${CMAKE_SOURCE_DIR}/\\.deps/")
-    set(VELMORA_SHIPS_GLFW TRUE)
-else()
-    set(VELMORA_SHIPS_GLFW FALSE)
-endif()
+# GLFW from .deps/ is borrowed, so the install ships it. Both sides are
+# compared as resolved paths: any folder name, and a checkout reached through
+# a symbolic link, count alike.
+file(REAL_PATH "${VELMORA_DEPS_PREFIX}" _velmora_deps)
+file(REAL_PATH "${VELMORA_GLFW_LIBRARY}" _velmora_glfw)
+cmake_path(IS_PREFIX _velmora_deps "${_velmora_glfw}" NORMALIZE VELMORA_SHIPS_GLFW)
 
 # --- the game ---------------------------------------------------------------
 set_target_properties(velmora PROPERTIES
@@ -52,11 +56,24 @@ install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velmora 
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora
         COMPONENT game PATTERN icons EXCLUDE)
 
-# GLFW borrowed into .deps/ is not on the target system: ship it beside the
-# game (the run-time library only; the link-time name belongs to the engine).
+# GLFW borrowed into .deps/ is not on the target system: it is installed
+# privately, for the game and for games built on the engine (the run-time
+# library only; the link-time name belongs to the engine). In the packages it
+# is a package of its own, which both depend on; a plain install of the game
+# or of the engine alone brings it along.
 if(VELMORA_SHIPS_GLFW)
-    file(GLOB _velmora_glfw_files "${VELMORA_DEPS_LIBDIR}/libglfw.so.*")
-    install(FILES ${_velmora_glfw_files} DESTINATION ${VELMORA_INSTALL_LIBDIR} COMPONENT game)
+    cmake_path(GET _velmora_glfw PARENT_PATH _velmora_glfw_dir)
+    set(_velmora_glfw_files "${_velmora_glfw}" "${_velmora_glfw_dir}/libglfw.so.3")
+    install(FILES ${_velmora_glfw_files} DESTINATION ${VELMORA_INSTALL_LIBDIR} COMPONENT glfw)
+    foreach(_component game engine)
+        # cpack reads its configuration (CPACK_GENERATOR) before it installs.
+        install(CODE "
+            if(NOT CPACK_GENERATOR)
+                file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${VELMORA_INSTALL_LIBDIR}\" TYPE FILE
+                     FILES \"${_velmora_glfw}\" \"${_velmora_glfw_dir}/libglfw.so.3\")
+            endif()
+        " COMPONENT ${_component})
+    endforeach()
 endif()
 
 set(VELMORA_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
@@ -97,6 +114,10 @@ install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora COMPONENT game)
 install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora-engine-dev COMPONENT engine)
+if(VELMORA_SHIPS_GLFW)
+    install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora-glfw COMPONENT glfw)
+endif()
 
 configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora-launcher.sh.in
                ${CMAKE_BINARY_DIR}/velmora-launcher.sh @ONLY)

@@ -1,9 +1,10 @@
 # Debian packages, made by `make package` (cpack in the build directory):
 #   velmora             the game: launcher /usr/games/velmora, data under
-#                       /usr/share/velmora, menu entry and icon; GLFW 3.4
-#                       privately in /usr/lib/velmora/glfw where it came from .deps/
+#                       /usr/share/velmora, menu entry and icon
 #   velmora-engine-dev  the engine: headers, static library, CMake and
 #                       pkg-config files
+#   velmora-glfw        where GLFW came from .deps/: GLFW 3.4 privately in
+#                       /usr/lib/velmora/glfw, for both of the others
 # The game's dependencies are computed by dpkg-shlibdeps from what its binaries
 # link. A private GLFW loads the X libraries at run time, which no link shows:
 # those are taken from the Depends of the GLFW package it was borrowed from.
@@ -41,20 +42,33 @@ package (find_package(Velmora), target Velmora::engine) and a pkg-config
 file (velmora).")
 
 if(VELMORA_SHIPS_GLFW)
-    # dpkg-shlibdeps finds the private GLFW through the game's rpath; the
-    # dependencies of the GLFW package it came from name what it loads.
+    # The private GLFW is a package of its own, so that the engine's package
+    # does not bring the game along. The dependencies of the GLFW package it
+    # came from name what it loads at run time, which no link shows.
+    set(CPACK_COMPONENTS_ALL game engine glfw)
+    set(CPACK_DEBIAN_GLFW_PACKAGE_NAME velmora-glfw)
+    set(CPACK_DEBIAN_GLFW_PACKAGE_SECTION libs)
+    set(CPACK_COMPONENT_GLFW_DESCRIPTION "GLFW 3.4 for the Velmora Demoengine
+A private copy of GLFW 3.4 (windows, OpenGL contexts and input), in
+/usr/lib/velmora/glfw, for the velmora game and for games built with
+velmora-engine-dev, on a release whose own GLFW is older.")
     set(_control ${VELMORA_DEPS_PREFIX}/../DEBIAN-libglfw3/control)
     set(_glfw_depends "")
     if(EXISTS ${_control})
         file(STRINGS ${_control} _glfw_depends REGEX "^Depends: ")
         string(REGEX REPLACE "^Depends: " "" _glfw_depends "${_glfw_depends}")
     else()
-        message(WARNING "${_control} is missing, so the game's package would lack what GLFW "
+        message(WARNING "${_control} is missing, so the GLFW package would lack what GLFW "
                         "loads at run time: run scripts/bootstrap.sh before packaging")
     endif()
-    set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "${_glfw_depends}")
-    # Its engine links the same copy, which the game's package carries.
-    set(CPACK_DEBIAN_ENGINE_PACKAGE_DEPENDS "velmora (= ${PROJECT_VERSION}), libglew-dev, libgl-dev")
+    set(CPACK_DEBIAN_GLFW_PACKAGE_DEPENDS "${_glfw_depends}")
+    set(CPACK_DEBIAN_GLFW_PACKAGE_SHLIBDEPS OFF)
+    # dpkg-shlibdeps finds the game's GLFW here instead of in the system
+    # (whose libglfw.so.3 is 3.3): it belongs to no installed package, so it
+    # adds nothing, and the game depends on velmora-glfw instead.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${_velmora_glfw_dir}")
+    set(CPACK_DEBIAN_GAME_PACKAGE_DEPENDS "velmora-glfw (= ${PROJECT_VERSION})")
+    set(CPACK_DEBIAN_ENGINE_PACKAGE_DEPENDS "velmora-glfw (= ${PROJECT_VERSION}), libglew-dev, libgl-dev")
 else()
     # The system's GLFW: dpkg-shlibdeps finds libglfw3 (>= 3.4) by the
     # symbols the game uses.
@@ -64,3 +78,6 @@ endif()
 include(CPack)
 cpack_add_component(game)
 cpack_add_component(engine)
+if(VELMORA_SHIPS_GLFW)
+    cpack_add_component(glfw)
+endif()

@@ -14,10 +14,11 @@
 # the next release's archive on the mirror that this machine's apt sources
 # already name. They are unpacked with dpkg -x into .deps/ in the checkout
 # (ignored by git); the build links them from there with an rpath, so nothing
-# outside the checkout changes for them. They are pinned to the versions the
-# project was tested with, and apt checks them against the archive's signed
-# index. .deps/ is made again when the release of this machine or a pinned
-# version changes.
+# outside the checkout changes for them. They are pinned to the upstream
+# versions the project was tested with; any Debian revision of those (a point
+# or security update) is taken, the newest the archive's signed index offers,
+# and named in one line. .deps/ is made again when the release of this
+# machine or a pinned version changes; its stamp records the revisions taken.
 #
 # Every failure ends the run with one line that says what failed and what to
 # do. Two bootstraps of one checkout never run at once (`make -j` may start
@@ -40,13 +41,16 @@ SYSTEM_PACKAGES=(
 #   version is known);
 # - for the Wayland tests, a compositor with a headless back-end, its
 #   screenshot tool and the libraries GLFW loads at run time for a Wayland
-#   window; the install test's check of the menu entry;
+#   window, with the decoration plugin that desktops have (anything using
+#   SDL2 brings it), so that the tests take the path players take; the
+#   install test's check of the menu entry;
 # - what the package test builds the game's .deb with (file and
 #   dpkg-shlibdeps, which compute its dependencies).
 TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick
   clang
   sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
+  libdecor-0-plugin-1-cairo
   desktop-file-utils
   dpkg-dev file
 )
@@ -61,9 +65,10 @@ ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core
 # LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
 # the tests need it.
 BENCH_PACKAGES=(love)
-# The borrowed packages, at the versions the project was tested with. Change
-# a version only after `make test` passed with it.
-BORROWED_PACKAGES=(libglfw3=3.4-3 libglfw3-dev=3.4-3 libminiaudio-dev=0.11.22+dfsg-1)
+# The borrowed packages, at the upstream versions the project was tested
+# with; the Debian revision is whichever the archive has. Change a version
+# only after `make test` passed with it.
+BORROWED_PACKAGES=(libglfw3=3.4 libglfw3-dev=3.4 libminiaudio-dev=0.11.22)
 BORROWED_SUITE=trixie
 # What the machine's own archive must have for nothing to be borrowed.
 BORROWED_NAMES=("${BORROWED_PACKAGES[@]%%=*}")
@@ -105,6 +110,7 @@ missing_packages() {
 }
 
 apt_updated=0
+apt_options=()
 apt_install() {
   local missing
   missing=$(missing_packages "$@")
@@ -193,10 +199,51 @@ debian_mirror() {
 }
 
 # What .deps/ was made for: this machine's release and the pinned versions.
+# The stamp's first line; its second names the Debian revisions taken.
 deps_stamp() {
   local release
   release=$(. /etc/os-release && echo "${ID:-unknown} ${VERSION_ID:-} ${VERSION_CODENAME:-}")
-  echo "release: $release; packages: ${BORROWED_PACKAGES[*]}"
+  echo "release: $release; upstream versions: ${BORROWED_PACKAGES[*]}"
+}
+
+# The Debian versions of a package that the borrowed suite's index offers.
+offered_versions() {
+  apt-cache "${apt_options[@]}" madison "$1" | awk '{ print $3 }'
+}
+
+# True when Debian version $1 packages upstream version $2: epoch and
+# revision aside, the same version, or that version repacked (+dfsg, +ds).
+# A pre-release (3.4~rc1) or a later snapshot (3.4+git...) is another version.
+is_upstream_version() {
+  local upstream=${1#*:}
+  upstream=${upstream%-*}
+  case "$upstream" in
+    "$2" | "$2"+dfsg | "$2"+dfsg[0-9]* | "$2"+ds | "$2"+ds[0-9]*) return 0 ;;
+    *) return 1 ;;
+  esac
+}
+
+# Chooses for each borrowed package the newest revision of its pinned
+# upstream version that the index offers, into BORROWED_TAKEN (name=version),
+# and says in one line what it took.
+choose_borrowed_revisions() {
+  local pin name upstream offered version best taken=()
+  BORROWED_TAKEN=()
+  for pin in "${BORROWED_PACKAGES[@]}"; do
+    name=${pin%%=*} upstream=${pin#*=} best=""
+    offered=$(offered_versions "$name" | tr '\n' ' ')
+    for version in $offered; do
+      if is_upstream_version "$version" "$upstream" &&
+         { [ -z "$best" ] || dpkg --compare-versions "$version" gt "$best"; }; then
+        best=$version
+      fi
+    done
+    [ -n "$best" ] ||
+      die "$name $upstream, the tested upstream version, is not in $BORROWED_SUITE's archive, which offers $(echo ${offered:-nothing}); test with that version and change BORROWED_PACKAGES in scripts/bootstrap.sh"
+    BORROWED_TAKEN+=("$name=$best")
+    taken+=("$name $best")
+  done
+  say "taking $(printf '%s, ' "${taken[@]}" | sed 's/, $//') from $BORROWED_SUITE into .deps/"
 }
 
 fetch_borrowed_packages() {
@@ -204,12 +251,11 @@ fetch_borrowed_packages() {
   mirror=$(debian_mirror)
   [ -n "$mirror" ] ||
     die "no Debian archive (an address ending in /debian) in /etc/apt/sources.list or sources.list.d/, so GLFW 3.4 and miniaudio cannot be borrowed from $BORROWED_SUITE; add one, or install libglfw3-dev (>= 3.4) and libminiaudio-dev, then run again"
-  say "fetching ${BORROWED_PACKAGES[*]} ($BORROWED_SUITE) into .deps/"
   local work="$ROOT/.deps.new"
   rm -rf "$work"
   mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/debs"
   echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main" >"$work/apt/sources.list"
-  local opts=(
+  apt_options=(
     -o "Dir::Etc::SourceList=$work/apt/sources.list"
     -o "Dir::Etc::SourceParts=-"
     -o "Dir::State::Lists=$work/apt/lists"
@@ -221,26 +267,18 @@ fetch_borrowed_packages() {
   )
   # apt checks the index's signature here, and each package's checksum
   # against the index when it downloads it.
-  apt-get "${opts[@]}" update -qq ||
+  apt-get "${apt_options[@]}" update -qq ||
     die "could not read the signed $BORROWED_SUITE index from $mirror (apt's message is above); check the network and run again"
-  local pin name version offered
-  for pin in "${BORROWED_PACKAGES[@]}"; do
-    name=${pin%%=*} version=${pin#*=}
-    offered=$(apt-cache "${opts[@]}" madison "$name" | awk '{ print $3 }' | tr '\n' ' ')
-    case " $offered " in
-      *" $version "*) ;;
-      *) die "$name $version, the tested version, is not in $BORROWED_SUITE's archive, which offers $(echo ${offered:-nothing}); test with that version and change BORROWED_PACKAGES in scripts/bootstrap.sh" ;;
-    esac
-  done
-  (cd "$work/debs" && apt-get "${opts[@]}" -qq download "${BORROWED_PACKAGES[@]}") ||
-    die "apt-get download of ${BORROWED_PACKAGES[*]} failed (its message is above); check the network and run again"
+  choose_borrowed_revisions
+  (cd "$work/debs" && apt-get "${apt_options[@]}" -qq download "${BORROWED_TAKEN[@]}") ||
+    die "apt-get download of ${BORROWED_TAKEN[*]} failed (its message is above); check the network and run again"
   local deb
   for deb in "$work/debs"/*.deb; do
     # The control files too: the package build reads what GLFW depends on.
     { dpkg -x "$deb" "$work/prefix" && dpkg-deb -e "$deb" "$work/prefix/DEBIAN-$(dpkg-deb -f "$deb" Package)"; } ||
       die "could not unpack $(basename "$deb") (dpkg's message is above)"
   done
-  deps_stamp >"$work/prefix/.stamp"
+  { deps_stamp; echo "taken: ${BORROWED_TAKEN[*]}"; } >"$work/prefix/.stamp"
   rm -rf "$PREFIX"
   mv "$work/prefix" "$PREFIX"
   rm -rf "$work"
@@ -249,7 +287,7 @@ fetch_borrowed_packages() {
 # GLFW 3.4 and miniaudio: from the system where its archive has them,
 # otherwise borrowed into .deps/.
 provide_glfw34_and_miniaudio() {
-  if [ -f "$PREFIX/.stamp" ] && [ "$(cat "$PREFIX/.stamp")" = "$(deps_stamp)" ]; then
+  if [ -f "$PREFIX/.stamp" ] && [ "$(head -n 1 "$PREFIX/.stamp")" = "$(deps_stamp)" ]; then
     return 0
   fi
   if system_has_glfw34_and_miniaudio; then
@@ -292,5 +330,8 @@ main() {
   provide_glfw34_and_miniaudio
 }
 
-BOOTSTRAP_SET="${1:-}"
-main "$@"
+# Sourced (by the tests of the version choice), it only defines.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  BOOTSTRAP_SET="${1:-}"
+  main "$@"
+fi
