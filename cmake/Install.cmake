@@ -66,9 +66,9 @@ if(VELMORA_SHIPS_GLFW)
     set(_velmora_glfw_files "${_velmora_glfw}" "${_velmora_glfw_dir}/libglfw.so.3")
     install(FILES ${_velmora_glfw_files} DESTINATION ${VELMORA_INSTALL_LIBDIR} COMPONENT glfw)
     foreach(_component game engine)
-        # cpack reads its configuration (CPACK_GENERATOR) before it installs.
+        # Not in the packages (cpack sets VELMORA_PACKAGING, see Package.cmake).
         install(CODE "
-            if(NOT CPACK_GENERATOR)
+            if(NOT \"\$ENV{VELMORA_PACKAGING}\")
                 file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${VELMORA_INSTALL_LIBDIR}\" TYPE FILE
                      FILES \"${_velmora_glfw}\" \"${_velmora_glfw_dir}/libglfw.so.3\")
             endif()
