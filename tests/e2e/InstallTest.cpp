@@ -117,18 +117,18 @@ TEST(Install, TheDebianPackageRunsFromAnyFolder) {
     EXPECT_EQ(*status, 0);
 }
 
-// A checkout in a folder whose name has a space and a "+", reached through a
-// symbolic link, builds, installs and packages the engine alone; a game built
+// A checkout reached through a symbolic link in a folder whose name has a
+// space and a "+" builds, installs and packages the engine alone; a game built
 // on that install and installed with CMake to a prefix of its own runs with
 // the engine's GLFW.
 TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
     VELMORA_REQUIRE_DISPLAY();
     testsupport::ScratchDir scratch;
-    const std::string checkout = scratch.path() + "/c++ games+/velmora", link = scratch.path() + "/link";
+    const std::string checkout = scratch.path() + "/checkout", link = scratch.path() + "/c++ games+/velmora";
     const std::string engine = scratch.path() + "/c++ games+/engine", game = scratch.path() + "/game";
     int rc = -1;
     const std::string log = run(
-        "mkdir -p '" + checkout + "' && tar -C '" VELMORA_SOURCE_DIR "' --exclude='./build*' --exclude=./.git -cf - . | tar -C '" +
+        "mkdir -p '" + checkout + "' '" + engine + "' && tar -C '" VELMORA_SOURCE_DIR "' --exclude='./build*' --exclude=./.git -cf - . | tar -C '" +
             checkout + "' -xf - && ln -s '" + checkout + "' '" + link + "' && cd '" + link +
             // unoptimised, without debugging information: the quickest build
             "' && cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=None -DVELMORA_TESTS=OFF -DVELMORA_TOOLS=OFF && cmake"
