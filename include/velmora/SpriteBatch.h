@@ -19,13 +19,14 @@
 // when destroyed; it is move-only. It refers to its texture without owning it.
 #pragma once
 
-#include "engine/AtlasDescription.h"
+#include "velmora/Atlas.h"
 #include "velmora/Math.h"
 #include "velmora/Sprite.h"
 #include "engine/TightMesh.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,27 +52,40 @@ class SpriteBatch {
     SpriteBatch(const SpriteBatch&) = delete;
     SpriteBatch& operator=(const SpriteBatch&) = delete;
 
-    // Reads the pictures of the atlas `atlasName` ("data/textures/" +
-    // atlasName + ".txt") and takes its texture, loading atlasName + ".png"
-    // unless the texture registry already has it, and computes each
-    // picture's tight mesh from the texture's alpha (pictures that are not
-    // whole texels keep their full quad). Lines that do not parse are
-    // reported and skipped, as for Sprite::loadFromAtlas. False, after the
-    // same message as Sprite::loadFromAtlas, when the description cannot be
-    // opened; the batch then keeps its pictures and texture.
+    // Draws from the pre-packed atlas `atlasName` (Atlas::load): its
+    // description "data/textures/" + atlasName + ".txt" and its image, which
+    // the texture registry shares with the sprites of the same atlas. False
+    // when the description cannot be opened; the batch then keeps its atlas.
     bool loadAtlas(const std::string& atlasName);
 
-    // The picture that Sprite::loadFromAtlas would cut for `fileName`: the
-    // first line whose name occurs within `fileName`. -1 when there is none.
-    int findPicture(const std::string& fileName) const;
+    // Draws from the PNG files `paths` (files, or folders of them), packed
+    // into one texture now (Atlas::loadPictures): each picture at its own
+    // size in texels, named by its file name. False, after one line naming
+    // the sizes, when they do not fit into the largest texture the driver
+    // allows; the batch then keeps its atlas.
+    //
+    //     batch.loadPictures({"paddle.png", "ball.png"});  // in data/textures/
+    //     batch.add(batch.findPicture("ball.png"), x, y);
+    bool loadPictures(const std::vector<std::string>& paths);
 
-    // A picture's size in texels of the atlas image (whole texels when the
-    // description's rounded numbers lie within a hundredth of them), or 0 × 0
-    // for an unknown picture or an atlas image that failed to load.
+    // Draws from `atlas`, which the batch keeps alive as long as it uses it;
+    // other batches may draw from the same one. Sets the texture to the
+    // atlas's. Null leaves the batch without pictures. atlas() is null until
+    // an atlas is set or loaded.
+    void setAtlas(std::shared_ptr<const Atlas> atlas);
+    const std::shared_ptr<const Atlas>& atlas() const { return pictures; }
+
+    // The picture of the batch's atlas named exactly `name`, or -1 when there
+    // is none.
+    int findPicture(const std::string& name) const;
+
+    // A picture's size in texels (Atlas::pictureSize), or 0 × 0 for an
+    // unknown picture.
     Vec2 pictureSize(int picture) const;
 
-    // The texture every shape samples; draw() binds it on unit 0. loadAtlas
-    // sets it; text sets the font texture. Null draws with whatever is bound.
+    // The texture every shape samples; draw() binds it on unit 0. Setting an
+    // atlas sets it to the atlas's; text sets the font texture. Null draws
+    // with whatever is bound.
     void setTexture(Texture* texture) { sourceTexture = texture; }
     Texture* texture() const { return sourceTexture; }
 
@@ -125,18 +139,13 @@ class SpriteBatch {
     std::size_t drawCalls() const { return drawCallCount; }
 
   private:
-    struct Picture {
-        AtlasEntry entry;
-        Vec2 size;      // texels
-        Rect uv;        // texture coordinates of the left, bottom, right and top edges
-        TightMesh quad; // the full quad, corners as Sprite has them
-        TightMesh mesh;
-        bool hasMesh = false;
-        bool meshOn = true;
-    };
-
-    void addMesh(const Picture& picture, const TightMesh& mesh, float x, float y, float rotation,
+    void addMesh(const AtlasPicture& picture, const TightMesh& mesh, float x, float y, float rotation,
                  float scaleX, float scaleY, float originX, float originY, const Vec4& tint);
+
+    // The drawing data of a picture of the atlas, or null for an unknown one.
+    const AtlasPicture* picture(int index) const {
+        return pictures != nullptr ? pictures->picture(index) : nullptr;
+    }
 
     void upload();
     void grow(std::size_t vertexCount, std::size_t indexCount);
@@ -148,7 +157,8 @@ class SpriteBatch {
     unsigned int indexBuffer = 0;
     std::vector<SpriteVertex> vertices;
     std::vector<std::uint32_t> indices; // triangles into `vertices`
-    std::vector<Picture> pictures;      // in description order
+    std::shared_ptr<const Atlas> pictures;
+    std::vector<bool> meshesOff;           // pictures whose tight mesh is switched off
     Texture* sourceTexture = nullptr;
     std::size_t shapeCount = 0;
     std::size_t vertexCapacity = 0; // vertices the GPU buffer holds

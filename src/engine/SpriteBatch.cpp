@@ -1,5 +1,7 @@
 #include "velmora/SpriteBatch.h"
 
+#include "engine/AtlasStorage.h"
+
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
 #include "velmora/Texture.h"
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iostream>
 #include <utility>
 
@@ -19,75 +20,6 @@ namespace {
 
 constexpr std::size_t kVerticesPerQuad = 4;
 constexpr std::size_t kIndicesPerQuad = 6;
-
-// The description gives rectangles as fractions of the image, rounded to a
-// few digits; a side within this many texels of a whole number is that number.
-constexpr float kWholeTexelSlack = 0.01f;
-
-float texels(float fraction, unsigned int imageSide) {
-    const float exact = fraction * static_cast<float>(imageSide);
-    const float whole = std::round(exact);
-    return std::fabs(exact - whole) <= kWholeTexelSlack ? whole : exact;
-}
-
-bool whole(float texels) {
-    return texels == std::round(texels);
-}
-
-// The full quad as a mesh: corners lower-left, lower-right, upper-right,
-// upper-left.
-TightMesh fullQuad(const Vec2& size) {
-    TightMesh quad;
-    quad.points = {{0.0f, 0.0f}, {size.x, 0.0f}, {size.x, size.y}, {0.0f, size.y}};
-    quad.triangles = {0, 1, 2, 2, 3, 0};
-    return quad;
-}
-
-// The alpha the sampler can reach around the picture whose top-left texel
-// is (left, top) in `texture`: the picture and a ring of one texel. Texels
-// beyond the image count as opaque, which only makes the mesh larger.
-PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int width, int height) {
-    PictureAlpha picture;
-    picture.width = width;
-    picture.height = height;
-    picture.alpha.assign(static_cast<std::size_t>(width + 2) * (height + 2), 255);
-    GLint swizzle = GL_ALPHA;
-    glGetTextureParameteriv(texture.textureId, GL_TEXTURE_SWIZZLE_A, &swizzle);
-    int channel = 3;
-    switch (swizzle) {
-    case GL_RED:
-        channel = 0;
-        break;
-    case GL_GREEN:
-        channel = 1;
-        break;
-    case GL_BLUE:
-        channel = 2;
-        break;
-    case GL_ALPHA:
-        channel = 3;
-        break;
-    default:
-        return picture; // a constant alpha: everything may pass
-    }
-    const int x0 = std::max(left - 1, 0);
-    const int y0 = std::max(top - 1, 0);
-    const int x1 = std::min(left + width + 1, static_cast<int>(texture.width));
-    const int y1 = std::min(top + height + 1, static_cast<int>(texture.height));
-    if (x1 <= x0 || y1 <= y0) {
-        return picture;
-    }
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(x1 - x0) * (y1 - y0) * 4);
-    glGetTextureSubImage(texture.textureId, 0, x0, y0, 0, x1 - x0, y1 - y0, 1, GL_RGBA,
-                         GL_UNSIGNED_BYTE, static_cast<GLsizei>(rgba.size()), rgba.data());
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            picture.alpha[static_cast<std::size_t>(y - top + 1) * (width + 2) + (x - left + 1)] =
-                rgba[(static_cast<std::size_t>(y - y0) * (x1 - x0) + (x - x0)) * 4 + channel];
-        }
-    }
-    return picture;
-}
 
 } // namespace
 
@@ -124,6 +56,7 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
     pictures = std::exchange(other.pictures, {});
+    meshesOff = std::exchange(other.meshesOff, {});
     sourceTexture = std::exchange(other.sourceTexture, nullptr);
     shapeCount = std::exchange(other.shapeCount, 0);
     vertexCapacity = std::exchange(other.vertexCapacity, 0);
@@ -148,53 +81,36 @@ void SpriteBatch::release() {
 }
 
 bool SpriteBatch::loadAtlas(const std::string& atlasName) {
-    std::ifstream description;
-    if (!openAtlasDescription(atlasName, description)) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->load(atlasName)) {
         return false;
     }
-    std::vector<AtlasEntry> read;
-    visitAtlasEntries(description, std::cerr, [&](AtlasEntry& entry) {
-        read.push_back(std::move(entry));
-        return false; // every line, not just the first match
-    });
-    sourceTexture = atlasTexture(atlasName);
-    const unsigned int width = sourceTexture != nullptr ? sourceTexture->width : 0;
-    const unsigned int height = sourceTexture != nullptr ? sourceTexture->height : 0;
-    pictures.clear();
-    for (AtlasEntry& entry : read) {
-        Picture picture;
-        picture.size = {texels(entry.w, width), texels(entry.h, height)};
-        picture.uv = pictureTexCoords(entry);
-        picture.quad = fullQuad(picture.size);
-        const float left = texels(entry.x, width);
-        const float top = texels(entry.y, height);
-        if (width > 0 && height > 0 && whole(left) && whole(top) && whole(picture.size.x) &&
-            whole(picture.size.y) && picture.size.x > 0.0f && picture.size.y > 0.0f) {
-            picture.mesh = computeTightMesh(readPictureAlpha(
-                *sourceTexture, static_cast<int>(left), static_cast<int>(top),
-                static_cast<int>(picture.size.x), static_cast<int>(picture.size.y)));
-            picture.hasMesh = true;
-        }
-        picture.entry = std::move(entry);
-        pictures.push_back(std::move(picture));
-    }
+    setAtlas(std::move(loaded));
     return true;
 }
 
-int SpriteBatch::findPicture(const std::string& fileName) const {
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (atlasNameMatches(pictures[i].entry.name, fileName)) {
-            return static_cast<int>(i);
-        }
+bool SpriteBatch::loadPictures(const std::vector<std::string>& paths) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->loadPictures(paths)) {
+        return false;
     }
-    return -1;
+    setAtlas(std::move(loaded));
+    return true;
 }
 
-Vec2 SpriteBatch::pictureSize(int picture) const {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
-        return {};
-    }
-    return pictures[picture].size;
+void SpriteBatch::setAtlas(std::shared_ptr<const Atlas> atlas) {
+    pictures = std::move(atlas);
+    meshesOff.assign(pictures != nullptr ? pictures->size() : 0, false);
+    sourceTexture = pictures != nullptr ? pictures->texture() : nullptr;
+}
+
+int SpriteBatch::findPicture(const std::string& name) const {
+    return pictures != nullptr ? pictures->find(name) : -1;
+}
+
+Vec2 SpriteBatch::pictureSize(int index) const {
+    const AtlasPicture* found = picture(index);
+    return found != nullptr ? found->size : Vec2{};
 }
 
 void SpriteBatch::clear() {
@@ -206,20 +122,20 @@ void SpriteBatch::clear() {
 
 void SpriteBatch::add(int picture, float x, float y, float rotation, float scaleX, float scaleY,
                       float originX, float originY, const Vec4& tint) {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
+    const AtlasPicture* p = this->picture(picture);
+    if (p == nullptr) {
         return;
     }
-    const Picture& p = pictures[picture];
     const TightMesh* mesh = tightMesh(picture);
     // Above 1, the tint's alpha lets texels pass that the mesh leaves out.
     if (mesh != nullptr && tint.w <= 1.0f && (rotation == 0.0f || !mesh->alongEdges)) {
-        addMesh(p, *mesh, x, y, rotation, scaleX, scaleY, originX, originY, tint);
+        addMesh(*p, *mesh, x, y, rotation, scaleX, scaleY, originX, originY, tint);
     } else {
-        addMesh(p, p.quad, x, y, rotation, scaleX, scaleY, originX, originY, tint);
+        addMesh(*p, p->quad, x, y, rotation, scaleX, scaleY, originX, originY, tint);
     }
 }
 
-void SpriteBatch::addMesh(const Picture& picture, const TightMesh& mesh, float x, float y,
+void SpriteBatch::addMesh(const AtlasPicture& picture, const TightMesh& mesh, float x, float y,
                           float rotation, float scaleX, float scaleY, float originX, float originY,
                           const Vec4& tint) {
     const bool upright = rotation == 0.0f;
@@ -247,17 +163,18 @@ void SpriteBatch::addMesh(const Picture& picture, const TightMesh& mesh, float x
 }
 
 void SpriteBatch::setTightMesh(int picture, bool on) {
-    if (picture >= 0 && static_cast<std::size_t>(picture) < pictures.size()) {
-        pictures[picture].meshOn = on;
+    if (this->picture(picture) != nullptr && static_cast<std::size_t>(picture) < meshesOff.size()) {
+        meshesOff[static_cast<std::size_t>(picture)] = !on;
     }
 }
 
 const TightMesh* SpriteBatch::tightMesh(int picture) const {
-    if (!tightMeshes || picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
+    const AtlasPicture* p = this->picture(picture);
+    if (!tightMeshes || p == nullptr || !p->hasMesh ||
+        (static_cast<std::size_t>(picture) < meshesOff.size() && meshesOff[picture])) {
         return nullptr;
     }
-    const Picture& p = pictures[picture];
-    return p.hasMesh && p.meshOn ? &p.mesh : nullptr;
+    return &p->mesh;
 }
 
 void SpriteBatch::addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour) {
