@@ -1,3 +1,4 @@
+#include "velmora/Atlas.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
 #include "velmora/Sprite.h"
@@ -19,6 +20,7 @@ using namespace velmora;
 
 using testsupport::OffscreenTarget;
 using testsupport::ScratchDir;
+using testsupport::readFile;
 
 namespace {
 
@@ -448,6 +450,47 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
         EXPECT_NE(message.find(size), std::string::npos) << size << " in " << message;
     }
     EXPECT_EQ(drawing.findPicture("odd.png"), 2);
+}
+
+
+TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writePictureFiles();
+    dir.writeFile("data/textures/set/broken.png", "no image");
+    dir.writeFile("data/textures/set/notes.txt", "not a picture");
+    dir.writeFile("data/textures/set/deeper.png/x.png", "subfolders are not opened");
+    dir.writeFile("data/textures/again/star.png", readFile("data/textures/star.png"));
+    Atlas atlas;
+    testsupport::StreamCapture out(testsupport::StreamCapture::Stream::Out);
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    ASSERT_TRUE(atlas.loadPictures({"set", "star.png", "again/star.png", "absent.png"}));
+    EXPECT_EQ(out.finish(), "Failed to load texture data/textures/set/broken.png\n"
+                            "Failed to load texture data/textures/absent.png\n");
+    EXPECT_EQ(err.finish(), "Picture name taken twice: data/textures/again/star.png\n");
+
+    Atlas moved(std::move(atlas));
+    EXPECT_EQ(atlas.size(), 0u);
+    EXPECT_EQ(atlas.texture(), nullptr);
+    ASSERT_EQ(moved.size(), 3u);
+    const char* const names[] = {"bigstar.png", "odd.png", "star.png"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(moved.name(i), names[i]);
+        EXPECT_EQ(moved.find(names[i]), i);
+    }
+    EXPECT_EQ(moved.name(3), "");
+    const Rect uv = moved.texCoords(1);
+    EXPECT_FLOAT_EQ((uv.right - uv.left) * moved.texture()->width, 3.0f);
+    EXPECT_FLOAT_EQ((uv.bottom - uv.top) * moved.texture()->height, 11.0f);
+
+    testsupport::StreamCapture missing(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(moved.load("absent"));
+    missing.finish();
+    EXPECT_EQ(moved.size(), 3u);
+    const GLuint texture = moved.texture()->textureId;
+    EXPECT_TRUE(glIsTexture(texture));
+    { Atlas gone = std::move(moved); }
+    EXPECT_FALSE(glIsTexture(texture));
 }
 
 } // namespace
