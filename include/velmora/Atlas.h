@@ -9,7 +9,7 @@
 //   - separate PNG files, packed into one texture when they are loaded.
 //
 //     Atlas atlas;
-//     atlas.loadPictures({"paddle.png", "ball.png", "bricks"}); // files, a folder
+//     atlas.loadPictures({"pictures/paddle.png", "bricks"}); // files, folders
 //     const int ball = atlas.find("ball.png");                   // -1 if none
 //     const Vec2 size = atlas.pictureSize(ball);                 // 24 × 24 texels
 //
@@ -63,8 +63,8 @@ class Atlas {
 
     // Packs PNG files into one new texture. Each entry of `paths` is a PNG
     // file or a folder, whose files ending in ".png" are taken in name order
-    // (not its subfolders). Relative paths are read inside "data/textures/",
-    // as every texture is. A picture is named by its file name, without the
+    // (not its subfolders). Relative paths are read inside "data/", where
+    // every loader reads. A picture is named by its file name, without the
     // folder ("bricks/red.png" is "red.png").
     //
     // A file that cannot be read as an image is reported on standard output

@@ -15,8 +15,12 @@
 //     batch.add(bunny, x, y);                 // as many as needed
 //     batch.draw(camera, *shader);            // one call, any program current
 //
+// Pictures come from an Atlas (Atlas.h): loadPictures packs PNG files,
+// loadAtlas reads a pre-packed atlas, setAtlas shares one between batches.
+//
 // Ownership: a batch owns its vertex array and both buffers and deletes them
-// when destroyed; it is move-only. It refers to its texture without owning it.
+// when destroyed; it is move-only. It shares its atlas (std::shared_ptr), and
+// refers to a texture given by setTexture without owning it.
 #pragma once
 
 #include "velmora/Atlas.h"
@@ -64,7 +68,7 @@ class SpriteBatch {
     // the sizes, when they do not fit into the largest texture the driver
     // allows; the batch then keeps its atlas.
     //
-    //     batch.loadPictures({"paddle.png", "ball.png"});  // in data/textures/
+    //     batch.loadPictures({"pictures"});  // every PNG file of data/pictures/
     //     batch.add(batch.findPicture("ball.png"), x, y);
     bool loadPictures(const std::vector<std::string>& paths);
 

@@ -22,6 +22,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kTextureDirectory = "data/textures/";
+// Where picture files given by a relative path are read.
+const char* const kDataDirectory = "data/";
 
 // Texels around each packed picture that repeat its edge: linear filtering
 // reaches half a texel beyond the picture at most.
@@ -125,11 +127,11 @@ struct Image {
 };
 
 // The files `paths` name, folders opened up into their ".png" files in name
-// order, each read inside the texture directory unless absolute.
+// order, each read inside the data directory unless absolute.
 std::vector<fs::path> pictureFiles(const std::vector<std::string>& paths) {
     std::vector<fs::path> files;
     for (const std::string& path : paths) {
-        const fs::path full = fs::path(kTextureDirectory) / path;
+        const fs::path full = fs::path(kDataDirectory) / path;
         std::error_code error;
         if (!fs::is_directory(full, error)) {
             files.push_back(full);

@@ -329,7 +329,7 @@ TEST_F(SpriteBatchDraw, RotatedScaledTintedQuadDrawnByAMovedBatchWhateverProgram
 // another channel, and the transparent space between pictures a level
 // below 100.
 struct PictureFile {
-    const char* path; // inside data/textures/
+    const char* path; // inside data/
     const char* name;
     int width;
     int height;
@@ -337,8 +337,8 @@ struct PictureFile {
 };
 const PictureFile kPictureFiles[] = {
     {"star.png", "star.png", 5, 3, 0},
-    {"set/bigstar.png", "bigstar.png", 7, 9, 1},
-    {"set/odd.png", "odd.png", 3, 11, 2},
+    {"pictures/bigstar.png", "bigstar.png", 7, 9, 1},
+    {"pictures/odd.png", "odd.png", 3, 11, 2},
 };
 
 int level(int x, int y) { // rows counted down from the file's top row
@@ -354,7 +354,7 @@ void writePictureFiles() {
                 pixels[(y * file.width + x) * 4 + 3] = 255;
             }
         }
-        ASSERT_TRUE(testsupport::writePng(std::string("data/textures/") + file.path, file.width,
+        ASSERT_TRUE(testsupport::writePng(std::string("data/") + file.path, file.width,
                                           file.height, 4, pixels));
     }
 }
@@ -368,14 +368,14 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
     ASSERT_NE(shader, nullptr);
 
     SpriteBatch loading;
-    ASSERT_TRUE(loading.loadPictures({"star.png", "set"})); // a file and a folder
+    ASSERT_TRUE(loading.loadPictures({"star.png", "pictures"})); // a file and a folder
     SpriteBatch moved(std::move(loading));
     SpriteBatch drawing;
     drawing = std::move(moved);
     SpriteBatch sharing;
     sharing.setAtlas(drawing.atlas());
     EXPECT_EQ(drawing.findPicture("tar.png"), -1); // whole names only
-    EXPECT_EQ(drawing.findPicture("set/odd.png"), -1);
+    EXPECT_EQ(drawing.findPicture("pictures/odd.png"), -1);
 
     OffscreenTarget target(64, 64);
     Camera camera;
@@ -437,7 +437,7 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
     // batch keeps what it had.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    ASSERT_TRUE(testsupport::writePng("data/textures/wide.png", maxSide + 1, 1, 4,
+    ASSERT_TRUE(testsupport::writePng("data/wide.png", maxSide + 1, 1, 4,
                                       Bytes(static_cast<std::size_t>(maxSide + 1) * 4, 255)));
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
     EXPECT_FALSE(drawing.loadPictures({"wide.png", "star.png"}));
@@ -457,17 +457,17 @@ TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut
     VELMORA_REQUIRE_GL();
     ScratchDir dir;
     writePictureFiles();
-    dir.writeFile("data/textures/set/broken.png", "no image");
-    dir.writeFile("data/textures/set/notes.txt", "not a picture");
-    dir.writeFile("data/textures/set/deeper.png/x.png", "subfolders are not opened");
-    dir.writeFile("data/textures/again/star.png", readFile("data/textures/star.png"));
+    dir.writeFile("data/pictures/broken.png", "no image");
+    dir.writeFile("data/pictures/notes.txt", "not a picture");
+    dir.writeFile("data/pictures/deeper.png/x.png", "subfolders are not opened");
+    dir.writeFile("data/again/star.png", readFile("data/star.png"));
     Atlas atlas;
     testsupport::StreamCapture out(testsupport::StreamCapture::Stream::Out);
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
-    ASSERT_TRUE(atlas.loadPictures({"set", "star.png", "again/star.png", "absent.png"}));
-    EXPECT_EQ(out.finish(), "Failed to load texture data/textures/set/broken.png\n"
-                            "Failed to load texture data/textures/absent.png\n");
-    EXPECT_EQ(err.finish(), "Picture name taken twice: data/textures/again/star.png\n");
+    ASSERT_TRUE(atlas.loadPictures({"pictures", "star.png", "again/star.png", "absent.png"}));
+    EXPECT_EQ(out.finish(), "Failed to load texture data/pictures/broken.png\n"
+                            "Failed to load texture data/absent.png\n");
+    EXPECT_EQ(err.finish(), "Picture name taken twice: data/again/star.png\n");
 
     Atlas moved(std::move(atlas));
     EXPECT_EQ(atlas.size(), 0u);
