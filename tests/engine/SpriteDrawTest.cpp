@@ -433,16 +433,24 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
         }
     }
 
-    // A picture wider than any texture the driver allows: one line, and the
-    // batch keeps what it had.
+    // A picture as wide as the driver's largest texture with its gutters
+    // fits; one texel more is refused with one line, and the batch keeps
+    // what it had.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    ASSERT_TRUE(testsupport::writePng("data/wide.png", maxSide + 1, 1, 4,
-                                      Bytes(static_cast<std::size_t>(maxSide + 1) * 4, 255)));
+    const auto writeWide = [](int width) {
+        return testsupport::writePng("data/wide.png", width, 1, 4,
+                                     Bytes(static_cast<std::size_t>(width) * 4, 255));
+    };
+    ASSERT_TRUE(writeWide(maxSide - 2));
+    SpriteBatch wide;
+    ASSERT_TRUE(wide.loadPictures({"wide.png"}));
+    EXPECT_EQ(wide.texture()->width, static_cast<unsigned>(maxSide));
+    ASSERT_TRUE(writeWide(maxSide - 1));
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
     EXPECT_FALSE(drawing.loadPictures({"wide.png", "star.png"}));
     const std::string message = err.finish();
-    const std::string sizes[] = {std::to_string(maxSide + 1) + " x 1 ",
+    const std::string sizes[] = {std::to_string(maxSide - 1) + " x 1 ",
                                  std::to_string(maxSide) + " x " + std::to_string(maxSide) + "\n"};
     EXPECT_EQ(testsupport::countOccurrences(message, "\n"), 1) << message;
     EXPECT_EQ(message.rfind("Cannot pack 2 pictures into one texture: ", 0), 0u) << message;
