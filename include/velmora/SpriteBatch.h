@@ -27,15 +27,21 @@
 // and never shrink, so once a batch has held its largest frame, building and
 // drawing allocate nothing.
 //
-// Ownership: a batch owns its vertex array, its buffers and its program and
-// deletes them when destroyed; it is move-only. It refers to its texture
-// without owning it.
+// Pictures come from an Atlas (Atlas.h): loadPictures packs PNG files,
+// loadAtlas reads a pre-packed atlas, setAtlas shares one between batches.
+//
+// Ownership: a batch owns its vertex array, its buffers and its programs and
+// deletes them when destroyed; it is move-only. It shares its atlas
+// (std::shared_ptr), and refers to a texture given by setTexture without
+// owning it.
 #pragma once
 
+#include "velmora/Atlas.h"
 #include "velmora/Math.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,27 +69,40 @@ class SpriteBatch {
     SpriteBatch(const SpriteBatch&) = delete;
     SpriteBatch& operator=(const SpriteBatch&) = delete;
 
-    // Reads the pictures of the atlas `atlasName` ("data/textures/" +
-    // atlasName + ".txt") and takes its texture, loading atlasName + ".png"
-    // unless the texture registry already has it, and computes each
-    // picture's tight meshes from the texture's alpha (pictures that are not
-    // whole texels keep their full quad). Lines that do not parse are
-    // reported and skipped, as for Sprite::loadFromAtlas. False, after the
-    // same message as Sprite::loadFromAtlas, when the description cannot be
-    // opened; the batch then keeps its pictures and texture.
+    // Draws from the pre-packed atlas `atlasName` (Atlas::load): its
+    // description "data/textures/" + atlasName + ".txt" and its image, which
+    // the texture registry shares with the sprites of the same atlas. False
+    // when the description cannot be opened; the batch then keeps its atlas.
     bool loadAtlas(const std::string& atlasName);
 
-    // The picture that Sprite::loadFromAtlas would cut for `fileName`: the
-    // first line whose name occurs within `fileName`. -1 when there is none.
-    int findPicture(const std::string& fileName) const;
+    // Draws from the PNG files `paths` (files, or folders of them), packed
+    // into one texture now (Atlas::loadPictures): each picture at its own
+    // size in texels, named by its file name. False, after one line naming
+    // the sizes, when they do not fit into the largest texture the driver
+    // allows; the batch then keeps its atlas.
+    //
+    //     batch.loadPictures({"pictures"});  // every PNG file of data/pictures/
+    //     batch.add(batch.findPicture("ball.png"), x, y);
+    bool loadPictures(const std::vector<std::string>& paths);
 
-    // A picture's size in texels of the atlas image (whole texels when the
-    // description's rounded numbers lie within a hundredth of them), or 0 × 0
-    // for an unknown picture or an atlas image that failed to load.
+    // Draws from `atlas`, which the batch keeps alive as long as it uses it;
+    // other batches may draw from the same one. Sets the texture to the
+    // atlas's. Null leaves the batch without pictures. atlas() is null until
+    // an atlas is set or loaded.
+    void setAtlas(std::shared_ptr<const Atlas> atlas);
+    const std::shared_ptr<const Atlas>& atlas() const { return pictures; }
+
+    // The picture of the batch's atlas named exactly `name`, or -1 when there
+    // is none.
+    int findPicture(const std::string& name) const;
+
+    // A picture's size in texels (Atlas::pictureSize), or 0 × 0 for an
+    // unknown picture.
     Vec2 pictureSize(int picture) const;
 
-    // The texture every picture samples; draw() binds it on unit 0. loadAtlas
-    // sets it; text sets the font texture. Null draws with whatever is bound.
+    // The texture every picture samples; draw() binds it on unit 0. Setting
+    // an atlas sets it to the atlas's; text sets the font texture. Null
+    // draws with whatever is bound.
     void setTexture(Texture* texture) { sourceTexture = texture; }
     Texture* texture() const { return sourceTexture; }
 
@@ -169,7 +188,12 @@ class SpriteBatch {
         float u, v;           // texture coordinates; -1, -1 for shapes
         std::uint8_t rgba[4]; // straight alpha
     };
-    struct Picture; // its rectangle, size and meshes
+    // What a picture saves by its tight meshes: texels of the quad that the
+    // cut-out and the blended mesh leave out.
+    struct Savings {
+        float cutOut = 0.0f;
+        float blended = 0.0f;
+    };
 
     void addPoints(const Vec2* points, const float* uv, std::size_t count,
                    const std::uint16_t* triangles, std::size_t indexCount, const Vec2& at,
@@ -188,7 +212,9 @@ class SpriteBatch {
     unsigned int ownPrograms[2] = {0, 0}; // blending, cut out; made when first drawn with
     std::vector<Vertex> vertices;
     std::vector<std::uint32_t> indices; // triangles into `vertices`
-    std::vector<Picture> pictures;      // in description order
+    std::shared_ptr<const Atlas> pictures;
+    std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
+    std::vector<Savings> savings; // one per picture of the atlas
     Texture* sourceTexture = nullptr;
     std::size_t shapeCount = 0;
     std::size_t vertexCapacity = 0; // vertices the GPU buffer holds

@@ -1,10 +1,9 @@
 #include "velmora/SpriteBatch.h"
 
-#include "engine/AtlasDescription.h"
+#include "engine/AtlasStorage.h"
 #include "engine/TightMesh.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
-#include "velmora/Sprite.h"
 #include "velmora/Texture.h"
 
 #include <GL/glew.h>
@@ -12,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iostream>
 #include <utility>
 
@@ -32,9 +30,6 @@ constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 // pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
 // sprites save nothing. Measured with the bunnymark at sides of 1 to 64.
 constexpr float kPixelsPerExtraVertex = 24.0f;
-
-// The alpha bytes a blended picture shows: any above 0.
-constexpr std::uint8_t kVisibleAlpha = 1;
 
 // The batch's own program: positions arrive in camera units, one matrix
 // takes them to clip space. Shapes sample no texel. Built twice: CUT_OUT
@@ -154,102 +149,7 @@ class BlendingKeeper {
     GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
 };
 
-// The description gives rectangles as fractions of the image, rounded to a
-// few digits; a side within this many texels of a whole number is that number.
-constexpr float kWholeTexelSlack = 0.01f;
-
-float texels(float fraction, unsigned int imageSide) {
-    const float exact = fraction * static_cast<float>(imageSide);
-    const float whole = std::round(exact);
-    return std::fabs(exact - whole) <= kWholeTexelSlack ? whole : exact;
-}
-
-bool whole(float texels) {
-    return texels == std::round(texels);
-}
-
-// The full quad as a mesh: corners lower-left, lower-right, upper-right,
-// upper-left.
-TightMesh fullQuad(const Vec2& size) {
-    TightMesh quad;
-    quad.points = {{0.0f, 0.0f}, {size.x, 0.0f}, {size.x, size.y}, {0.0f, size.y}};
-    quad.triangles.assign(std::begin(kQuadTriangles), std::end(kQuadTriangles));
-    return quad;
-}
-
-// The alpha the sampler can reach around the picture whose top-left texel
-// is (left, top) in `texture`: the picture and a ring of one texel. Texels
-// beyond the image count as opaque, which only makes the mesh larger.
-PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int width, int height) {
-    PictureAlpha picture;
-    picture.width = width;
-    picture.height = height;
-    picture.alpha.assign(static_cast<std::size_t>(width + 2) * (height + 2), 255);
-    GLint swizzle = GL_ALPHA;
-    glGetTextureParameteriv(texture.textureId, GL_TEXTURE_SWIZZLE_A, &swizzle);
-    int channel = 3;
-    switch (swizzle) {
-    case GL_RED:
-        channel = 0;
-        break;
-    case GL_GREEN:
-        channel = 1;
-        break;
-    case GL_BLUE:
-        channel = 2;
-        break;
-    case GL_ALPHA:
-        channel = 3;
-        break;
-    default:
-        return picture; // a constant alpha: everything may pass
-    }
-    const int x0 = std::max(left - 1, 0);
-    const int y0 = std::max(top - 1, 0);
-    const int x1 = std::min(left + width + 1, static_cast<int>(texture.width));
-    const int y1 = std::min(top + height + 1, static_cast<int>(texture.height));
-    if (x1 <= x0 || y1 <= y0) {
-        return picture;
-    }
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(x1 - x0) * (y1 - y0) * 4);
-    glGetTextureSubImage(texture.textureId, 0, x0, y0, 0, x1 - x0, y1 - y0, 1, GL_RGBA,
-                         GL_UNSIGNED_BYTE, static_cast<GLsizei>(rgba.size()), rgba.data());
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            picture.alpha[static_cast<std::size_t>(y - top + 1) * (width + 2) + (x - left + 1)] =
-                rgba[(static_cast<std::size_t>(y - y0) * (x1 - x0) + (x - x0)) * 4 + channel];
-        }
-    }
-    return picture;
-}
-
 } // namespace
-
-// A mesh with its texture coordinates, sampled where the full quad would.
-struct MeshWithUv {
-    TightMesh mesh;
-    std::vector<float> uv; // u, v per point
-    float savedArea = 0.0f;        // texels the quad covers and the mesh does not
-
-    void place(const Rect& rect, const Vec2& size) {
-        uv.clear();
-        for (const Vec2& point : mesh.points) {
-            uv.push_back(rect.left + (rect.right - rect.left) * (point.x / size.x));
-            uv.push_back(rect.bottom + (rect.top - rect.bottom) * (point.y / size.y));
-        }
-        savedArea = size.x * size.y - mesh.area();
-    }
-};
-
-struct SpriteBatch::Picture {
-    AtlasEntry entry;
-    Vec2 size;      // texels
-    MeshWithUv quad; // the full quad, corners as Sprite has them
-    MeshWithUv cutOut;  // the tight mesh for cut-out drawing
-    MeshWithUv blended; // the tight mesh for blended drawing
-    bool hasMesh = false;
-    bool meshOn = true;
-};
 
 namespace {
 
@@ -302,6 +202,8 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
     pictures = std::exchange(other.pictures, {});
+    meshesOff = std::exchange(other.meshesOff, {});
+    savings = std::exchange(other.savings, {});
     sourceTexture = std::exchange(other.sourceTexture, nullptr);
     shapeCount = std::exchange(other.shapeCount, 0);
     vertexCapacity = std::exchange(other.vertexCapacity, 0);
@@ -332,58 +234,45 @@ void SpriteBatch::release() {
 }
 
 bool SpriteBatch::loadAtlas(const std::string& atlasName) {
-    std::ifstream description;
-    if (!openAtlasDescription(atlasName, description)) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->load(atlasName)) {
         return false;
     }
-    std::vector<AtlasEntry> read;
-    visitAtlasEntries(description, std::cerr, [&](AtlasEntry& entry) {
-        read.push_back(std::move(entry));
-        return false; // every line, not just the first match
-    });
-    sourceTexture = atlasTexture(atlasName);
-    const unsigned int width = sourceTexture != nullptr ? sourceTexture->width : 0;
-    const unsigned int height = sourceTexture != nullptr ? sourceTexture->height : 0;
-    pictures.clear();
-    for (AtlasEntry& entry : read) {
-        Picture picture;
-        picture.size = {texels(entry.w, width), texels(entry.h, height)};
-        const Rect uv = pictureTexCoords(entry);
-        picture.quad.mesh = fullQuad(picture.size);
-        picture.quad.place(uv, picture.size);
-        const float left = texels(entry.x, width);
-        const float top = texels(entry.y, height);
-        if (width > 0 && height > 0 && whole(left) && whole(top) && whole(picture.size.x) &&
-            whole(picture.size.y) && picture.size.x > 0.0f && picture.size.y > 0.0f) {
-            const PictureAlpha alpha = readPictureAlpha(
-                *sourceTexture, static_cast<int>(left), static_cast<int>(top),
-                static_cast<int>(picture.size.x), static_cast<int>(picture.size.y));
-            picture.cutOut.mesh = computeTightMesh(alpha);
-            picture.cutOut.place(uv, picture.size);
-            picture.blended.mesh = computeTightMesh(alpha, kVisibleAlpha);
-            picture.blended.place(uv, picture.size);
-            picture.hasMesh = true;
-        }
-        picture.entry = std::move(entry);
-        pictures.push_back(std::move(picture));
-    }
+    setAtlas(std::move(loaded));
     return true;
 }
 
-int SpriteBatch::findPicture(const std::string& fileName) const {
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (atlasNameMatches(pictures[i].entry.name, fileName)) {
-            return static_cast<int>(i);
-        }
+bool SpriteBatch::loadPictures(const std::vector<std::string>& paths) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->loadPictures(paths)) {
+        return false;
     }
-    return -1;
+    setAtlas(std::move(loaded));
+    return true;
 }
 
-Vec2 SpriteBatch::pictureSize(int picture) const {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
-        return {};
+void SpriteBatch::setAtlas(std::shared_ptr<const Atlas> atlas) {
+    pictures = std::move(atlas);
+    const std::size_t count = pictures != nullptr ? pictures->size() : 0;
+    meshesOff.assign(count, false);
+    savings.assign(count, {});
+    for (std::size_t i = 0; i < count; ++i) {
+        const AtlasPicture* p = pictures->picture(static_cast<int>(i));
+        if (p != nullptr && p->hasMesh) {
+            const float quad = p->size.x * p->size.y;
+            savings[i] = {quad - p->mesh.area(), quad - p->blendedMesh.area()};
+        }
     }
-    return pictures[picture].size;
+    sourceTexture = pictures != nullptr ? pictures->texture() : nullptr;
+}
+
+int SpriteBatch::findPicture(const std::string& name) const {
+    return pictures != nullptr ? pictures->find(name) : -1;
+}
+
+Vec2 SpriteBatch::pictureSize(int index) const {
+    const AtlasPicture* found = pictures != nullptr ? pictures->picture(index) : nullptr;
+    return found != nullptr ? found->size : Vec2{};
 }
 
 void SpriteBatch::clear() {
@@ -394,41 +283,48 @@ void SpriteBatch::clear() {
 }
 
 void SpriteBatch::setTightMesh(int picture, bool on) {
-    if (picture >= 0 && static_cast<std::size_t>(picture) < pictures.size()) {
-        pictures[picture].meshOn = on;
+    if (picture >= 0 && static_cast<std::size_t>(picture) < meshesOff.size()) {
+        meshesOff[static_cast<std::size_t>(picture)] = !on;
     }
 }
 
 const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY) const {
-    if (!tightMeshes || picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
+    const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
+    if (!tightMeshes || p == nullptr || !p->hasMesh ||
+        static_cast<std::size_t>(picture) >= meshesOff.size() || meshesOff[picture]) {
         return nullptr;
     }
-    const Picture& p = pictures[picture];
-    if (!p.hasMesh || !p.meshOn) {
-        return nullptr;
-    }
-    const MeshWithUv& mesh = blending ? p.blended : p.cutOut;
-    const float savedPixels = mesh.savedArea * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
-    const float extraVertices = static_cast<float>(mesh.mesh.points.size()) - 4.0f;
-    return savedPixels >= kPixelsPerExtraVertex * extraVertices ? &mesh.mesh : nullptr;
+    const TightMesh& mesh = blending ? p->blendedMesh : p->mesh;
+    const Savings& saves = savings[static_cast<std::size_t>(picture)];
+    const float savedPixels =
+        (blending ? saves.blended : saves.cutOut) * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
+    const float extraVertices = static_cast<float>(mesh.points.size()) - 4.0f;
+    return savedPixels >= kPixelsPerExtraVertex * extraVertices ? &mesh : nullptr;
 }
 
 void SpriteBatch::add(int picture, float x, float y, float rotation, float scaleX, float scaleY,
                       float originX, float originY, const Vec4& tint) {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
+    const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
+    if (p == nullptr) {
         return;
     }
-    const Picture& p = pictures[picture];
-    const MeshWithUv* shape = &p.quad;
     const TightMesh* mesh = tightMesh(picture, scaleX, scaleY);
     // A mesh point on the picture's edge lands exactly on the quad's edge
     // only while the picture is upright.
-    if (mesh != nullptr && (rotation == 0.0f || !mesh->alongEdges)) {
-        shape = blending ? &p.blended : &p.cutOut;
+    if (mesh == nullptr || (rotation != 0.0f && mesh->alongEdges) ||
+        mesh->points.size() > TightMesh::kMaxVertices) {
+        mesh = &p->quad;
     }
-    addPoints(shape->mesh.points.data(), shape->uv.data(), shape->mesh.points.size(),
-              shape->mesh.triangles.data(), shape->mesh.triangles.size(), {x, y},
-              {originX, originY}, {scaleX, scaleY}, rotation, tint);
+    // Each point sampled where the full quad would sample it.
+    const std::size_t count = mesh->points.size();
+    float uv[2 * TightMesh::kMaxVertices];
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec2& point = mesh->points[i];
+        uv[i * 2] = p->uv.left + (p->uv.right - p->uv.left) * (point.x / p->size.x);
+        uv[i * 2 + 1] = p->uv.bottom + (p->uv.top - p->uv.bottom) * (point.y / p->size.y);
+    }
+    addPoints(mesh->points.data(), uv, count, mesh->triangles.data(), mesh->triangles.size(), {x, y}, {originX, originY},
+              {scaleX, scaleY}, rotation, tint);
 }
 
 void SpriteBatch::addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour) {

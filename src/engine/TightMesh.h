@@ -49,6 +49,9 @@ struct TightMesh {
 // the filter's rounding.
 constexpr std::uint8_t kPassingAlpha = 127;
 
+// The lowest alpha byte a blending program shows.
+constexpr std::uint8_t kVisibleAlpha = 1;
+
 // The mesh for `picture`: the outline of the texels within one texel of a
 // texel that can pass (alpha of `passingAlpha` or more; 1 for a program that
 // blends, which shows every texel above 0), simplified outward to at most kMaxVertices vertices

@@ -1,3 +1,4 @@
+#include "velmora/Atlas.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
 #include "velmora/Sprite.h"
@@ -20,6 +21,7 @@ using namespace velmora;
 
 using testsupport::OffscreenTarget;
 using testsupport::ScratchDir;
+using testsupport::readFile;
 
 namespace {
 
@@ -320,6 +322,176 @@ TEST_F(SpriteBatchDraw, RotatedScaledTintedQuadDrawnByAMovedBatchWhateverProgram
     EXPECT_EQ(target->pixel(pixels, 27, 40), (Bytes{255, 153, 0, 255}));
     EXPECT_EQ(target->pixel(pixels, 37, 24), kBlue);
     EXPECT_EQ(target->pixel(pixels, 37, 40), (Bytes{0, 153, 255, 255}));
+}
+
+
+// Three pictures of odd sizes from separate files, each painted in one
+// channel only, at levels 100..199: a neighbour bleeding in would bring
+// another channel, and the transparent space between pictures a level
+// below 100.
+struct PictureFile {
+    const char* path; // inside data/
+    const char* name;
+    int width;
+    int height;
+    int channel;
+};
+const PictureFile kPictureFiles[] = {
+    {"star.png", "star.png", 5, 3, 0},
+    {"pictures/bigstar.png", "bigstar.png", 7, 9, 1},
+    {"pictures/odd.png", "odd.png", 3, 11, 2},
+};
+
+int level(int x, int y) { // rows counted down from the file's top row
+    return 100 + (x * 37 + y * 59) % 100;
+}
+
+void writePictureFiles() {
+    for (const PictureFile& file : kPictureFiles) {
+        Bytes pixels(static_cast<std::size_t>(file.width) * file.height * 4, 0);
+        for (int y = 0; y < file.height; ++y) {
+            for (int x = 0; x < file.width; ++x) {
+                pixels[(y * file.width + x) * 4 + file.channel] = static_cast<unsigned char>(level(x, y));
+                pixels[(y * file.width + x) * 4 + 3] = 255;
+            }
+        }
+        ASSERT_TRUE(testsupport::writePng(std::string("data/") + file.path, file.width,
+                                          file.height, 4, pixels));
+    }
+}
+
+TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrSharingBatch) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writePictureFiles();
+    dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+    Shader* shader = Shader::load("sprite.glsl");
+    ASSERT_NE(shader, nullptr);
+
+    SpriteBatch loading;
+    ASSERT_TRUE(loading.loadPictures({"star.png", "pictures"})); // a file and a folder
+    SpriteBatch moved(std::move(loading));
+    SpriteBatch drawing;
+    drawing = std::move(moved);
+    SpriteBatch sharing;
+    sharing.setAtlas(drawing.atlas());
+    EXPECT_EQ(drawing.findPicture("tar.png"), -1); // whole names only
+    EXPECT_EQ(drawing.findPicture("pictures/odd.png"), -1);
+
+    OffscreenTarget target(64, 64);
+    Camera camera;
+    camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
+    // Upright at scale 1 on whole pixels: every pixel is one texel. Then at
+    // fractional places, enlarged 2.5 times: linear filtering mixes texels.
+    for (const float scale : {1.0f, 2.5f}) {
+        const float offset = scale == 1.0f ? 0.0f : 0.37f;
+        drawing.clear();
+        sharing.clear();
+        for (int i = 0; i < 3; ++i) {
+            const PictureFile& file = kPictureFiles[i];
+            const int picture = drawing.findPicture(file.name);
+            ASSERT_EQ(picture, i) << file.name;
+            ASSERT_EQ(drawing.pictureSize(picture).x, file.width);
+            ASSERT_EQ(drawing.pictureSize(picture).y, file.height);
+            (i == 2 ? sharing : drawing)
+                .add(picture, 2.0f + 21.0f * i + offset, 2.0f + offset, 0.0f, scale, scale);
+        }
+        glClear(GL_COLOR_BUFFER_BIT);
+        drawing.draw(camera, *shader);
+        sharing.draw(camera, *shader);
+        const Bytes pixels = target.readPixels();
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const Bytes colour = target.pixel(pixels, x, y);
+                const PictureFile* file = nullptr;
+                float u = 0.0f;
+                float v = 0.0f; // texels from the picture's lower-left corner
+                for (int i = 0; i < 3; ++i) {
+                    u = (x + 0.5f - 2.0f - 21.0f * i - offset) / scale;
+                    v = (y + 0.5f - 2.0f - offset) / scale;
+                    if (u > 0 && v > 0 && u < kPictureFiles[i].width && v < kPictureFiles[i].height) {
+                        file = &kPictureFiles[i];
+                        break;
+                    }
+                }
+                if (file == nullptr) {
+                    ASSERT_TRUE(isBlack(colour)) << "outside at " << x << ", " << y;
+                    continue;
+                }
+                for (int c = 0; c < 3; ++c) {
+                    const int got = colour[c];
+                    if (c != file->channel) {
+                        ASSERT_EQ(got, 0) << file->name << " bled at " << x << ", " << y;
+                    } else if (scale == 1.0f) {
+                        ASSERT_NEAR(got, level(static_cast<int>(u), file->height - 1 - static_cast<int>(v)), 1)
+                            << file->name << " at " << x << ", " << y;
+                    } else {
+                        ASSERT_GE(got, 99) << file->name << " bled at " << x << ", " << y;
+                        ASSERT_LE(got, 200) << file->name << " at " << x << ", " << y;
+                    }
+                }
+            }
+        }
+    }
+
+    // A picture wider than any texture the driver allows: one line, and the
+    // batch keeps what it had.
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    ASSERT_TRUE(testsupport::writePng("data/wide.png", maxSide + 1, 1, 4,
+                                      Bytes(static_cast<std::size_t>(maxSide + 1) * 4, 255)));
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(drawing.loadPictures({"wide.png", "star.png"}));
+    const std::string message = err.finish();
+    const std::string sizes[] = {std::to_string(maxSide + 1) + " x 1 ",
+                                 std::to_string(maxSide) + " x " + std::to_string(maxSide) + "\n"};
+    EXPECT_EQ(testsupport::countOccurrences(message, "\n"), 1) << message;
+    EXPECT_EQ(message.rfind("Cannot pack 2 pictures into one texture: ", 0), 0u) << message;
+    for (const std::string& size : sizes) {
+        EXPECT_NE(message.find(size), std::string::npos) << size << " in " << message;
+    }
+    EXPECT_EQ(drawing.findPicture("odd.png"), 2);
+}
+
+
+TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writePictureFiles();
+    dir.writeFile("data/pictures/broken.png", "no image");
+    dir.writeFile("data/pictures/notes.txt", "not a picture");
+    dir.writeFile("data/pictures/deeper.png/x.png", "subfolders are not opened");
+    dir.writeFile("data/again/star.png", readFile("data/star.png"));
+    Atlas atlas;
+    testsupport::StreamCapture out(testsupport::StreamCapture::Stream::Out);
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    ASSERT_TRUE(atlas.loadPictures({"pictures", "star.png", "again/star.png", "absent.png"}));
+    EXPECT_EQ(out.finish(), "Failed to load texture data/pictures/broken.png\n"
+                            "Failed to load texture data/absent.png\n");
+    EXPECT_EQ(err.finish(), "Picture name taken twice: data/again/star.png\n");
+
+    Atlas moved(std::move(atlas));
+    EXPECT_EQ(atlas.size(), 0u);
+    EXPECT_EQ(atlas.texture(), nullptr);
+    ASSERT_EQ(moved.size(), 3u);
+    const char* const names[] = {"bigstar.png", "odd.png", "star.png"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(moved.name(i), names[i]);
+        EXPECT_EQ(moved.find(names[i]), i);
+    }
+    EXPECT_EQ(moved.name(3), "");
+    const Rect uv = moved.texCoords(1);
+    EXPECT_FLOAT_EQ((uv.right - uv.left) * moved.texture()->width, 3.0f);
+    EXPECT_FLOAT_EQ((uv.bottom - uv.top) * moved.texture()->height, 11.0f);
+
+    testsupport::StreamCapture missing(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(moved.load("absent"));
+    missing.finish();
+    EXPECT_EQ(moved.size(), 3u);
+    const GLuint texture = moved.texture()->textureId;
+    EXPECT_TRUE(glIsTexture(texture));
+    { Atlas gone = std::move(moved); }
+    EXPECT_FALSE(glIsTexture(texture));
 }
 
 } // namespace
