@@ -104,16 +104,18 @@ PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int wid
     return picture;
 }
 
-// Gives `picture` its tight mesh when it covers whole texels of `texture`
-// from its top-left texel (left, top).
+// Gives `picture` its tight meshes, for cut-out and for blended drawing,
+// when it covers whole texels of `texture` from its top-left texel (left,
+// top).
 void computeMesh(AtlasPicture& picture, const Texture& texture, float left, float top) {
     const Vec2& size = picture.size;
     if (texture.width > 0 && texture.height > 0 && whole(left) && whole(top) && whole(size.x) &&
         whole(size.y) && size.x > 0.0f && size.y > 0.0f) {
-        picture.mesh =
-            computeTightMesh(readPictureAlpha(texture, static_cast<int>(left),
-                                              static_cast<int>(top), static_cast<int>(size.x),
-                                              static_cast<int>(size.y)));
+        const PictureAlpha alpha =
+            readPictureAlpha(texture, static_cast<int>(left), static_cast<int>(top),
+                             static_cast<int>(size.x), static_cast<int>(size.y));
+        picture.mesh = computeTightMesh(alpha);
+        picture.blendedMesh = computeTightMesh(alpha, kVisibleAlpha);
         picture.hasMesh = true;
     }
 }

@@ -22,6 +22,7 @@ struct AtlasPicture {
     Rect uv;        // texture coordinates of the left, bottom, right and top edges
     TightMesh quad; // the full quad, corners as Sprite has them
     TightMesh mesh; // computed from the texture's alpha when the picture is whole texels
+    TightMesh blendedMesh; // the same around every texel above 0 alpha, for blended drawing
     bool hasMesh = false;
 };
 

@@ -14,6 +14,7 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 using namespace velmora;
@@ -502,3 +503,107 @@ TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut
 }
 
 } // namespace
+
+namespace {
+
+// Whether two read-backs agree on every pixel within `tolerance` per channel.
+int pixelsApart(const Bytes& a, const Bytes& b, int tolerance) {
+    int apart = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        bool same = true;
+        for (std::size_t c = i; c < i + 4; ++c) {
+            same = same && std::abs(a[c] - b[c]) <= tolerance;
+        }
+        apart += !same;
+    }
+    return apart;
+}
+
+} // namespace
+
+// The batch's own program, cut out and blended, shows what a program of the
+// sprites' vertex inputs shows: turned, scaled, tinted, at fractional places.
+TEST_F(SpriteBatchDraw, ItsOwnProgramShowsThePixelsOfTheSpriteProgramCutOutAndBlended) {
+    const int pic = batch->findPicture("pic.png");
+    struct Row {
+        float x, y, rotation, scaleX, scaleY;
+        Vec4 tint;
+    };
+    const Row rows[] = {
+        {32.0f, 32.0f, 0.0f, 4.0f, 4.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
+        {31.3f, 30.6f, 1.5707963f, 3.0f, 4.0f, {1.0f, 0.6f, 1.0f, 1.0f}},
+        {20.5f, 40.25f, 0.7f, 2.5f, 1.5f, {0.3f, 1.0f, 0.8f, 1.0f}},
+        {40.0f, 20.0f, 3.0f, 0.5f, 7.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
+    };
+    for (const Row& row : rows) {
+        batch->clear();
+        batch->add(pic, row.x, row.y, row.rotation, row.scaleX, row.scaleY, 4.0f, 2.0f, row.tint);
+        const Bytes reference = drawn();
+        int inked = 0;
+        for (std::size_t i = 0; i < reference.size(); i += 4) {
+            inked += reference[i] + reference[i + 1] + reference[i + 2] > 0;
+        }
+        EXPECT_GT(inked, 40) << "row at " << row.x;
+        for (const bool blended : {false, true}) {
+            batch->setBlended(blended);
+            glClear(GL_COLOR_BUFFER_BIT);
+            batch->draw(camera);
+            EXPECT_EQ(pixelsApart(reference, target->readPixels(), 2), 0)
+                << "row at " << row.x << (blended ? ", blended" : ", cut out");
+        }
+    }
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), shader->programId); // put back after the own program
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));                         // and the blending too
+}
+
+// A picture at tint alpha 1, 0.5 and 0.3 over a rectangle, and the shapes
+// beside it, in one draw call: each pixel is source × alpha + destination ×
+// (1 − alpha), within 2 / 255.
+TEST_F(SpriteBatchDraw, BlendedPicturesAndShapesFollowTheBlendEquationInOneCall) {
+    const int pic = batch->findPicture("pic.png");
+    const float backdrop[3] = {0.2f, 0.4f, 0.8f};
+    for (const float alpha : {1.0f, 0.5f, 0.3f}) {
+        batch->clear();
+        batch->addRectangle(0.0f, 0.0f, 64.0f, 64.0f, {backdrop[0], backdrop[1], backdrop[2], 1.0f});
+        batch->add(pic, 16.0f, 16.0f, 0.0f, 4.0f, 4.0f, 0.0f, 0.0f, {1.0f, 1.0f, 1.0f, alpha});
+        // A half-transparent white square turned a quarter about its
+        // lower-left corner at (60, 4): pixels 52..59 × 4..11.
+        batch->addRectangle(60.0f, 4.0f, 8.0f, 8.0f, {1.0f, 1.0f, 1.0f, alpha}, 1.5707963f);
+        // A line 4 wide from (4, 56) to (44, 56): pixels 4..43 × 54..57.
+        batch->addLine(4.0f, 56.0f, 44.0f, 56.0f, 4.0f, {0.0f, 0.0f, 0.0f, alpha});
+        const std::size_t calls = batch->drawCalls();
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch->draw(camera);
+        const Bytes pixels = target->readPixels();
+        EXPECT_EQ(batch->drawCalls(), calls + 1);
+
+        auto expect = [&](int x, int y, const float source[3]) {
+            const Bytes got = target->pixel(pixels, x, y);
+            for (int c = 0; c < 3; ++c) {
+                const float want = 255.0f * (source[c] * alpha + backdrop[c] * (1.0f - alpha));
+                EXPECT_NEAR(got[c], want, 2.0f)
+                    << "alpha " << alpha << " at " << x << ", " << y << " channel " << c;
+            }
+        };
+        const float red[3] = {1, 0, 0}, cyan[3] = {0, 1, 1}, white[3] = {1, 1, 1},
+                    black[3] = {0, 0, 0};
+        expect(20, 28, red);  // the picture's top-left quarter, clear of its edges
+        expect(40, 20, cyan); // its bottom-right quarter
+        expect(2, 2, backdrop);
+        for (const int x : {52, 59}) {
+            expect(x, 4, white);
+            expect(x, 11, white);
+        }
+        expect(51, 8, backdrop);
+        expect(56, 12, backdrop);
+        for (const int y : {54, 57}) {
+            expect(4, y, black);
+            expect(43, y, black);
+        }
+        expect(4, 53, backdrop);
+        expect(44, 56, backdrop);
+        expect(20, 58, backdrop);
+    }
+}
