@@ -383,8 +383,16 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
     camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
     // Upright at scale 1 on whole pixels: every pixel is one texel. Then at
     // fractional places, enlarged 2.5 times: linear filtering mixes texels.
-    for (const float scale : {1.0f, 2.5f}) {
-        const float offset = scale == 1.0f ? 0.0f : 0.37f;
+    // Through the batch's own program and through the sprite program.
+    struct Pass {
+        float scale;
+        float offset;
+        bool ownProgram;
+    };
+    for (const Pass& pass : {Pass{1.0f, 0.0f, true}, Pass{2.5f, 0.37f, true},
+                             Pass{1.0f, 0.0f, false}, Pass{2.5f, 0.37f, false}}) {
+        const float scale = pass.scale;
+        const float offset = pass.offset;
         drawing.clear();
         sharing.clear();
         for (int i = 0; i < 3; ++i) {
@@ -397,8 +405,9 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
                 .add(picture, 2.0f + 21.0f * i + offset, 2.0f + offset, 0.0f, scale, scale);
         }
         glClear(GL_COLOR_BUFFER_BIT);
-        drawing.draw(camera, *shader);
-        sharing.draw(camera, *shader);
+        for (SpriteBatch* batch : {&drawing, &sharing}) {
+            pass.ownProgram ? batch->draw(camera) : batch->draw(camera, *shader);
+        }
         const Bytes pixels = target.readPixels();
         for (int y = 0; y < 64; ++y) {
             for (int x = 0; x < 64; ++x) {
