@@ -28,7 +28,8 @@ constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 // the quad is drawn: with a software rasteriser a vertex (shading, setup and
 // binning of its share of triangles) costs about as much as filling this many
 // pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
-// sprites save nothing. Measured with the bunnymark at sides of 1 to 64.
+// sprites save nothing. bench/run.sh checks the choice against full quads
+// at sides of 1 to 64 pixels.
 constexpr float kPixelsPerExtraVertex = 24.0f;
 
 // The batch's own program: positions arrive in camera units, one matrix
