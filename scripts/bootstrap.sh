@@ -62,9 +62,9 @@ PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # and are skipped.
 TEST_SERVER_PACKAGES=(pulseaudio)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
-# LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
-# the tests need it.
-BENCH_PACKAGES=(love)
+# LÖVE and SFML run the other bunnymarks (bench/love-bunnymark,
+# bench/sfml_bunnymark.cpp); neither the game nor the tests need them.
+BENCH_PACKAGES=(love libsfml-dev)
 # The borrowed packages, at the upstream versions the project was tested
 # with; the Debian revision is whichever the archive has. Change a version
 # only after `make test` passed with it.
