@@ -43,9 +43,12 @@ set(VELMORA_MAINTAINER "Velmora Demoengine maintainers <maintainers@users.norepl
 # GLFW from .deps/ is borrowed, so the install ships it. Both sides are
 # compared as resolved paths: any folder name, and a checkout reached through
 # a symbolic link, count alike.
-file(REAL_PATH "${VELMORA_DEPS_PREFIX}" _velmora_deps)
 file(REAL_PATH "${VELMORA_GLFW_LIBRARY}" _velmora_glfw)
-cmake_path(IS_PREFIX _velmora_deps "${_velmora_glfw}" NORMALIZE VELMORA_SHIPS_GLFW)
+set(VELMORA_SHIPS_GLFW FALSE)
+if(EXISTS "${VELMORA_DEPS_PREFIX}")
+    file(REAL_PATH "${VELMORA_DEPS_PREFIX}" _velmora_deps)
+    cmake_path(IS_PREFIX _velmora_deps "${_velmora_glfw}" NORMALIZE VELMORA_SHIPS_GLFW)
+endif()
 
 # --- the game ---------------------------------------------------------------
 set_target_properties(velmora PROPERTIES
