@@ -5,7 +5,6 @@
 // advances and drawn as one batch of quads with one draw call.
 #pragma once
 
-#include "engine/Glyph.h"
 #include "velmora/Math.h"
 
 #include <cstddef>
@@ -17,6 +16,7 @@
 namespace velmora {
 
 class Camera;
+struct Glyph; // one character's quad and advance: the engine's workings
 class Shader;
 class SpriteBatch;
 class Texture;

@@ -32,6 +32,27 @@ void Camera::translate(const Vec3& offset) {
     translateMatrix(view, offset.x, offset.y, offset.z);
 }
 
+Vec2 Camera::pictureToWorld(const Vec2& picturePoint) const {
+    // m = projection × view; only the part that acts on x and y of the plane
+    // z = 0 matters: (ndcX, ndcY) = A (x, y) + t, with A = [a b; c d].
+    Matrix4 m{};
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            for (int k = 0; k < 4; ++k) {
+                m[column * 4 + row] += projection[k * 4 + row] * view[column * 4 + k];
+            }
+        }
+    }
+    const float a = m[0], b = m[4], c = m[1], d = m[5];
+    const float determinant = a * d - b * c;
+    if (determinant == 0.0f) {
+        return Vec2{};
+    }
+    const float ndcX = picturePoint.x * 2.0f - 1.0f - m[12];
+    const float ndcY = picturePoint.y * 2.0f - 1.0f - m[13];
+    return Vec2{(d * ndcX - b * ndcY) / determinant, (a * ndcY - c * ndcX) / determinant};
+}
+
 void Camera::upload(unsigned int programId) const {
     glUniformMatrix4fv(glGetUniformLocation(programId, "viewMatrix"), 1, GL_FALSE, view.data());
     glUniformMatrix4fv(glGetUniformLocation(programId, "projectionMatrix"), 1, GL_FALSE,

@@ -135,7 +135,9 @@ TEST(ApplicationInit, FullScreenOnTheTestScreenSetsTheLetterboxedViewport) {
     };
     Application& app = Application::instance();
     app.setSceneHooks(hooks);
-    ASSERT_TRUE(app.init(true));
+    ApplicationSettings fourByThree;
+    fourByThree.aspect = kDefaultAspect;
+    ASSERT_TRUE(app.init(true, fourByThree));
     ASSERT_NE(app.window, nullptr);
     EXPECT_EQ(loadCalls, 1);
 
