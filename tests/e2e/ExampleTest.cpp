@@ -1,5 +1,6 @@
 // The example game builds as an outside project against the installed
-// engine package, and runs: its own window, sprites and text, Escape quits.
+// engine package, and runs from any folder: its own window, sprites and
+// text, Escape quits. The guide's first game runs as the guide shows it.
 #include "support/Game.h"
 #include "support/GameOutput.h"
 #include "support/GlContext.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,7 +35,7 @@ TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
     ASSERT_EQ(rc, 0) << log;
 
     ProcessOptions options;
-    options.workingDirectory = build; // its data/, put together by its build
+    options.workingDirectory = scratch.path(); // no data/ here: it reads the one beside it
     auto bounce = testsupport::startGame({build + "/bounce"}, options);
     ASSERT_TRUE(bounce->started());
     const std::string window = testsupport::windowOf(*bounce);
@@ -65,6 +67,42 @@ TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
     // Every asset was found and the sound played: nothing to report.
     EXPECT_EQ(testsupport::gameLines(bounce->standardError()), std::vector<std::string>{});
     EXPECT_EQ(testsupport::gameLines(bounce->standardOutput()), std::vector<std::string>{});
+}
+
+// The white paddle's centre in the catcher's 800×600 window (its row lies
+// 560..580 pixels from the top), or -1 when it is not there.
+int paddleCentre(const std::string& window) {
+    const testsupport::Screenshot shot = testsupport::captureWindow(window);
+    long sum = 0, count = 0;
+    for (int x = 0; x < shot.width && shot.height == 600; ++x) {
+        if (shot.rgb[(570 * shot.width + x) * 3 + 2] > 230) {
+            sum += x;
+            ++count;
+        }
+    }
+    return count > 0 ? static_cast<int>(sum / count) : -1;
+}
+
+TEST(Example, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {
+    VELMORA_REQUIRE_DISPLAY();
+    ProcessOptions options;
+    options.workingDirectory = "/";
+    auto catcher = testsupport::startGame({VELMORA_BINARY_DIR "/guide/catcher"}, options);
+    ASSERT_TRUE(catcher->started());
+    const std::string window = testsupport::windowOf(*catcher);
+    ASSERT_FALSE(window.empty()) << catcher->standardError();
+    ASSERT_TRUE(testsupport::waitUntil(10, [&] { return std::abs(paddleCentre(window) - 400) <= 1; }));
+
+    testsupport::xdotool("windowfocus --sync " + window + " keydown Left sleep 0.3 keyup Left");
+    EXPECT_LT(paddleCentre(window), 300) << "a held arrow key moves the paddle";
+    testsupport::xdotool("mousemove --window " + window + " 650 300 mousedown 1 sleep 0.2 mouseup 1");
+    EXPECT_NEAR(paddleCentre(window), 650, 2) << "the paddle follows the held mouse";
+
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    const auto status = catcher->waitFor(30);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(catcher->standardError() + catcher->standardOutput(), "");
 }
 
 } // namespace
