@@ -207,12 +207,12 @@ class Application {
 
     // What mousePosition needs, kept up to date by the window's callbacks
     // rather than asked of the window system at every call.
-    Vec2 cursor;                   // screen coordinates from the window's top-left corner
-    int windowWidth = 0;           // screen coordinates
+    Vec2 cursor;         // screen coordinates from the window's top-left corner
+    int windowWidth = 0; // screen coordinates
     int windowHeight = 0;
-    int framebufferWidth = 0;      // pixels
+    int framebufferWidth = 0; // pixels
     int framebufferHeight = 0;
-    Viewport picture;              // the letterbox, in framebuffer pixels
+    Viewport picture; // the letterbox, in framebuffer pixels
 };
 
 // Sets the viewport letterboxed to `aspect` (see letterboxViewport) for a

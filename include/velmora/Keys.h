@@ -54,9 +54,8 @@ constexpr int kKeyPrintScreen = 283;
 constexpr int kKeyPause = 284;
 
 // Function keys: kKeyF1 + n - 1 is Fn.
-constexpr int kKeyF1 = 290, kKeyF2 = 291, kKeyF3 = 292, kKeyF4 = 293, kKeyF5 = 294,
-              kKeyF6 = 295, kKeyF7 = 296, kKeyF8 = 297, kKeyF9 = 298, kKeyF10 = 299,
-              kKeyF11 = 300, kKeyF12 = 301;
+constexpr int kKeyF1 = 290, kKeyF2 = 291, kKeyF3 = 292, kKeyF4 = 293, kKeyF5 = 294, kKeyF6 = 295,
+              kKeyF7 = 296, kKeyF8 = 297, kKeyF9 = 298, kKeyF10 = 299, kKeyF11 = 300, kKeyF12 = 301;
 
 // The keypad: kKeyPad0 + n is its digit n.
 constexpr int kKeyPad0 = 320, kKeyPad1 = 321, kKeyPad2 = 322, kKeyPad3 = 323, kKeyPad4 = 324,
