@@ -30,7 +30,8 @@ class TextRenderer {
     void init();
 
     // Loads the font image "data/textures/" + textureName, then one glyph per
-    // line of "data/textures/" + csvName. A malformed line is reported on
+    // line of "data/textures/" + csvName ("data" being the settings'
+    // dataDirectory, see Application.h). A malformed line is reported on
     // standard error with its file and line number; reading stops there and
     // the glyphs before it stay. A missing description leaves the table as it
     // was. Needs a current context.
