@@ -142,9 +142,8 @@ install(CODE "
 # install runs (the workings in src/engine/ never leave the tree).
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
-# FIXME(layout): public headers still include these workings; drop once they no longer do.
-install(FILES ${CMAKE_SOURCE_DIR}/src/engine/AtlasDescription.h ${CMAKE_SOURCE_DIR}/src/engine/TightMesh.h
-              ${CMAKE_SOURCE_DIR}/src/engine/PlaybackProgress.h
+# FIXME(layout): SoundManager.h still includes this working; drop once it no longer does.
+install(FILES ${CMAKE_SOURCE_DIR}/src/engine/PlaybackProgress.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine COMPONENT engine)
 # What every game on the engine reads besides its own data: the sprite and
 # text shaders and the font. The package names their folder Velmora_DATA_DIR.
