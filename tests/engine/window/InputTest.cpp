@@ -80,6 +80,11 @@ Step xdo(const std::string& commands) {
     };
 }
 
+TEST(Input, WithoutAWindowNothingIsHeldAndTheMouseIsAtTheOrigin) {
+    const Vec2 mouse = mousePosition();
+    EXPECT_FALSE(mouse.x != 0.0f || mouse.y != 0.0f || isKeyDown(kKeyA) || isMouseButtonDown(0));
+}
+
 TEST(Input, KeysStayDownWhileHeldEscapeReachesTheGameAndFocusLossReleases) {
     VELMORA_REQUIRE_DISPLAY();
     ApplicationSettings settings;
