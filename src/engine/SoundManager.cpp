@@ -3,6 +3,7 @@
 #include "velmora/SoundManager.h"
 
 #include "engine/BackgroundTask.h"
+#include "engine/DataDirectory.h"
 
 #include <miniaudio.h>
 
@@ -15,7 +16,7 @@ namespace velmora {
 
 namespace {
 
-const char* const kAudioDirectory = "data/audio/";
+constexpr DataFolder kAudioDirectory{"audio/"};
 const char* const kDeviceLost = "The audio device was lost; playing on without sound";
 const char* const kDeviceBack = "The audio device is back; sound is on again";
 
