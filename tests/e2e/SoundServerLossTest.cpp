@@ -202,12 +202,17 @@ TEST_F(SoundServerLossTest, WithTheServerFrozenEscapeEndsTheGameWithinItsLimit) 
     quit(kWindowed + kLost + kGivenUp);
 }
 
-// Stopped as a whole (Ctrl-Z, a debugger) and continued, the game has lost
-// no device: its own silence meanwhile was not the device's.
+// Stopped as a whole (Ctrl-Z, a debugger, a suspended machine) and
+// continued, the game has lost no device: the silence meanwhile was not the
+// device's. The server comes back a little later, so the device asks for its
+// first samples late.
 TEST_F(SoundServerLossTest, AGameStoppedForTwoSecondsLostNothing) {
+    server.freeze();
     ::kill(game->processId(), SIGSTOP);
     testsupport::pause(2.0);
     ::kill(game->processId(), SIGCONT);
+    testsupport::pause(0.3);
+    server.thaw();
     testsupport::pause(2.0);
     pressSpaceThenQuit(kWindowed);
 }

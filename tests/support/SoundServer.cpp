@@ -129,6 +129,12 @@ void PrivateSoundServer::freeze() {
     }
 }
 
+void PrivateSoundServer::thaw() {
+    if (server && server->started()) {
+        ::kill(server->processId(), SIGCONT);
+    }
+}
+
 SinkRecording::SinkRecording(const PrivateSoundServer& server) {
     ProcessOptions options;
     options.env = server.clientEnvironment();

@@ -35,6 +35,8 @@ class PrivateSoundServer {
     void restart();
     // Stops it without ending it (SIGSTOP), as a hung server.
     void freeze();
+    // Lets a frozen server go on (SIGCONT).
+    void thaw();
 
     PrivateSoundServer(const PrivateSoundServer&) = delete;
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
