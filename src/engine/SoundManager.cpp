@@ -143,7 +143,7 @@ struct Entry {
     float volume = 1.0f;
     float pitch = 1.0f;
     float pan = 0.0f;
-    std::uint64_t load = 0; // which load made it, to tell a reload
+    std::uint64_t load = 0;          // which load made it, to tell a reload
     ma_sound* voiceSource = nullptr; // made by the first voice
     bool voiceSourceFailed = false;  // reported once; tried again on a new engine
     std::vector<Voice> voices;       // oldest first
@@ -335,8 +335,8 @@ struct SoundManager::State {
     std::mutex lock;
     std::condition_variable wake;
     bool quitting = false;
-    std::uint64_t loads = 0;      // loads so far
-    std::uint64_t lastVoice = 0;  // the id of the latest voice
+    std::uint64_t loads = 0;     // loads so far
+    std::uint64_t lastVoice = 0; // the id of the latest voice
     float masterVolume = 1.0f;
     std::map<std::string, Entry> sounds;
     // The device: new (not yet judged), pulling samples, or lost; while it
@@ -522,7 +522,8 @@ bool SoundManager::State::recover(Clock::time_point stalledSince) {
             fresh->close();
             return false;
         }
-        const double secondsLost = std::chrono::duration<double>(Clock::now() - stalledSince).count();
+        const double secondsLost =
+            std::chrono::duration<double>(Clock::now() - stalledSince).count();
         ma_engine_set_volume(&fresh->engine, masterVolume);
         for (auto& named : sounds) {
             Entry& entry = named.second;
@@ -723,9 +724,8 @@ VoiceHandle SoundManager::playVoice(const char* name, float volume, float pitch,
         return VoiceHandle();
     }
     float setting = 1.0f;
-    ma_sound_set_volume(sound, bounded(volume, 0.0f, std::numeric_limits<float>::max(), &setting)
-                                   ? setting
-                                   : 1.0f);
+    ma_sound_set_volume(
+        sound, bounded(volume, 0.0f, std::numeric_limits<float>::max(), &setting) ? setting : 1.0f);
     ma_sound_set_pitch(sound, bounded(pitch, kMinPitch, kMaxPitch, &setting) ? setting : 1.0f);
     ma_sound_set_pan(sound, bounded(pan, -1.0f, 1.0f, &setting) ? setting : 0.0f);
     ma_sound_start(sound);

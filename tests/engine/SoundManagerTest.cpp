@@ -145,7 +145,8 @@ TEST_F(SoundManagerTest, ToggleTwiceResumesWhereItPaused) {
     EXPECT_TRUE(manager().isPlaying("long.mp3"));
     EXPECT_GE(manager().cursorSeconds("long.mp3"), paused) << "resumed, not restarted";
     EXPECT_TRUE(waitForCursorAbove("long.mp3", paused + 0.2));
-    EXPECT_FALSE(SoundManagerWorkings::looping(manager(), "long.mp3")) << "toggle leaves the flag alone";
+    EXPECT_FALSE(SoundManagerWorkings::looping(manager(), "long.mp3"))
+        << "toggle leaves the flag alone";
 }
 
 TEST_F(SoundManagerTest, ALoopingSoundPlaysOnPastItsEndUntilTheLoopIsLifted) {
@@ -206,7 +207,8 @@ TEST_F(SoundManagerTest, ALostDeviceIsReplacedAndEverySoundGoesOnWhereItStood) {
     const double stood = manager().cursorSeconds("long.mp3");
     const double paused = manager().cursorSeconds("paused.mp3");
 
-    ASSERT_TRUE(waitUntil(kDeadline, [&] { return SoundManagerWorkings::engine(manager()) != lost; }));
+    ASSERT_TRUE(
+        waitUntil(kDeadline, [&] { return SoundManagerWorkings::engine(manager()) != lost; }));
     EXPECT_FALSE(manager().isPlaying("short.mp3")) << "it would have ended meanwhile";
     EXPECT_FALSE(manager().isPlaying("paused.mp3"));
     EXPECT_NEAR(manager().cursorSeconds("paused.mp3"), paused, 0.05);
@@ -518,8 +520,8 @@ Heard listen(SoundManager& own) {
     for (ma_uint64 i = 0; i < kFrames; ++i) {
         heard.left += pcm[2 * i] * pcm[2 * i];
         heard.right += pcm[2 * i + 1] * pcm[2 * i + 1];
-        heard.crossings += i > 0 && (pcm[2 * i] + pcm[2 * i + 1] < 0) !=
-                                        (pcm[2 * i - 2] + pcm[2 * i - 1] < 0);
+        heard.crossings +=
+            i > 0 && (pcm[2 * i] + pcm[2 * i + 1] < 0) != (pcm[2 * i - 2] + pcm[2 * i - 1] < 0);
     }
     heard.left = std::sqrt(heard.left / kFrames);
     heard.right = std::sqrt(heard.right / kFrames);
@@ -529,51 +531,47 @@ Heard listen(SoundManager& own) {
 TEST(SoundControls, EachSettingAndEveryVoiceIsHeardInTheMix) {
     ScratchDir scratch;
     installTestSound(scratch, "long.mp3", "tone.mp3");
-    const char* const tone = "tone.mp3";
+    const char* const t = "tone.mp3";
+    using M = SoundManager&;
     struct Case {
         const char* what;
-        std::function<void(SoundManager&)> set;
+        std::function<void(M)> set;
         double left, right, pitch; // against the sound as loaded; pitch 0: silence
     };
     const Case cases[] = {
-        {"as loaded", [&](SoundManager& m) { m.play(tone, false); }, 1, 1, 1},
-        {"its volume", [&](SoundManager& m) { m.setVolume(tone, 0.5f); m.play(tone, false); },
-         0.5, 0.5, 1},
-        {"a volume below 0", [&](SoundManager& m) { m.setVolume(tone, -2); m.play(tone, false); },
+        {"as loaded", [&](M m) { m.play(t, false); }, 1, 1, 1},
+        {"volume, master volume, pan, pitch, then not a number",
+         [&](M m) {
+             m.setVolume(t, 0.5f), m.setMasterVolume(0.5f), m.setPan(t, -1), m.setPitch(t, 3);
+             m.setPitch(t, NAN), m.play(t, false);
+         },
+         0.25, 0, 3},
+        {"paused twice", [&](M m) { m.play(t, false), m.pause(t), m.pause(t); }, 0, 0, 0},
+        {"resumed twice", [&](M m) { m.play(t, false), m.pause(t), m.resume(t), m.resume(t); }, 1,
+         1, 1},
+        {"stopped at its start",
+         [&](M m) {
+             m.play(t, false), listen(m), m.stop(t);
+             EXPECT_EQ(m.cursorSeconds(t), 0.0);
+         },
          0, 0, 0},
-        {"the master volume",
-         [&](SoundManager& m) { m.setMasterVolume(0.25f); m.play(tone, false); }, 0.25, 0.25, 1},
-        {"panned left", [&](SoundManager& m) { m.setPan(tone, -1); m.play(tone, false); }, 1, 0, 1},
-        {"an octave up", [&](SoundManager& m) { m.setPitch(tone, 2); m.play(tone, false); }, 1, 1, 2},
-        {"a pitch, then not a number",
-         [&](SoundManager& m) { m.setPitch(tone, 3); m.setPitch(tone, NAN); m.play(tone, false); },
-         1, 1, 3},
-        {"paused twice",
-         [&](SoundManager& m) { m.play(tone, false); m.pause(tone); m.pause(tone); }, 0, 0, 0},
-        {"resumed twice",
-         [&](SoundManager& m) { m.play(tone, false); m.pause(tone); m.resume(tone); m.resume(tone); },
-         1, 1, 1},
-        {"stopped", [&](SoundManager& m) { m.play(tone, false); m.stop(tone); }, 0, 0, 0},
-        {"a voice on the right beside it",
-         [&](SoundManager& m) { m.play(tone, false); m.playVoice(tone, 0.25f, 1, 1); }, 1, 1.25, 1},
-        {"two voices", [&](SoundManager& m) { m.playVoice(tone, 0.5f); m.playVoice(tone, 0.5f); },
-         1, 1, 1},
-        {"a voice an octave down", [&](SoundManager& m) { m.playVoice(tone, 1, 0.5f); }, 1, 1, 0.5},
+        {"a voice on the right beside the sound below 0",
+         [&](M m) { m.setVolume(t, -2), m.play(t, false), m.playVoice(t, 0.25f, 1, 1); }, 0, 0.25,
+         1},
+        {"two voices an octave down",
+         [&](M m) { m.playVoice(t, 0.5f, 0.5f), m.playVoice(t, 0.5f, 0.5f); }, 1, 1, 0.5},
         {"nine voices: the oldest, on the left, makes room",
-         [&](SoundManager& m) {
-             m.playVoice(tone, 0.1f, 1, -1);
+         [&](M m) {
+             m.playVoice(t, 0.1f, 1, -1);
              for (int i = 0; i < 8; ++i) {
-                 m.playVoice(tone, 0.1f);
+                 m.playVoice(t, 0.1f);
              }
          },
          0.8, 0.8, 1},
         {"a voice stopped, twice, and an empty handle",
-         [&](SoundManager& m) {
-             const VoiceHandle first = m.playVoice(tone, 0.5f);
-             m.playVoice(tone, 0.25f);
-             m.stopVoice(first);
-             m.stopVoice(first);
-             m.stopVoice(VoiceHandle());
+         [&](M m) {
+             const VoiceHandle first = m.playVoice(t, 0.5f);
+             m.playVoice(t, 0.25f), m.stopVoice(first), m.stopVoice(first), m.stopVoice({});
          },
          0.25, 0.25, 1},
     };
@@ -581,21 +579,15 @@ TEST(SoundControls, EachSettingAndEveryVoiceIsHeardInTheMix) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SoundManager own(pulledByTheTest());
-        own.loadSound(tone);
+        own.loadSound(t);
         c.set(own);
         const Heard heard = listen(own);
         loaded = &c == cases ? heard : loaded;
         EXPECT_NEAR(heard.left / loaded.left, c.left, 0.03);
         EXPECT_NEAR(heard.right / loaded.right, c.right, 0.03);
         EXPECT_NEAR(heard.crossings / loaded.crossings, c.pitch, 0.03);
+        EXPECT_FALSE(own.playVoice("nothing.mp3"));
     }
-    SoundManager own(pulledByTheTest());
-    own.loadSound(tone);
-    own.play(tone, false);
-    listen(own);
-    own.stop(tone);
-    EXPECT_EQ(own.cursorSeconds(tone), 0.0) << "stopped at its start";
-    EXPECT_FALSE(own.playVoice("nothing.mp3"));
 }
 
 TEST(SoundFormats, WavFlacMp3AndOggVorbisPlayAnyOtherFormatFailsWithOneLine) {

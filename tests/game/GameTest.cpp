@@ -239,9 +239,8 @@ TEST_F(GameTest, TheMusicFollowsTheAttemptsAcrossALostDevice) {
     useClock(60, false);
     ASSERT_TRUE(aimForMiss());
     pressSpace(); // judged while nothing can play
-    ASSERT_TRUE(waitUntil(kDeadline, [&] {
-        return SoundManagerWorkings::engine(SoundManager::instance()) != lost;
-    }));
+    ASSERT_TRUE(waitUntil(
+        kDeadline, [&] { return SoundManagerWorkings::engine(SoundManager::instance()) != lost; }));
     useClock(60, true);
     ASSERT_TRUE(finishAttempt());
     EXPECT_TRUE(waitUntil(kDeadline, [] { return playing("loop.mp3"); })) << "aiming has music";
