@@ -1,7 +1,8 @@
 // bunnymark: how many small moving sprites the engine keeps at a frame rate.
 // It opens the engine's 1024×768 window, cuts one picture of the game's atlas
 // into a sprite batch and moves COUNT sprites of 32×32 pixels (BunnyField),
-// drawing all of them with the batch, one draw call per frame, for SECONDS.
+// drawing all of them blended with the batch's own program, one draw call per
+// frame, for SECONDS, as the LÖVE and SFML bunnymarks draw theirs.
 // At exit it prints one line on standard output:
 //
 //   COUNT sprites F frames/s C ms CPU/frame
@@ -13,8 +14,8 @@
 //
 //   bunnymark [--quads] COUNT SECONDS [--profile] [--size PIXELS]
 //
-// The batch draws each sprite as the picture's tight mesh; --quads switches
-// that off and draws full quads, as the batch did before it had meshes.
+// The batch draws each sprite as the picture's tight mesh where the drawn
+// size makes that pay; --quads switches meshes off and draws full quads.
 //
 // --profile also writes to standard error where a frame's time goes, in
 // milliseconds per frame: the sprites' motion, building the batch's vertices
@@ -33,8 +34,8 @@
 #include "velmora/Application.h"
 #include "velmora/Camera.h"
 #include "velmora/GlErrors.h"
-#include "velmora/Shader.h"
 #include "velmora/SpriteBatch.h"
+#include "engine/TightMesh.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -78,7 +79,6 @@ struct Bench {
     Settings settings;
     std::unique_ptr<BunnyField> field;
     std::unique_ptr<SpriteBatch> batch;
-    Shader* shader = nullptr;
     int picture = -1;
     double lastTime = 0.0;
     // Frames whose clock read lies after the warm-up, and their first and last reads.
@@ -105,6 +105,17 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The batch's vertex: position, texture coordinates, colour.
+constexpr std::size_t kVertexBytes = 20;
+
+// The shape each sprite is drawn as: the picture's tight mesh at the drawn
+// size, or null for the quad.
+const TightMesh* spriteMesh() {
+    const Vec2 picture = bench.batch->pictureSize(bench.picture);
+    const float size = bench.settings.spriteSize;
+    return bench.batch->tightMesh(bench.picture, size / picture.x, size / picture.y);
+}
+
 bool counting() {
     return bench.countedFrames > 0;
 }
@@ -121,10 +132,6 @@ bool load() {
         return false;
     }
     bench.batch->setTightMeshes(!bench.settings.quads);
-    bench.shader = Shader::load("textured.glsl");
-    if (bench.shader == nullptr) {
-        return false;
-    }
     bench.field = std::make_unique<BunnyField>(
         static_cast<std::size_t>(bench.settings.count), static_cast<float>(kWindowedWidth),
         static_cast<float>(kWindowedHeight), bench.settings.spriteSize);
@@ -134,7 +141,7 @@ bool load() {
         }
         glCreateBuffers(1, &bench.twinBuffer);
         glNamedBufferData(bench.twinBuffer,
-                          static_cast<GLsizeiptr>(bench.settings.count * 32 * sizeof(SpriteVertex)),
+                          static_cast<GLsizeiptr>(bench.settings.count * 32 * kVertexBytes),
                           nullptr, GL_DYNAMIC_DRAW);
     }
     return true;
@@ -178,11 +185,9 @@ void update() {
 }
 
 // Sends the same bytes the batch uploads into the twin buffer, and times it.
-void timeTwinUpload(const std::vector<SpriteVertex>& vertices) {
+void timeTwinUpload(const std::vector<unsigned char>& bytes) {
     const double start = nowMs();
-    glNamedBufferSubData(bench.twinBuffer, 0,
-                         static_cast<GLsizeiptr>(vertices.size() * sizeof(SpriteVertex)),
-                         vertices.data());
+    glNamedBufferSubData(bench.twinBuffer, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
     bench.profile.upload += nowMs() - start;
 }
 
@@ -191,19 +196,18 @@ void draw() {
     camera.ortho(0.0f, static_cast<float>(kWindowedWidth), 0.0f,
                  static_cast<float>(kWindowedHeight), -1.0f, 1.0f);
     if (!(bench.settings.profile && counting())) {
-        bench.batch->draw(camera, *bench.shader);
+        bench.batch->draw(camera);
         return;
     }
-    static std::vector<SpriteVertex> twin;
+    static std::vector<unsigned char> twin;
     if (twin.empty()) {
         // The twin upload's bytes: as many as the batch sends, its vertices
         // and its indices.
-        const TightMesh* mesh = bench.batch->tightMesh(bench.picture);
+        const TightMesh* mesh = spriteMesh();
         const std::size_t vertices = mesh != nullptr ? mesh->points.size() : 4;
         const std::size_t indices = mesh != nullptr ? mesh->triangles.size() : 6;
-        const std::size_t bytes = vertices * sizeof(SpriteVertex) + indices * 4;
         twin.resize(static_cast<std::size_t>(bench.settings.count) *
-                    ((bytes + sizeof(SpriteVertex) - 1) / sizeof(SpriteVertex)));
+                    (vertices * kVertexBytes + indices * 4));
     }
     timeTwinUpload(twin);
     const unsigned int query = bench.profile.fragmentQuery;
@@ -211,7 +215,7 @@ void draw() {
         glBeginQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB, query);
     }
     const double start = nowMs();
-    bench.batch->draw(camera, *bench.shader);
+    bench.batch->draw(camera);
     const double drawn = nowMs();
     if (query != 0) {
         glEndQuery(GL_FRAGMENT_SHADER_INVOCATIONS_ARB);
@@ -264,7 +268,7 @@ void printProfile() {
                  p.motion / n, p.build / n, p.upload / n, p.draw / n, p.fill / n, p.rest / n,
                  p.frames, static_cast<double>(bench.settings.spriteSize));
     // What each sprite costs the rasteriser, and the shape that decides it.
-    const TightMesh* mesh = bench.batch->tightMesh(bench.picture);
+    const TightMesh* mesh = spriteMesh();
     const Vec2 size = bench.batch->pictureSize(bench.picture);
     const double quadArea = static_cast<double>(size.x) * size.y;
     const double sprites = n * bench.settings.count;

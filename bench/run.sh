@@ -17,11 +17,20 @@
 # BENCH_SKIP (2) the same for the two comparison programs; BENCH_STARTUP_RUNS
 # (11) start-up runs per program; BENCH_SOAK_SECONDS (240) length of the
 # memory run; BENCH_SPRITE_SECONDS (3) length of one bunnymark probe, of which
-# the first second is not counted; BENCH_SPRITE_START (256) the count both
+# the first second is not counted; BENCH_SPRITE_START (256) the count the
 # bunnymark searches start from; BENCH_SPRITE_TRIES (2) runs of a probe
-# that falls below 60 frames/s, of which the best counts; BENCH_PARTS ("windowed fullscreen sprites
-# soak") the parts to run, the others are reported as not measured;
-# BENCH_DOC (docs/BENCHMARKS.md).
+# that falls below 60 frames/s, of which the best counts;
+# BENCH_SPRITE_CPU_COUNT (20000) the count of 1-pixel sprites at which the
+# CPU time per sprite is measured; BENCH_SPRITE_ROUNDS (3) interleaved rounds
+# of that and of the sweep of sprite sides; BENCH_PARTS ("windowed
+# fullscreen sprites soak") the parts to run, the others are reported as not
+# measured; BENCH_DOC (docs/BENCHMARKS.md).
+#
+# BENCH_QUICK=1 shortens the sprite part to a few minutes (2-second probes,
+# one try, one round, searches from 1024); with BENCH_PARTS=sprites that is
+# the quick way to the three-peer table:
+#
+#   BENCH_QUICK=1 BENCH_PARTS=sprites bench/run.sh
 #
 # Frames are counted from outside: bench/swapcount.c is preloaded into each
 # program and counts its glfwSwapBuffers calls; every program is ended with
@@ -41,6 +50,14 @@ SOAK_SECONDS="${BENCH_SOAK_SECONDS:-240}"
 SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-3}"
 SPRITE_START="${BENCH_SPRITE_START:-256}"
 SPRITE_TRIES="${BENCH_SPRITE_TRIES:-2}"
+CPU_COUNT="${BENCH_SPRITE_CPU_COUNT:-20000}"
+CPU_ROUNDS="${BENCH_SPRITE_ROUNDS:-3}"
+if [ "${BENCH_QUICK:-0}" = 1 ]; then
+    SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-2}"
+    SPRITE_START="${BENCH_SPRITE_START:-1024}"
+    SPRITE_TRIES="${BENCH_SPRITE_TRIES:-1}"
+    CPU_ROUNDS="${BENCH_SPRITE_ROUNDS:-1}"
+fi
 PARTS=" ${BENCH_PARTS:-windowed fullscreen sprites soak} "
 DOC="${BENCH_DOC:-docs/BENCHMARKS.md}"
 
@@ -139,20 +156,58 @@ counted_run() {
 }
 
 
-# The bunnymarks: the count each keeps at 60 frames/s, searched in one
-# interleaved run, then where the engine's frame goes at its count, with
-# sprites of 32 and of 8 pixels (a sixteenth of the fill), each drawn as the
-# picture's tight mesh and as full quads (--quads).
+# The bunnymarks: the engine, LÖVE and SFML (when built), side by side. The
+# count each keeps at 60 frames/s with sprites of 32 and of 1 pixel, searched
+# in one interleaved run per size; the CPU time each spends per 1-pixel
+# sprite at one common count, interleaved; the engine's choice of mesh or
+# quad against full quads at every side from 1 to 64 pixels, interleaved;
+# then where the engine's frame goes at its count, with sprites of 32, 8 and
+# 1 pixels, each as the batch chooses and as full quads (--quads).
 sprites() {
     local results=$1 build=$2
-    "$ROOT/$build/bench/bunny_search" "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
-        "engine=$ROOT/$build/bench/bunnymark" "love=love $ROOT/bench/love-bunnymark" |
-        sed 's/^/sprites /' | tee -a "$results/raw.txt"
-    local found size
-    found=$(awk '$1 == "sprites" && $2 == "result" && $3 == "engine" {print $4}' "$results/raw.txt")
+    local peers=("engine=$ROOT/$build/bench/bunnymark" "love=love $ROOT/bench/love-bunnymark")
+    [ -x "$ROOT/$build/bench/sfml_bunnymark" ] && peers+=("sfml=$ROOT/$build/bench/sfml_bunnymark")
+    local size peer name command
+    for size in 32 1; do
+        local sized=()
+        for peer in "${peers[@]}"; do
+            sized+=("${peer%%=*}=${peer#*=} --size $size")
+        done
+        "$ROOT/$build/bench/bunny_search" "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
+            "${sized[@]}" | sed "s/^/sprites $size /" | tee -a "$results/raw.txt"
+    done
+    # CPU per sprite: every peer at the same count, in turn, CPU_ROUNDS times.
+    local round line
+    for round in $(seq 1 "$CPU_ROUNDS"); do
+        for peer in "${peers[@]}"; do
+            name=${peer%%=*}
+            command=${peer#*=}
+            # shellcheck disable=SC2086 # the command is a program and its flags
+            line=$($command --size 1 "$CPU_COUNT" $((SPRITE_SECONDS + 1)) 2>/dev/null </dev/null |
+                awk '/ sprites .* frames\/s/ {print $3, $5}')
+            echo "spritecpu $name $round ${line:-nan nan}" | tee -a "$results/raw.txt"
+        done
+    done
+    # Mesh or quad by drawn size against full quads, at a count whose fill
+    # stays within reach of a frame rate at every size.
+    local count flag
+    for round in $(seq 1 "$CPU_ROUNDS"); do
+        for size in 1 2 4 8 16 32 64; do
+            count=$((4000000 / (size * size)))
+            [ "$count" -gt "$CPU_COUNT" ] && count=$CPU_COUNT
+            for flag in "" --quads; do
+                # shellcheck disable=SC2086 # no flag, or the one flag
+                line=$("$ROOT/$build/bench/bunnymark" $flag --size "$size" "$count" \
+                    $((SPRITE_SECONDS + 1)) 2>/dev/null </dev/null | awk '/ sprites / {print $3, $5}')
+                echo "spritesize $size ${flag:-chosen} $round $count ${line:-nan nan}" |
+                    tee -a "$results/raw.txt"
+            done
+        done
+    done
+    local found shape label
+    found=$(awk '$1 == "sprites" && $2 == 32 && $3 == "result" && $4 == "engine" {print $5}' "$results/raw.txt")
     [ -n "$found" ] && [ "$found" -gt 0 ] || return 0
-    local shape label
-    for size in 32 8; do
+    for size in 32 8 1; do
         for shape in tight quads; do
             label=$size
             [ "$shape" = quads ] && label=${size}q
@@ -279,8 +334,10 @@ if wanted fullscreen; then
     xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" bash "$0" --inner fullscreen "$RESULTS" "$BUILD_DIR"
 fi
 if wanted sprites; then
-    echo "== sprites: bunnymark, engine and LÖVE, 1024x768 (Xvfb 1280x1024) =="
+    echo "== sprites: bunnymark, engine, LÖVE and SFML, 1024x768 (Xvfb 1280x1024) =="
+    echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$RESULTS/raw.txt"
     xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash "$0" --inner sprites "$RESULTS" "$BUILD_DIR"
+    echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)" | tee -a "$RESULTS/raw.txt"
 fi
 soak_status=0
 touch "$RESULTS/soak.txt"
@@ -322,12 +379,32 @@ overlay_ratio_of() {
                 printf "%.3f\n", f[k] / f["hidden", parts[2]] } }' "$raw"
 }
 startup_of() { awk -v p="$1" '$1 == "startup" && $2 == p {print $4}' "$raw"; }
-# The bunnymarks: a searched count, and its probes as "count→rate" in order.
+# The bunnymarks: SIDE NAME's searched count, and its probes as
+# "count→rate" in order.
 sprite_result_of() {
-    awk -v n="$1" '$1 == "sprites" && $2 == "result" && $3 == n {print $4}' "$raw" | grep . || echo n/a
+    awk -v s="$1" -v n="$2" '$1 == "sprites" && $2 == s && $3 == "result" && $4 == n {print $5}' "$raw" | grep . || echo n/a
 }
 sprite_probes_of() {
-    awk -v n="$1" '$1 == "sprites" && $2 == "probe" && $3 == n {printf "%s%s→%s", sep, $4, $5; sep = ", "}' "$raw"
+    awk -v s="$1" -v n="$2" '$1 == "sprites" && $2 == s && $3 == "probe" && $4 == n {printf "%s%s→%s", sep, $5, $6; sep = ", "}' "$raw"
+}
+# Ratio of two numbers, or n/a.
+count_ratio() {
+    awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else print "n/a" }'
+}
+# NAME's CPU time per 1-pixel sprite in microseconds: median over the rounds.
+sprite_cpu_of() {
+    awk -v n="$1" -v c="$CPU_COUNT" '$1 == "spritecpu" && $2 == n && $5 != "nan" {printf "%.3f\n", $5 * 1000 / c}' "$raw" | median 3
+}
+# The sweep of sides: SIDE's frames/s or CPU ms per frame, with the shape the
+# batch chose or with --quads, median over the rounds; and its count.
+sprite_side_cpu_of() {
+    awk -v s="$1" -v f="$2" '$1 == "spritesize" && $2 == s && $3 == f {print $7}' "$raw" | median 2
+}
+sprite_side_rate_of() {
+    awk -v s="$1" -v f="$2" '$1 == "spritesize" && $2 == s && $3 == f {print $6}' "$raw" | median 1
+}
+sprite_side_count_of() {
+    awk -v s="$1" '$1 == "spritesize" && $2 == s {print $5; exit}' "$raw"
 }
 # One figure of a profiled bunnymark run: PIXELS[q] FIELD (rate motion build
 # upload draw fill rest cpu fragments); q: the run with full quads.
@@ -346,10 +423,7 @@ verdict() { # value op limit
 
 w_ratio=$(ratio_of windowed | median 3)
 overlay_ratio=$(overlay_ratio_of | median 3)
-engine_sprites=$(sprite_result_of engine)
-love_sprites=$(sprite_result_of love)
-sprite_ratio=$(awk -v e="$engine_sprites" -v l="$love_sprites" 'BEGIN {
-    if (e + 0 > 0 && l + 0 > 0) printf "%.2f", e / l; else print "n/a" }')
+engine_sprites=$(sprite_result_of 32 engine)
 f_ratio=$(ratio_of fullscreen | median 3)
 start_game=$(startup_of game | median)
 soak_line=$(grep '^soak: rss' "$RESULTS/soak.txt" || true)
@@ -387,20 +461,40 @@ table="$RESULTS/table.md"
     echo "Frame-rate runs: $(awk '$1 == "fps"' "$raw" | wc -l), each ended with Escape; runs that did not exit with status 0: $unclean."
     echo "Overlay runs whose F3 presses were not delivered (left out): $(awk '$1 == "fps" && ($3 == "overlay" || $3 == "hidden") && $5 == "nan"' "$raw" | wc -l)."
     echo
-    echo "Sprites kept at 60 frames/s or more (bunnymark: 32×32-pixel sprites in a 1024×768 window; searched in one interleaved run, ${SPRITE_SECONDS} s per run, first second not counted, the best of up to $SPRITE_TRIES runs per probe):"
+    echo "Sprites kept at 60 frames/s or more, three peers (bunnymarks in a 1024×768 window, each sprite the gauge's pointer stretched to a square and blended; searched in one interleaved run per side, ${SPRITE_SECONDS} s per run, first second not counted, the best of up to $SPRITE_TRIES runs per probe); $(grep '^load average' "$raw" | paste -sd ';' - | sed 's/;/; /g')."
     echo
-    echo "| Program | Sprites at ≥ 60 frames/s | Probes (count→frames/s) |"
-    echo "|---|---|---|"
-    echo "| Engine, \`SpriteBatch\` (bench/bunnymark) | **$engine_sprites** | $(sprite_probes_of engine) |"
-    echo "| LÖVE $(love --version 2>/dev/null | awk '{print $2}') SpriteBatch (bench/love-bunnymark) | **$love_sprites** | $(sprite_probes_of love) |"
-    echo "| **Engine / LÖVE** (target ≥ 2) | **$sprite_ratio** $(verdict "$sprite_ratio" ">=" 2) | |"
+    echo "| Program | 32-px sprites at ≥ 60 frames/s | 1-px sprites at ≥ 60 frames/s | CPU per 1-px sprite at $CPU_COUNT sprites, µs (median of $CPU_ROUNDS) |"
+    echo "|---|---|---|---|"
+    echo "| Engine, \`SpriteBatch\` (bench/bunnymark) | **$(sprite_result_of 32 engine)** | **$(sprite_result_of 1 engine)** | $(sprite_cpu_of engine) |"
+    echo "| LÖVE $(love --version 2>/dev/null | awk '{print $2}') SpriteBatch (bench/love-bunnymark) | $(sprite_result_of 32 love) | $(sprite_result_of 1 love) | $(sprite_cpu_of love) |"
+    echo "| SFML 2.5, one \`sf::VertexArray\` (bench/sfml_bunnymark.cpp) | $(sprite_result_of 32 sfml) | $(sprite_result_of 1 sfml) | $(sprite_cpu_of sfml) |"
+    e32=$(sprite_result_of 32 engine)
+    e1=$(sprite_result_of 1 engine)
+    r32s=$(count_ratio "$e32" "$(sprite_result_of 32 sfml)")
+    r32l=$(count_ratio "$e32" "$(sprite_result_of 32 love)")
+    r1s=$(count_ratio "$e1" "$(sprite_result_of 1 sfml)")
+    r1l=$(count_ratio "$e1" "$(sprite_result_of 1 love)")
+    echo "| **Engine / SFML** | **$r32s** (target ≥ 1.3: $(verdict "$r32s" ">=" 1.3)) | **$r1s** (target ≥ 2: $(verdict "$r1s" ">=" 2)) | $(count_ratio "$(sprite_cpu_of sfml)" "$(sprite_cpu_of engine)") (SFML / engine) |"
+    echo "| **Engine / LÖVE** | **$r32l** (target ≥ 2: $(verdict "$r32l" ">=" 2)) | $r1l | $(count_ratio "$(sprite_cpu_of love)" "$(sprite_cpu_of engine)") (LÖVE / engine) |"
+    echo
+    echo "Probes (count→frames/s): $(for n in engine love sfml; do for s in 32 1; do echo "$n, $s px: $(sprite_probes_of $s $n)"; done; done | paste -sd ';' - | sed 's/;/; /g')."
+    echo
+    echo "The engine's choice of mesh or quad by drawn size against full quads (\`--quads\`) at every side, CPU ms per frame of all threads, median of $CPU_ROUNDS interleaved rounds (target: never more than the quads):"
+    echo
+    echo "| Side, px | Sprites | Chosen shape: frames/s, CPU ms/frame | Full quads: frames/s, CPU ms/frame | Quads / chosen, CPU |"
+    echo "|---|---|---|---|---|"
+    for size in 1 2 4 8 16 32 64; do
+        chosen=$(sprite_side_cpu_of $size chosen)
+        quads=$(sprite_side_cpu_of $size --quads)
+        echo "| $size | $(sprite_side_count_of $size) | $(sprite_side_rate_of $size chosen), $chosen | $(sprite_side_rate_of $size --quads), $quads | $(count_ratio "$quads" "$chosen") |"
+    done
     echo
     echo "Where the engine's frame goes at $engine_sprites sprites (bunnymark --profile, ms per frame; the profiled run finishes each frame with glFinish):"
     echo
     echo "| Sprite side, shape | frames/s | motion | vertex building | upload | draw call | fill (glFinish) | swap and the rest | CPU, all threads | fragments shaded per sprite |"
     echo "|---|---|---|---|---|---|---|---|---|---|"
-    for size in 32 32q 8 8q; do
-        shape="tight mesh"
+    for size in 32 32q 8 8q 1 1q; do
+        shape="shape chosen by size"
         case $size in *q) shape="full quads" ;; esac
         echo "| ${size%q} px, $shape | $(sprite_profile_of $size rate) | $(sprite_profile_of $size motion) | $(sprite_profile_of $size build) | $(sprite_profile_of $size upload) | $(sprite_profile_of $size draw) | $(sprite_profile_of $size fill) | $(sprite_profile_of $size rest) | $(sprite_profile_of $size cpu) | $(sprite_profile_of $size fragments) |"
     done

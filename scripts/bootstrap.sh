@@ -58,9 +58,9 @@ PACKAGE_PACKAGES=(dpkg-dev file lintian)
 # and are skipped.
 TEST_SERVER_PACKAGES=(pulseaudio)
 ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core)
-# LÖVE runs the other bunnymark (bench/love-bunnymark); neither the game nor
-# the tests need it.
-BENCH_PACKAGES=(love)
+# LÖVE and SFML run the other bunnymarks (bench/love-bunnymark,
+# bench/sfml_bunnymark.cpp); neither the game nor the tests need them.
+BENCH_PACKAGES=(love libsfml-dev)
 # The borrowed packages, at the versions the project was tested with. Change
 # a version only after `make test` passed with it.
 BORROWED_PACKAGES=(libglfw3=3.4-3 libglfw3-dev=3.4-3 libminiaudio-dev=0.11.22+dfsg-1)

@@ -1,16 +1,17 @@
 -- The LÖVE bunnymark: the same benchmark as bench/bunnymark.cpp, written for
--- LÖVE 11 as one of its users would write it. COUNT sprites of 32×32 pixels,
--- all showing the gauge's pointer cut from the game's atlas, move by the
--- rules of bench/BunnyField.cpp and are drawn each frame through one LÖVE
--- SpriteBatch. After SECONDS it prints "COUNT sprites F frames/s", F being
--- the average frame rate after the first second, and quits. Run from the
--- repository root:
+-- LÖVE 11 as one of its users would write it. COUNT sprites of 32×32 pixels
+-- (PIXELS with --size), all showing the gauge's pointer cut from the game's
+-- atlas, move by the rules of bench/BunnyField.cpp and are drawn each frame
+-- through one LÖVE SpriteBatch. After SECONDS it prints
+-- "COUNT sprites F frames/s C ms CPU/frame", F being the average frame rate
+-- after the first second and C the CPU time of all the process's threads per
+-- frame over the same span, and quits. Run from the repository root:
 --
---   love bench/love-bunnymark COUNT SECONDS
+--   love bench/love-bunnymark [--size PIXELS] COUNT SECONDS
 
 local PICTURE = "pointer.png"
 local ATLAS_DIR = "data/textures/"
-local SIZE = 32
+local SIZE = 32 -- or --size
 local GRAVITY = 600
 local FLOOR_BOUNCE = 0.85
 local MAX_STEP = 1 / 30
@@ -23,6 +24,26 @@ local batch, quad, scaleX, scaleY
 local width, height
 local startTime, lastTime
 local countedFrames, firstCounted, lastCounted = 0, 0, 0
+local firstCpu, lastCpu = 0, 0
+
+-- Seconds of CPU of all the process's threads: user and system time from
+-- /proc/self/stat, in clock ticks of 1/100 s.
+local function cpuSeconds()
+    local file = io.open("/proc/self/stat", "r")
+    if not file then
+        return 0
+    end
+    local stat = file:read("*l")
+    file:close()
+    -- Fields after the command name, which is in parentheses.
+    local rest = stat:match("%)%s+(.*)")
+    local fields = {}
+    for field in rest:gmatch("%S+") do
+        fields[#fields + 1] = field
+    end
+    -- utime and stime are fields 14 and 15 of the line, 12 and 13 of the rest.
+    return (tonumber(fields[12]) + tonumber(fields[13])) / 100
+end
 
 -- The repository's files lie outside LÖVE's game directory, so they are read
 -- with plain Lua io from the working directory.
@@ -50,10 +71,14 @@ local function randomBetween(low, high)
 end
 
 function love.load(args)
+    if args[1] == "--size" then
+        SIZE = tonumber(args[2]) or SIZE
+        args = {args[3], args[4]}
+    end
     count = tonumber(args[1])
     seconds = tonumber(args[2])
     if not count or not seconds or seconds <= WARM_UP then
-        io.stderr:write("usage: love bench/love-bunnymark COUNT SECONDS (SECONDS more than 1)\n")
+        io.stderr:write("usage: love bench/love-bunnymark [--size PIXELS] COUNT SECONDS (SECONDS more than 1)\n")
         love.event.quit(1)
         return
     end
@@ -109,16 +134,19 @@ function love.update()
     if now >= WARM_UP then
         if countedFrames == 0 then
             firstCounted = now
+            firstCpu = cpuSeconds()
         end
         countedFrames = countedFrames + 1
         lastCounted = now
+        lastCpu = cpuSeconds()
     end
     if now >= seconds then
-        local rate = 0
+        local rate, cpu = 0, 0
         if countedFrames > 1 and lastCounted > firstCounted then
             rate = (countedFrames - 1) / (lastCounted - firstCounted)
+            cpu = (lastCpu - firstCpu) * 1000 / (countedFrames - 1)
         end
-        io.write(string.format("%d sprites %.1f frames/s\n", count, rate))
+        io.write(string.format("%d sprites %.1f frames/s %.2f ms CPU/frame\n", count, rate, cpu))
         io.flush()
         love.event.quit(0)
     end

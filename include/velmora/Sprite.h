@@ -7,7 +7,6 @@
 #include "velmora/Math.h"
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -91,17 +90,6 @@ class Sprite {
 
 // Sprite name -> sprite, filled by loadFromAtlas.
 extern std::map<std::string, Sprite*> spriteRegistry;
-
-// Opens the description of the atlas `atlasName` ("data/textures/" +
-// atlasName + ".txt"). When it cannot be opened (a directory counts as not
-// openable), reports "Failed to open the file: \"<path>\"" on standard error
-// and returns false.
-bool openAtlasDescription(const std::string& atlasName, std::ifstream& description);
-
-// The texture of the atlas `atlasName`: the registered one, or, when none is
-// registered yet, atlasName + ".png" loaded now. Null only when even loading
-// registered nothing.
-Texture* atlasTexture(const std::string& atlasName);
 
 // The texture coordinates of `pixelRect` of `texture` (pixels, y counted up
 // from the image's bottom row) at the left, bottom, right and top edges. A

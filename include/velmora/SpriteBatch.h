@@ -1,31 +1,47 @@
-// SpriteBatch: many textured shapes cut from one texture, placed anew each
-// frame and drawn with a single draw call. A picture of an atlas is drawn as
-// its tight mesh (TightMesh.h): a polygon of at most 16 vertices around the
-// part of the picture that can pass the sprite program's half-alpha cut. It
-// shades fewer fragments than the full quad and shows the same pixels, up to
-// the rounding in which any two triangulations of a quad differ. The shapes
-// are gathered on the CPU in the sprites' vertex layout and uploaded into one
-// vertex and one index buffer that are reused from frame to frame. Both grow
-// geometrically and never shrink, so once a batch has held its largest
-// frame, building and drawing allocate nothing. Sprites of an atlas and the
-// glyphs of text both draw through it.
+// SpriteBatch: many pictures of one texture, and flat shapes, placed anew
+// each frame and drawn with a single draw call.
 //
 // Typical frame:
 //     batch.clear();
-//     batch.add(bunny, x, y);                 // as many as needed
-//     batch.draw(camera, *shader);            // one call, any program current
+//     batch.add(bunny, x, y);                     // pictures, as many as needed
+//     batch.addRectangle(x, y, w, h, colour);     // shapes, in the same call
+//     batch.draw(camera);                         // one draw call
 //
-// Ownership: a batch owns its vertex array and both buffers and deletes them
-// when destroyed; it is move-only. It refers to its texture without owning it.
+// Blending. A batch draws blended unless told otherwise: colours and the
+// texture hold straight (not premultiplied) alpha, as PNG files and the tint
+// give it, and each fragment lands as source × alpha + destination ×
+// (1 − alpha). A tint's alpha fades a picture: 0.3 is a faint picture. With
+// setBlended(false) it draws cut out, like the game's sprite program: texels
+// whose tinted alpha is below one half are dropped, the rest are opaque.
+//
+// Cost. Each shape is transformed on the CPU into a 20-byte vertex (2D
+// position, texture coordinates, 8-bit colour) and the batch's own
+// program applies one matrix per draw. A picture drawn large enough is added
+// as its tight mesh, a polygon of at most 16 vertices around the texels that
+// can show (any alpha above 0 when blended, half alpha when cut out), which
+// shades fewer fragments than its quad; drawn small, where the extra
+// vertices would cost more than the fragments they save, as its quad. The
+// pixels are the same either way, up to the rounding in which any two
+// triangulations differ. Vertices and indices are gathered on the CPU and
+// uploaded into buffers reused from frame to frame; both grow geometrically
+// and never shrink, so once a batch has held its largest frame, building and
+// drawing allocate nothing.
+//
+// Pictures come from an Atlas (Atlas.h): loadPictures packs PNG files,
+// loadAtlas reads a pre-packed atlas, setAtlas shares one between batches.
+//
+// Ownership: a batch owns its vertex array, its buffers and its programs and
+// deletes them when destroyed; it is move-only. It shares its atlas
+// (std::shared_ptr), and refers to a texture given by setTexture without
+// owning it.
 #pragma once
 
-#include "engine/AtlasDescription.h"
+#include "velmora/Atlas.h"
 #include "velmora/Math.h"
-#include "velmora/Sprite.h"
-#include "engine/TightMesh.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +50,7 @@ namespace velmora {
 class Camera;
 class Shader;
 class Texture;
+struct TightMesh;
 
 class SpriteBatch {
   public:
@@ -42,7 +59,8 @@ class SpriteBatch {
 
     // Creates the vertex array and both buffers. Needs a current context.
     SpriteBatch();
-    // Deletes the vertex array and the buffers, if a context is still current.
+    // Deletes the vertex array, the buffers and the program, if a context is
+    // still current.
     ~SpriteBatch();
     // The moved-from batch is left empty, without GL objects: it draws
     // nothing and may only be assigned to or destroyed.
@@ -51,29 +69,47 @@ class SpriteBatch {
     SpriteBatch(const SpriteBatch&) = delete;
     SpriteBatch& operator=(const SpriteBatch&) = delete;
 
-    // Reads the pictures of the atlas `atlasName` ("data/textures/" +
-    // atlasName + ".txt") and takes its texture, loading atlasName + ".png"
-    // unless the texture registry already has it, and computes each
-    // picture's tight mesh from the texture's alpha (pictures that are not
-    // whole texels keep their full quad). Lines that do not parse are
-    // reported and skipped, as for Sprite::loadFromAtlas. False, after the
-    // same message as Sprite::loadFromAtlas, when the description cannot be
-    // opened; the batch then keeps its pictures and texture.
+    // Draws from the pre-packed atlas `atlasName` (Atlas::load): its
+    // description "data/textures/" + atlasName + ".txt" and its image, which
+    // the texture registry shares with the sprites of the same atlas. False
+    // when the description cannot be opened; the batch then keeps its atlas.
     bool loadAtlas(const std::string& atlasName);
 
-    // The picture that Sprite::loadFromAtlas would cut for `fileName`: the
-    // first line whose name occurs within `fileName`. -1 when there is none.
-    int findPicture(const std::string& fileName) const;
+    // Draws from the PNG files `paths` (files, or folders of them), packed
+    // into one texture now (Atlas::loadPictures): each picture at its own
+    // size in texels, named by its file name. False, after one line naming
+    // the sizes, when they do not fit into the largest texture the driver
+    // allows; the batch then keeps its atlas.
+    //
+    //     batch.loadPictures({"pictures"});  // every PNG file of data/pictures/
+    //     batch.add(batch.findPicture("ball.png"), x, y);
+    bool loadPictures(const std::vector<std::string>& paths);
 
-    // A picture's size in texels of the atlas image (whole texels when the
-    // description's rounded numbers lie within a hundredth of them), or 0 × 0
-    // for an unknown picture or an atlas image that failed to load.
+    // Draws from `atlas`, which the batch keeps alive as long as it uses it;
+    // other batches may draw from the same one. Sets the texture to the
+    // atlas's. Null leaves the batch without pictures. atlas() is null until
+    // an atlas is set or loaded.
+    void setAtlas(std::shared_ptr<const Atlas> atlas);
+    const std::shared_ptr<const Atlas>& atlas() const { return pictures; }
+
+    // The picture of the batch's atlas named exactly `name`, or -1 when there
+    // is none.
+    int findPicture(const std::string& name) const;
+
+    // A picture's size in texels (Atlas::pictureSize), or 0 × 0 for an
+    // unknown picture.
     Vec2 pictureSize(int picture) const;
 
-    // The texture every shape samples; draw() binds it on unit 0. loadAtlas
-    // sets it; text sets the font texture. Null draws with whatever is bound.
+    // The texture every picture samples; draw() binds it on unit 0. Setting
+    // an atlas sets it to the atlas's; text sets the font texture. Null
+    // draws with whatever is bound.
     void setTexture(Texture* texture) { sourceTexture = texture; }
     Texture* texture() const { return sourceTexture; }
+
+    // Blended (the default) or cut out; see the top of this file. Set it
+    // before adding: a picture's mesh is chosen for the way it will be drawn.
+    void setBlended(bool on) { blending = on; }
+    bool blended() const { return blending; }
 
     // Forgets the shapes of the previous frame; keeps every buffer's capacity.
     void clear();
@@ -82,29 +118,41 @@ class SpriteBatch {
     // scaled by `scaleX` × `scaleY`, turned by `rotation` radians
     // counter-clockwise (y up), so that its point (`originX`, `originY`),
     // texels from its lower-left corner, lands on (x, y). The texels are
-    // multiplied by `tint`. The picture's tight mesh is used unless it is
-    // switched off, the tint's alpha exceeds 1, or the mesh runs along the
-    // picture's edge and the picture is turned (TightMesh::alongEdges). An
-    // unknown picture adds nothing.
+    // multiplied by `tint`, each component taken within 0 to 1 in steps of
+    // 1/255. An unknown picture adds nothing.
     void add(int picture, float x, float y, float rotation = 0.0f, float scaleX = 1.0f,
              float scaleY = 1.0f, float originX = 0.0f, float originY = 0.0f,
              const Vec4& tint = Vec4{1.0f, 1.0f, 1.0f, 1.0f});
 
     // One quad covering `positionRect` (camera units), sampling the texture
     // at `uvRect`'s left, bottom, right and top edges (texture coordinates,
-    // the bottom edge's v given in uvRect.bottom), tinted by `colour`.
+    // `uvRect.bottom` the bottom edge's v), tinted by `colour`.
     void addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour);
 
-    // Tight meshes assume a program that drops fragments below half alpha,
-    // as "textured.glsl" does. Switch them off, for the whole batch or for
-    // one picture, where the full quad is wanted (a program that blends, or
-    // one that draws every texel). On by default.
+    // A rectangle filled with `colour` (its alpha blends like a tint's),
+    // `width` × `height` camera units, turned by `rotation` radians
+    // counter-clockwise about its point (`originX`, `originY`), measured from
+    // its lower-left corner, which lands on (x, y).
+    void addRectangle(float x, float y, float width, float height, const Vec4& colour,
+                      float rotation = 0.0f, float originX = 0.0f, float originY = 0.0f);
+
+    // A line from (x0, y0) to (x1, y1), `width` camera units wide and
+    // filled with `colour`: the rectangle around the segment, with square
+    // ends flush with the end points. A line of no length adds nothing.
+    void addLine(float x0, float y0, float x1, float y1, float width, const Vec4& colour);
+
+    // Tight meshes on or off, for the whole batch or for one picture (off:
+    // always the full quad, for instance under a program of your own that
+    // shows texels the mesh leaves out). On by default.
     void setTightMeshes(bool on) { tightMeshes = on; }
     void setTightMesh(int picture, bool on);
 
-    // The tight mesh add() would use for `picture`, or null when it would
-    // add the full quad.
-    const TightMesh* tightMesh(int picture) const;
+    // The tight mesh add() would use for `picture` scaled by `scaleX` ×
+    // `scaleY` in the current blending, or null when it would add the full
+    // quad: meshes off, no mesh, or drawn too small to gain by it. The drawn
+    // size in pixels comes from the camera and viewport of the last draw
+    // (one pixel per camera unit before the first).
+    const TightMesh* tightMesh(int picture, float scaleX = 1.0f, float scaleY = 1.0f) const;
 
     // Shapes added since the last clear().
     std::size_t size() const { return shapeCount; }
@@ -112,32 +160,47 @@ class SpriteBatch {
     // Vertices the GPU buffers hold without growing, in quads (four each).
     std::size_t capacity() const { return vertexCapacity / 4; }
 
-    // Draws every shape with one glDrawElements through `shader`: sets its
-    // program's "modelMatrix" (identity), "viewMatrix" and "projectionMatrix"
-    // from `camera` and its "texture" sampler to unit 0 with
-    // glProgramUniform*, so whichever program was current does not matter;
-    // uploads the shapes if they changed, binds the texture on unit 0 and
-    // leaves `shader`'s program current. An empty batch issues no call and
+    // Draws every shape with one glDrawElements through the batch's own
+    // program, made on the first call, with `camera`'s projection × view as
+    // its one matrix: uploads the shapes if they changed and binds the
+    // texture on unit 0. The program that was current, and the blending
+    // state, are as before afterwards. An empty batch issues no call and
     // changes nothing.
+    void draw(const Camera& camera);
+
+    // The same through a program of your own, which takes the position at
+    // attribute 0 (x, y; z reads 0), the colour at 1 (four components within
+    // 0 to 1) and the texture coordinate at 2 (u, v; -1, -1 for shapes,
+    // which a program that samples regardless draws textured). Sets its "modelMatrix"
+    // (identity), "viewMatrix" and "projectionMatrix" from `camera` and its
+    // "texture" sampler to unit 0 with glProgramUniform*, and leaves it
+    // current. Blending is set and restored as above; cut-out drawing relies
+    // on the program to drop the texels it should.
     void draw(const Camera& camera, const Shader& shader);
 
     // How many draw calls this batch has issued since it was made.
     std::size_t drawCalls() const { return drawCallCount; }
 
   private:
-    struct Picture {
-        AtlasEntry entry;
-        Vec2 size;      // texels
-        Rect uv;        // texture coordinates of the left, bottom, right and top edges
-        TightMesh quad; // the full quad, corners as Sprite has them
-        TightMesh mesh;
-        bool hasMesh = false;
-        bool meshOn = true;
+    // One vertex as the GPU reads it: 20 bytes.
+    struct Vertex {
+        float x, y;           // camera units
+        float u, v;           // texture coordinates; -1, -1 for shapes
+        std::uint8_t rgba[4]; // straight alpha
+    };
+    // What a picture saves by its tight meshes: texels of the quad that the
+    // cut-out and the blended mesh leave out.
+    struct Savings {
+        float cutOut = 0.0f;
+        float blended = 0.0f;
     };
 
-    void addMesh(const Picture& picture, const TightMesh& mesh, float x, float y, float rotation,
-                 float scaleX, float scaleY, float originX, float originY, const Vec4& tint);
+    void addPoints(const Vec2* points, const float* uv, std::size_t count,
+                   const std::uint16_t* triangles, std::size_t indexCount, const Vec2& at,
+                   const Vec2& origin, const Vec2& scale, float rotation, const Vec4& colour);
 
+    void measurePixels(const Matrix4& transform);
+    void drawWith(unsigned int program);
     void upload();
     void grow(std::size_t vertexCount, std::size_t indexCount);
     void release();
@@ -146,15 +209,20 @@ class SpriteBatch {
     unsigned int vertexArray = 0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
-    std::vector<SpriteVertex> vertices;
+    unsigned int ownPrograms[2] = {0, 0}; // blending, cut out; made when first drawn with
+    std::vector<Vertex> vertices;
     std::vector<std::uint32_t> indices; // triangles into `vertices`
-    std::vector<Picture> pictures;      // in description order
+    std::shared_ptr<const Atlas> pictures;
+    std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
+    std::vector<Savings> savings; // one per picture of the atlas
     Texture* sourceTexture = nullptr;
     std::size_t shapeCount = 0;
     std::size_t vertexCapacity = 0; // vertices the GPU buffer holds
     std::size_t indexCapacity = 0;  // indices the GPU buffer holds
+    float pixelsPerSquareUnit = 1.0f; // of the last draw's camera and viewport
     bool uploaded = false;          // the GPU buffers hold `vertices` and `indices`
     bool tightMeshes = true;
+    bool blending = true;
     std::size_t drawCallCount = 0;
 };
 

@@ -1,13 +1,13 @@
 #include "velmora/Sprite.h"
 
 #include "engine/AtlasDescription.h"
+#include "engine/AtlasStorage.h"
 #include "velmora/Shader.h"
 #include "velmora/Texture.h"
 
 #include <GL/glew.h>
 
 #include <cstddef>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -33,12 +33,6 @@ float fraction(float value, float size) {
     return size > 0.0f ? value / size : 0.0f;
 }
 
-// The registered texture of an atlas, or null when there is none.
-Texture* registeredTexture(const std::string& key) {
-    const auto entry = textureRegistry.find(key);
-    return entry != textureRegistry.end() ? entry->second : nullptr;
-}
-
 } // namespace
 
 void setSpriteVertexLayout(unsigned int vertexArray, unsigned int vertexBuffer,
@@ -54,31 +48,6 @@ Sprite::Sprite() : textures(1, nullptr), model(identityMatrix()) {
     glCreateVertexArrays(1, &vertexArray);
     glCreateBuffers(1, &vertexBuffer);
     glCreateBuffers(1, &indexBuffer);
-}
-
-bool openAtlasDescription(const std::string& atlasName, std::ifstream& description) {
-    const std::string path = kTextureDirectory + atlasName + ".txt";
-    // A directory would open like an empty file; it is no description.
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored)) {
-        description.open(path);
-    }
-    if (!description.is_open()) {
-        std::cerr << "Failed to open the file: \"" << path << "\"" << std::endl;
-        return false;
-    }
-    return true;
-}
-
-Texture* atlasTexture(const std::string& atlasName) {
-    // The atlas image is decoded once, by the first user of the atlas. An
-    // entry left empty by a lookup elsewhere counts as not loaded.
-    Texture* atlas = registeredTexture(atlasName);
-    if (atlas == nullptr) {
-        Texture::load((atlasName + ".png").c_str());
-        atlas = registeredTexture(atlasName);
-    }
-    return atlas;
 }
 
 Rect pixelTexCoords(const Texture* texture, const Rect& pixelRect) {

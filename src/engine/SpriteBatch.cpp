@@ -1,5 +1,7 @@
 #include "velmora/SpriteBatch.h"
 
+#include "engine/AtlasStorage.h"
+#include "engine/TightMesh.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
 #include "velmora/Texture.h"
@@ -9,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iostream>
 #include <utility>
 
@@ -19,74 +20,145 @@ namespace {
 
 constexpr std::size_t kVerticesPerQuad = 4;
 constexpr std::size_t kIndicesPerQuad = 6;
+constexpr std::uint16_t kQuadTriangles[kIndicesPerQuad] = {0, 1, 2, 2, 3, 0};
+// What a shape's corners sample: nothing (see the program below).
+constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
-// The description gives rectangles as fractions of the image, rounded to a
-// few digits; a side within this many texels of a whole number is that number.
-constexpr float kWholeTexelSlack = 0.01f;
+// Pixels a tight mesh must save per vertex it adds to the quad's four, else
+// the quad is drawn: with a software rasteriser a vertex (shading, setup and
+// binning of its share of triangles) costs about as much as filling this many
+// pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
+// sprites save nothing. bench/run.sh checks the choice against full quads
+// at sides of 1 to 64 pixels.
+constexpr float kPixelsPerExtraVertex = 24.0f;
 
-float texels(float fraction, unsigned int imageSide) {
-    const float exact = fraction * static_cast<float>(imageSide);
-    const float whole = std::round(exact);
-    return std::fabs(exact - whole) <= kWholeTexelSlack ? whole : exact;
+// The batch's own program: positions arrive in camera units, one matrix
+// takes them to clip space. Shapes sample no texel. Built twice: CUT_OUT
+// drops texels below half alpha and draws the rest opaque; the blending one
+// drops nothing, since a discard makes a software rasteriser shade more
+// slowly and a fully transparent texel changes nothing when blended.
+const char* const kProgramText = R"(
+#ifdef VERTEX_SHADER
+layout(location = 0) in vec2 position;
+layout(location = 1) in vec4 colour;
+layout(location = 2) in vec2 texCoord;
+layout(location = 0) uniform mat4 transform;
+out vec4 vertexColour;
+out vec2 uv;
+void main() {
+    vertexColour = colour;
+    uv = texCoord;
+    gl_Position = transform * vec4(position, 0.0, 1.0);
 }
-
-bool whole(float texels) {
-    return texels == std::round(texels);
-}
-
-// The full quad as a mesh: corners lower-left, lower-right, upper-right,
-// upper-left.
-TightMesh fullQuad(const Vec2& size) {
-    TightMesh quad;
-    quad.points = {{0.0f, 0.0f}, {size.x, 0.0f}, {size.x, size.y}, {0.0f, size.y}};
-    quad.triangles = {0, 1, 2, 2, 3, 0};
-    return quad;
-}
-
-// The alpha the sampler can reach around the picture whose top-left texel
-// is (left, top) in `texture`: the picture and a ring of one texel. Texels
-// beyond the image count as opaque, which only makes the mesh larger.
-PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int width, int height) {
-    PictureAlpha picture;
-    picture.width = width;
-    picture.height = height;
-    picture.alpha.assign(static_cast<std::size_t>(width + 2) * (height + 2), 255);
-    GLint swizzle = GL_ALPHA;
-    glGetTextureParameteriv(texture.textureId, GL_TEXTURE_SWIZZLE_A, &swizzle);
-    int channel = 3;
-    switch (swizzle) {
-    case GL_RED:
-        channel = 0;
-        break;
-    case GL_GREEN:
-        channel = 1;
-        break;
-    case GL_BLUE:
-        channel = 2;
-        break;
-    case GL_ALPHA:
-        channel = 3;
-        break;
-    default:
-        return picture; // a constant alpha: everything may pass
+#endif
+#ifdef FRAGMENT_SHADER
+in vec4 vertexColour;
+in vec2 uv;
+layout(binding = 0) uniform sampler2D picture;
+const float kShape = -0.5; // shapes come with texture coordinates (-1, -1)
+out vec4 fragColour;
+void main() {
+    vec4 texel = (uv.x < kShape ? vec4(1.0) : textureLod(picture, uv, 0.0)) * vertexColour;
+#ifdef CUT_OUT
+    if (texel.a < 0.5) {
+        discard;
     }
-    const int x0 = std::max(left - 1, 0);
-    const int y0 = std::max(top - 1, 0);
-    const int x1 = std::min(left + width + 1, static_cast<int>(texture.width));
-    const int y1 = std::min(top + height + 1, static_cast<int>(texture.height));
-    if (x1 <= x0 || y1 <= y0) {
-        return picture;
+    texel.a = 1.0;
+#endif
+    fragColour = texel;
+}
+#endif
+)";
+constexpr int kTransformLocation = 0;
+
+unsigned int makeProgram(bool cutOut) {
+    const unsigned int vertex = compileStage(kProgramText, GL_VERTEX_SHADER, {"VERTEX_SHADER"});
+    std::vector<std::string> fragmentDefines = {"FRAGMENT_SHADER"};
+    if (cutOut) {
+        fragmentDefines.emplace_back("CUT_OUT");
     }
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(x1 - x0) * (y1 - y0) * 4);
-    glGetTextureSubImage(texture.textureId, 0, x0, y0, 0, x1 - x0, y1 - y0, 1, GL_RGBA,
-                         GL_UNSIGNED_BYTE, static_cast<GLsizei>(rgba.size()), rgba.data());
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
-            picture.alpha[static_cast<std::size_t>(y - top + 1) * (width + 2) + (x - left + 1)] =
-                rgba[(static_cast<std::size_t>(y - y0) * (x1 - x0) + (x - x0)) * 4 + channel];
+    const unsigned int fragment = compileStage(kProgramText, GL_FRAGMENT_SHADER, fragmentDefines);
+    if (vertex == kFailedStage || fragment == kFailedStage) {
+        return 0;
+    }
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    if (linked != GL_TRUE) {
+        std::cerr << "The sprite batch's program failed to link" << std::endl;
+        glDeleteProgram(program);
+        return 0;
+    }
+    return program;
+}
+
+std::uint8_t unitByte(float value) {
+    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+}
+
+// column-major a × b
+Matrix4 multiplied(const Matrix4& a, const Matrix4& b) {
+    Matrix4 m{};
+    for (int column = 0; column < 4; ++column) {
+        for (int row = 0; row < 4; ++row) {
+            float sum = 0.0f;
+            for (int k = 0; k < 4; ++k) {
+                sum += a[k * 4 + row] * b[column * 4 + k];
+            }
+            m[column * 4 + row] = sum;
         }
     }
-    return picture;
+    return m;
+}
+
+// Sets the blending a batch draws with and puts back what was set before.
+class BlendingKeeper {
+  public:
+    explicit BlendingKeeper(bool blend) {
+        wasOn = glIsEnabled(GL_BLEND);
+        glGetIntegerv(GL_BLEND_SRC_RGB, &source);
+        glGetIntegerv(GL_BLEND_DST_RGB, &destination);
+        glGetIntegerv(GL_BLEND_SRC_ALPHA, &sourceAlpha);
+        glGetIntegerv(GL_BLEND_DST_ALPHA, &destinationAlpha);
+        if (blend) {
+            glEnable(GL_BLEND);
+            glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
+                                GL_ONE_MINUS_SRC_ALPHA);
+        } else {
+            glDisable(GL_BLEND);
+        }
+    }
+    ~BlendingKeeper() {
+        glBlendFuncSeparate(static_cast<GLenum>(source), static_cast<GLenum>(destination),
+                            static_cast<GLenum>(sourceAlpha), static_cast<GLenum>(destinationAlpha));
+        if (wasOn) {
+            glEnable(GL_BLEND);
+        } else {
+            glDisable(GL_BLEND);
+        }
+    }
+    BlendingKeeper(const BlendingKeeper&) = delete;
+    BlendingKeeper& operator=(const BlendingKeeper&) = delete;
+
+  private:
+    GLboolean wasOn = GL_FALSE;
+    GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
+};
+
+} // namespace
+
+namespace {
+
+void setAttribute(GLuint vertexArray, GLuint index, GLint components, GLenum type,
+                  GLboolean normalized, GLuint offset) {
+    glEnableVertexArrayAttrib(vertexArray, index);
+    glVertexArrayAttribFormat(vertexArray, index, components, type, normalized, offset);
+    glVertexArrayAttribBinding(vertexArray, index, 0);
 }
 
 } // namespace
@@ -95,7 +167,11 @@ SpriteBatch::SpriteBatch() {
     glCreateVertexArrays(1, &vertexArray);
     glCreateBuffers(1, &vertexBuffer);
     glCreateBuffers(1, &indexBuffer);
-    setSpriteVertexLayout(vertexArray, vertexBuffer, indexBuffer);
+    glVertexArrayElementBuffer(vertexArray, indexBuffer);
+    setAttribute(vertexArray, 0, 2, GL_FLOAT, GL_FALSE, offsetof(Vertex, x));
+    setAttribute(vertexArray, 1, 4, GL_UNSIGNED_BYTE, GL_TRUE, offsetof(Vertex, rgba));
+    setAttribute(vertexArray, 2, 2, GL_FLOAT, GL_FALSE, offsetof(Vertex, u));
+    glVertexArrayVertexBuffer(vertexArray, 0, vertexBuffer, 0, sizeof(Vertex));
     vertices.reserve(kInitialCapacity * kVerticesPerQuad);
     indices.reserve(kInitialCapacity * kIndicesPerQuad);
     grow(kInitialCapacity * kVerticesPerQuad, kInitialCapacity * kIndicesPerQuad);
@@ -121,80 +197,83 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     vertexArray = std::exchange(other.vertexArray, 0u);
     vertexBuffer = std::exchange(other.vertexBuffer, 0u);
     indexBuffer = std::exchange(other.indexBuffer, 0u);
+    for (int i = 0; i < 2; ++i) {
+        ownPrograms[i] = std::exchange(other.ownPrograms[i], 0u);
+    }
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
     pictures = std::exchange(other.pictures, {});
+    meshesOff = std::exchange(other.meshesOff, {});
+    savings = std::exchange(other.savings, {});
     sourceTexture = std::exchange(other.sourceTexture, nullptr);
     shapeCount = std::exchange(other.shapeCount, 0);
     vertexCapacity = std::exchange(other.vertexCapacity, 0);
     indexCapacity = std::exchange(other.indexCapacity, 0);
+    pixelsPerSquareUnit = std::exchange(other.pixelsPerSquareUnit, 1.0f);
     uploaded = std::exchange(other.uploaded, false);
     drawCallCount = std::exchange(other.drawCallCount, 0);
     tightMeshes = std::exchange(other.tightMeshes, true);
+    blending = std::exchange(other.blending, true);
 }
 
 void SpriteBatch::release() {
     // A batch that outlives its window (the text renderer's, destroyed at
     // exit after the application) has nothing left to delete: the context
     // took its objects with it.
-    if (vertexArray == 0 || glfwGetCurrentContext() == nullptr) {
-        vertexArray = vertexBuffer = indexBuffer = 0;
-        return;
+    if (vertexArray != 0 && glfwGetCurrentContext() != nullptr) {
+        glDeleteVertexArrays(1, &vertexArray);
+        const GLuint buffers[2] = {vertexBuffer, indexBuffer};
+        glDeleteBuffers(2, buffers);
+        for (const unsigned int program : ownPrograms) {
+            if (program != 0) {
+                glDeleteProgram(program);
+            }
+        }
     }
-    glDeleteVertexArrays(1, &vertexArray);
-    const GLuint buffers[2] = {vertexBuffer, indexBuffer};
-    glDeleteBuffers(2, buffers);
     vertexArray = vertexBuffer = indexBuffer = 0;
+    ownPrograms[0] = ownPrograms[1] = 0;
 }
 
 bool SpriteBatch::loadAtlas(const std::string& atlasName) {
-    std::ifstream description;
-    if (!openAtlasDescription(atlasName, description)) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->load(atlasName)) {
         return false;
     }
-    std::vector<AtlasEntry> read;
-    visitAtlasEntries(description, std::cerr, [&](AtlasEntry& entry) {
-        read.push_back(std::move(entry));
-        return false; // every line, not just the first match
-    });
-    sourceTexture = atlasTexture(atlasName);
-    const unsigned int width = sourceTexture != nullptr ? sourceTexture->width : 0;
-    const unsigned int height = sourceTexture != nullptr ? sourceTexture->height : 0;
-    pictures.clear();
-    for (AtlasEntry& entry : read) {
-        Picture picture;
-        picture.size = {texels(entry.w, width), texels(entry.h, height)};
-        picture.uv = pictureTexCoords(entry);
-        picture.quad = fullQuad(picture.size);
-        const float left = texels(entry.x, width);
-        const float top = texels(entry.y, height);
-        if (width > 0 && height > 0 && whole(left) && whole(top) && whole(picture.size.x) &&
-            whole(picture.size.y) && picture.size.x > 0.0f && picture.size.y > 0.0f) {
-            picture.mesh = computeTightMesh(readPictureAlpha(
-                *sourceTexture, static_cast<int>(left), static_cast<int>(top),
-                static_cast<int>(picture.size.x), static_cast<int>(picture.size.y)));
-            picture.hasMesh = true;
-        }
-        picture.entry = std::move(entry);
-        pictures.push_back(std::move(picture));
-    }
+    setAtlas(std::move(loaded));
     return true;
 }
 
-int SpriteBatch::findPicture(const std::string& fileName) const {
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        if (atlasNameMatches(pictures[i].entry.name, fileName)) {
-            return static_cast<int>(i);
-        }
+bool SpriteBatch::loadPictures(const std::vector<std::string>& paths) {
+    auto loaded = std::make_shared<Atlas>();
+    if (!loaded->loadPictures(paths)) {
+        return false;
     }
-    return -1;
+    setAtlas(std::move(loaded));
+    return true;
 }
 
-Vec2 SpriteBatch::pictureSize(int picture) const {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
-        return {};
+void SpriteBatch::setAtlas(std::shared_ptr<const Atlas> atlas) {
+    pictures = std::move(atlas);
+    const std::size_t count = pictures != nullptr ? pictures->size() : 0;
+    meshesOff.assign(count, false);
+    savings.assign(count, {});
+    for (std::size_t i = 0; i < count; ++i) {
+        const AtlasPicture* p = pictures->picture(static_cast<int>(i));
+        if (p != nullptr && p->hasMesh) {
+            const float quad = p->size.x * p->size.y;
+            savings[i] = {quad - p->mesh.area(), quad - p->blendedMesh.area()};
+        }
     }
-    return pictures[picture].size;
+    sourceTexture = pictures != nullptr ? pictures->texture() : nullptr;
+}
+
+int SpriteBatch::findPicture(const std::string& name) const {
+    return pictures != nullptr ? pictures->find(name) : -1;
+}
+
+Vec2 SpriteBatch::pictureSize(int index) const {
+    const AtlasPicture* found = pictures != nullptr ? pictures->picture(index) : nullptr;
+    return found != nullptr ? found->size : Vec2{};
 }
 
 void SpriteBatch::clear() {
@@ -204,74 +283,104 @@ void SpriteBatch::clear() {
     uploaded = false;
 }
 
-void SpriteBatch::add(int picture, float x, float y, float rotation, float scaleX, float scaleY,
-                      float originX, float originY, const Vec4& tint) {
-    if (picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
-        return;
-    }
-    const Picture& p = pictures[picture];
-    const TightMesh* mesh = tightMesh(picture);
-    // Above 1, the tint's alpha lets texels pass that the mesh leaves out.
-    if (mesh != nullptr && tint.w <= 1.0f && (rotation == 0.0f || !mesh->alongEdges)) {
-        addMesh(p, *mesh, x, y, rotation, scaleX, scaleY, originX, originY, tint);
-    } else {
-        addMesh(p, p.quad, x, y, rotation, scaleX, scaleY, originX, originY, tint);
-    }
-}
-
-void SpriteBatch::addMesh(const Picture& picture, const TightMesh& mesh, float x, float y,
-                          float rotation, float scaleX, float scaleY, float originX, float originY,
-                          const Vec4& tint) {
-    const bool upright = rotation == 0.0f;
-    const float c = upright ? 1.0f : std::cos(rotation);
-    const float s = upright ? 0.0f : std::sin(rotation);
-    const Rect& uv = picture.uv;
-    const Vec2& size = picture.size;
-    const auto first = static_cast<std::uint32_t>(vertices.size());
-    // Each point of the picture, texels from its lower-left corner, placed
-    // and sampled where the full quad would sample it.
-    for (const Vec2& point : mesh.points) {
-        const float lx = (point.x - originX) * scaleX;
-        const float ly = (point.y - originY) * scaleY;
-        const float u = uv.left + (uv.right - uv.left) * (point.x / size.x);
-        const float v = uv.bottom + (uv.top - uv.bottom) * (point.y / size.y);
-        vertices.push_back({{x + c * lx - s * ly, y + s * lx + c * ly, 0.0f},
-                            {tint.x, tint.y, tint.z, tint.w},
-                            {u, v}});
-    }
-    for (const std::uint16_t index : mesh.triangles) {
-        indices.push_back(first + index);
-    }
-    ++shapeCount;
-    uploaded = false;
-}
-
 void SpriteBatch::setTightMesh(int picture, bool on) {
-    if (picture >= 0 && static_cast<std::size_t>(picture) < pictures.size()) {
-        pictures[picture].meshOn = on;
+    if (picture >= 0 && static_cast<std::size_t>(picture) < meshesOff.size()) {
+        meshesOff[static_cast<std::size_t>(picture)] = !on;
     }
 }
 
-const TightMesh* SpriteBatch::tightMesh(int picture) const {
-    if (!tightMeshes || picture < 0 || static_cast<std::size_t>(picture) >= pictures.size()) {
+const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY) const {
+    const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
+    if (!tightMeshes || p == nullptr || !p->hasMesh ||
+        static_cast<std::size_t>(picture) >= meshesOff.size() || meshesOff[picture]) {
         return nullptr;
     }
-    const Picture& p = pictures[picture];
-    return p.hasMesh && p.meshOn ? &p.mesh : nullptr;
+    const TightMesh& mesh = blending ? p->blendedMesh : p->mesh;
+    const Savings& saves = savings[static_cast<std::size_t>(picture)];
+    const float savedPixels =
+        (blending ? saves.blended : saves.cutOut) * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
+    const float extraVertices = static_cast<float>(mesh.points.size()) - 4.0f;
+    return savedPixels >= kPixelsPerExtraVertex * extraVertices ? &mesh : nullptr;
+}
+
+void SpriteBatch::add(int picture, float x, float y, float rotation, float scaleX, float scaleY,
+                      float originX, float originY, const Vec4& tint) {
+    const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
+    if (p == nullptr) {
+        return;
+    }
+    const TightMesh* mesh = tightMesh(picture, scaleX, scaleY);
+    // A mesh point on the picture's edge lands exactly on the quad's edge
+    // only while the picture is upright.
+    if (mesh == nullptr || (rotation != 0.0f && mesh->alongEdges) ||
+        mesh->points.size() > TightMesh::kMaxVertices) {
+        mesh = &p->quad;
+    }
+    // Each point sampled where the full quad would sample it.
+    const std::size_t count = mesh->points.size();
+    float uv[2 * TightMesh::kMaxVertices];
+    for (std::size_t i = 0; i < count; ++i) {
+        const Vec2& point = mesh->points[i];
+        uv[i * 2] = p->uv.left + (p->uv.right - p->uv.left) * (point.x / p->size.x);
+        uv[i * 2 + 1] = p->uv.bottom + (p->uv.top - p->uv.bottom) * (point.y / p->size.y);
+    }
+    addPoints(mesh->points.data(), uv, count, mesh->triangles.data(), mesh->triangles.size(), {x, y}, {originX, originY},
+              {scaleX, scaleY}, rotation, tint);
 }
 
 void SpriteBatch::addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour) {
     const Rect& p = positionRect;
-    const Rect& uv = uvRect;
-    const Vec4& c = colour;
-    const auto first = static_cast<std::uint32_t>(vertices.size());
     // Lower-left, lower-right, upper-right, upper-left, as an atlas sprite.
-    vertices.push_back({{p.left, p.bottom, 0.0f}, {c.x, c.y, c.z, c.w}, {uv.left, uv.bottom}});
-    vertices.push_back({{p.right, p.bottom, 0.0f}, {c.x, c.y, c.z, c.w}, {uv.right, uv.bottom}});
-    vertices.push_back({{p.right, p.top, 0.0f}, {c.x, c.y, c.z, c.w}, {uv.right, uv.top}});
-    vertices.push_back({{p.left, p.top, 0.0f}, {c.x, c.y, c.z, c.w}, {uv.left, uv.top}});
-    for (const std::uint32_t corner : {0u, 1u, 2u, 2u, 3u, 0u}) {
-        indices.push_back(first + corner);
+    const Vec2 points[4] = {{p.left, p.bottom}, {p.right, p.bottom}, {p.right, p.top}, {p.left, p.top}};
+    const float uv[8] = {uvRect.left,  uvRect.bottom, uvRect.right, uvRect.bottom,
+                         uvRect.right, uvRect.top,    uvRect.left,  uvRect.top};
+    addPoints(points, uv, 4, kQuadTriangles, kIndicesPerQuad, {}, {}, {1.0f, 1.0f}, 0.0f, colour);
+}
+
+void SpriteBatch::addRectangle(float x, float y, float width, float height, const Vec4& colour,
+                               float rotation, float originX, float originY) {
+    const Vec2 points[4] = {{0.0f, 0.0f}, {width, 0.0f}, {width, height}, {0.0f, height}};
+    addPoints(points, kShapeTexCoords, 4, kQuadTriangles, kIndicesPerQuad, {x, y},
+              {originX, originY}, {1.0f, 1.0f}, rotation, colour);
+}
+
+void SpriteBatch::addLine(float x0, float y0, float x1, float y1, float width,
+                          const Vec4& colour) {
+    const float length = std::hypot(x1 - x0, y1 - y0);
+    if (length <= 0.0f) {
+        return;
+    }
+    addRectangle(x0, y0, length, width, colour, std::atan2(y1 - y0, x1 - x0), 0.0f,
+                 width / 2.0f);
+}
+
+void SpriteBatch::addPoints(const Vec2* points, const float* uv, std::size_t count,
+                            const std::uint16_t* triangles, std::size_t indexCount,
+                            const Vec2& at, const Vec2& origin, const Vec2& scale,
+                            float rotation, const Vec4& colour) {
+    const bool upright = rotation == 0.0f;
+    const float c = upright ? 1.0f : std::cos(rotation);
+    const float s = upright ? 0.0f : std::sin(rotation);
+    const std::uint8_t rgba[4] = {unitByte(colour.x), unitByte(colour.y), unitByte(colour.z),
+                                  unitByte(colour.w)};
+    const std::size_t first = vertices.size();
+    vertices.resize(first + count);
+    Vertex* out = vertices.data() + first;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float lx = (points[i].x - origin.x) * scale.x;
+        const float ly = (points[i].y - origin.y) * scale.y;
+        out[i] = {at.x + c * lx - s * ly,
+                  at.y + s * lx + c * ly,
+                  uv[i * 2],
+                  uv[i * 2 + 1],
+                  {rgba[0], rgba[1], rgba[2], rgba[3]}};
+    }
+    const std::size_t firstIndex = indices.size();
+    indices.resize(firstIndex + indexCount);
+    std::uint32_t* index = indices.data() + firstIndex;
+    const auto base = static_cast<std::uint32_t>(first);
+    for (std::size_t i = 0; i < indexCount; ++i) {
+        index[i] = base + triangles[i];
     }
     ++shapeCount;
     uploaded = false;
@@ -284,7 +393,7 @@ void SpriteBatch::grow(std::size_t vertexCount, std::size_t indexCount) {
         while (newCapacity < vertexCount) {
             newCapacity *= 2;
         }
-        glNamedBufferData(vertexBuffer, static_cast<GLsizeiptr>(newCapacity * sizeof(SpriteVertex)),
+        glNamedBufferData(vertexBuffer, static_cast<GLsizeiptr>(newCapacity * sizeof(Vertex)),
                           nullptr, GL_DYNAMIC_DRAW);
         vertexCapacity = newCapacity;
     }
@@ -304,8 +413,7 @@ void SpriteBatch::upload() {
         return;
     }
     grow(vertices.size(), indices.size());
-    glNamedBufferSubData(vertexBuffer, 0,
-                         static_cast<GLsizeiptr>(vertices.size() * sizeof(SpriteVertex)),
+    glNamedBufferSubData(vertexBuffer, 0, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
                          vertices.data());
     glNamedBufferSubData(indexBuffer, 0,
                          static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
@@ -313,20 +421,9 @@ void SpriteBatch::upload() {
     uploaded = true;
 }
 
-void SpriteBatch::draw(const Camera& camera, const Shader& shader) {
-    if (indices.empty() || vertexArray == 0) {
-        return;
-    }
+void SpriteBatch::drawWith(unsigned int program) {
     upload();
-    static const Matrix4 identity = identityMatrix();
-    const GLuint program = shader.programId;
-    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "modelMatrix"), 1, GL_FALSE,
-                              identity.data());
-    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "viewMatrix"), 1, GL_FALSE,
-                              camera.view.data());
-    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "projectionMatrix"), 1,
-                              GL_FALSE, camera.projection.data());
-    glProgramUniform1i(program, glGetUniformLocation(program, "texture"), 0);
+    BlendingKeeper blendingKeeper(blending);
     glUseProgram(program);
     if (sourceTexture != nullptr) {
         sourceTexture->bind();
@@ -335,6 +432,52 @@ void SpriteBatch::draw(const Camera& camera, const Shader& shader) {
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
     ++drawCallCount;
     glBindVertexArray(0);
+}
+
+void SpriteBatch::measurePixels(const Matrix4& transform) {
+    // How many pixels one square camera unit covers, for the next frame's
+    // choice between mesh and quad.
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    pixelsPerSquareUnit = std::fabs(transform[0] * transform[5] - transform[1] * transform[4]) *
+                          static_cast<float>(viewport[2]) * static_cast<float>(viewport[3]) / 4.0f;
+}
+
+void SpriteBatch::draw(const Camera& camera) {
+    if (indices.empty() || vertexArray == 0) {
+        return;
+    }
+    unsigned int& program = ownPrograms[blending ? 0 : 1];
+    if (program == 0) {
+        program = makeProgram(!blending);
+        if (program == 0) {
+            return;
+        }
+    }
+    const Matrix4 transform = multiplied(camera.projection, camera.view);
+    measurePixels(transform);
+    glProgramUniformMatrix4fv(program, kTransformLocation, 1, GL_FALSE, transform.data());
+    GLint previous = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &previous);
+    drawWith(program);
+    glUseProgram(static_cast<GLuint>(previous));
+}
+
+void SpriteBatch::draw(const Camera& camera, const Shader& shader) {
+    if (indices.empty() || vertexArray == 0) {
+        return;
+    }
+    static const Matrix4 identity = identityMatrix();
+    measurePixels(multiplied(camera.projection, camera.view));
+    const GLuint program = shader.programId;
+    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "modelMatrix"), 1, GL_FALSE,
+                              identity.data());
+    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "viewMatrix"), 1, GL_FALSE,
+                              camera.view.data());
+    glProgramUniformMatrix4fv(program, glGetUniformLocation(program, "projectionMatrix"), 1,
+                              GL_FALSE, camera.projection.data());
+    glProgramUniform1i(program, glGetUniformLocation(program, "texture"), 0);
+    drawWith(program);
 }
 
 } // namespace velmora

@@ -238,6 +238,8 @@ bool TextRenderer::readyToDraw() {
     }
     if (!batch) {
         batch = std::make_unique<SpriteBatch>();
+        // The text program cuts glyphs out at half coverage.
+        batch->setBlended(false);
         panelTexture = makeWhiteTexture();
     }
     batch->clear();

@@ -30,7 +30,7 @@ struct Grid {
     bool at(int x, int y) const { return cells[static_cast<std::size_t>(y) * width + x] != 0; }
 };
 
-Grid neededTexels(const PictureAlpha& picture) {
+Grid neededTexels(const PictureAlpha& picture, std::uint8_t passingAlpha) {
     // Passing texels widened by one to each side within each row of the
     // picture and its ring, then by one up and down: the 3 × 3 neighbourhood.
     const int w = picture.width;
@@ -38,9 +38,9 @@ Grid neededTexels(const PictureAlpha& picture) {
     std::vector<char> wide(static_cast<std::size_t>(w) * (h + 2), 0);
     for (int y = -1; y <= h; ++y) {
         for (int x = 0; x < w; ++x) {
-            wide[static_cast<std::size_t>(y + 1) * w + x] = picture.at(x - 1, y) >= kPassingAlpha ||
-                                                            picture.at(x, y) >= kPassingAlpha ||
-                                                            picture.at(x + 1, y) >= kPassingAlpha;
+            wide[static_cast<std::size_t>(y + 1) * w + x] = picture.at(x - 1, y) >= passingAlpha ||
+                                                            picture.at(x, y) >= passingAlpha ||
+                                                            picture.at(x + 1, y) >= passingAlpha;
         }
     }
     Grid grid;
@@ -483,14 +483,14 @@ float TightMesh::area() const {
     return static_cast<float>(total);
 }
 
-TightMesh computeTightMesh(const PictureAlpha& picture) {
+TightMesh computeTightMesh(const PictureAlpha& picture, std::uint8_t passingAlpha) {
     TightMesh mesh;
     if (picture.width <= 0 || picture.height <= 0 ||
         picture.alpha.size() != static_cast<std::size_t>(picture.width + 2) *
                                     static_cast<std::size_t>(picture.height + 2)) {
         return mesh;
     }
-    const Grid grid = neededTexels(picture);
+    const Grid grid = neededTexels(picture, passingAlpha);
     int minX = grid.width, minY = grid.height, maxX = -1, maxY = -1;
     for (int y = 0; y < grid.height; ++y) {
         for (int x = 0; x < grid.width; ++x) {

@@ -1,7 +1,7 @@
 // TightMesh: a small polygon that covers only the part of a picture that can
 // be seen, so that a sprite batch shades fewer fragments than its full quad.
 // The sprite program drops every fragment whose sampled alpha is below one
-// half. With linear filtering a fragment mixes the four texels around its
+// half; a blending program shows every fragment whose alpha is above 0. With linear filtering a fragment mixes the four texels around its
 // sample point, so it can pass only within half a texel of a texel that
 // passes by itself; the mesh keeps a one-texel apron around those texels and
 // thus draws the pixels the full quad draws.
@@ -49,12 +49,17 @@ struct TightMesh {
 // the filter's rounding.
 constexpr std::uint8_t kPassingAlpha = 127;
 
+// The lowest alpha byte a blending program shows.
+constexpr std::uint8_t kVisibleAlpha = 1;
+
 // The mesh for `picture`: the outline of the texels within one texel of a
-// texel that can pass, simplified outward to at most kMaxVertices vertices
+// texel that can pass (alpha of `passingAlpha` or more; 1 for a program that
+// blends, which shows every texel above 0), simplified outward to at most kMaxVertices vertices
 // and triangulated, or the rectangle that trims the transparent border. Of
 // these it takes the one cheapest to draw: each triangle beyond two must
 // save a twentieth of the quad's area. A picture no texel of which can pass
 // gets an empty mesh (it draws nothing either way).
-TightMesh computeTightMesh(const PictureAlpha& picture);
+TightMesh computeTightMesh(const PictureAlpha& picture,
+                           std::uint8_t passingAlpha = kPassingAlpha);
 
 } // namespace velmora

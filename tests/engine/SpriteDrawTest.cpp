@@ -1,3 +1,4 @@
+#include "velmora/Atlas.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
 #include "velmora/Sprite.h"
@@ -13,12 +14,14 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 using namespace velmora;
 
 using testsupport::OffscreenTarget;
 using testsupport::ScratchDir;
+using testsupport::readFile;
 
 namespace {
 
@@ -321,4 +324,295 @@ TEST_F(SpriteBatchDraw, RotatedScaledTintedQuadDrawnByAMovedBatchWhateverProgram
     EXPECT_EQ(target->pixel(pixels, 37, 40), (Bytes{0, 153, 255, 255}));
 }
 
+
+// Three pictures of odd sizes from separate files, each painted in one
+// channel only, at levels 100..199: a neighbour bleeding in would bring
+// another channel, and the transparent space between pictures a level
+// below 100.
+struct PictureFile {
+    const char* path; // inside data/
+    const char* name;
+    int width;
+    int height;
+    int channel;
+};
+const PictureFile kPictureFiles[] = {
+    {"star.png", "star.png", 5, 3, 0},
+    {"pictures/bigstar.png", "bigstar.png", 7, 9, 1},
+    {"pictures/odd.png", "odd.png", 3, 11, 2},
+};
+
+int level(int x, int y) { // rows counted down from the file's top row
+    return 100 + (x * 37 + y * 59) % 100;
+}
+
+void writePictureFiles() {
+    for (const PictureFile& file : kPictureFiles) {
+        Bytes pixels(static_cast<std::size_t>(file.width) * file.height * 4, 0);
+        for (int y = 0; y < file.height; ++y) {
+            for (int x = 0; x < file.width; ++x) {
+                pixels[(y * file.width + x) * 4 + file.channel] = static_cast<unsigned char>(level(x, y));
+                pixels[(y * file.width + x) * 4 + 3] = 255;
+            }
+        }
+        ASSERT_TRUE(testsupport::writePng(std::string("data/") + file.path, file.width,
+                                          file.height, 4, pixels));
+    }
+}
+
+TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrSharingBatch) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writePictureFiles();
+    dir.writeFile("data/shaders/sprite.glsl", kSpriteShader);
+    Shader* shader = Shader::load("sprite.glsl");
+    ASSERT_NE(shader, nullptr);
+
+    SpriteBatch loading;
+    ASSERT_TRUE(loading.loadPictures({"star.png", "pictures"})); // a file and a folder
+    SpriteBatch moved(std::move(loading));
+    SpriteBatch drawing;
+    drawing = std::move(moved);
+    SpriteBatch sharing;
+    sharing.setAtlas(drawing.atlas());
+    EXPECT_EQ(drawing.findPicture("tar.png"), -1); // whole names only
+    EXPECT_EQ(drawing.findPicture("pictures/odd.png"), -1);
+
+    OffscreenTarget target(64, 64);
+    Camera camera;
+    camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
+    // Upright at scale 1 on whole pixels: every pixel is one texel. Then at
+    // fractional places, enlarged 2.5 times: linear filtering mixes texels.
+    // Through the batch's own program and through the sprite program.
+    struct Pass {
+        float scale;
+        float offset;
+        bool ownProgram;
+    };
+    for (const Pass& pass : {Pass{1.0f, 0.0f, true}, Pass{2.5f, 0.37f, true},
+                             Pass{1.0f, 0.0f, false}, Pass{2.5f, 0.37f, false}}) {
+        const float scale = pass.scale;
+        const float offset = pass.offset;
+        drawing.clear();
+        sharing.clear();
+        for (int i = 0; i < 3; ++i) {
+            const PictureFile& file = kPictureFiles[i];
+            const int picture = drawing.findPicture(file.name);
+            ASSERT_EQ(picture, i) << file.name;
+            ASSERT_EQ(drawing.pictureSize(picture).x, file.width);
+            ASSERT_EQ(drawing.pictureSize(picture).y, file.height);
+            (i == 2 ? sharing : drawing)
+                .add(picture, 2.0f + 21.0f * i + offset, 2.0f + offset, 0.0f, scale, scale);
+        }
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (SpriteBatch* batch : {&drawing, &sharing}) {
+            pass.ownProgram ? batch->draw(camera) : batch->draw(camera, *shader);
+        }
+        const Bytes pixels = target.readPixels();
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const Bytes colour = target.pixel(pixels, x, y);
+                const PictureFile* file = nullptr;
+                float u = 0.0f;
+                float v = 0.0f; // texels from the picture's lower-left corner
+                for (int i = 0; i < 3; ++i) {
+                    u = (x + 0.5f - 2.0f - 21.0f * i - offset) / scale;
+                    v = (y + 0.5f - 2.0f - offset) / scale;
+                    if (u > 0 && v > 0 && u < kPictureFiles[i].width && v < kPictureFiles[i].height) {
+                        file = &kPictureFiles[i];
+                        break;
+                    }
+                }
+                if (file == nullptr) {
+                    ASSERT_TRUE(isBlack(colour)) << "outside at " << x << ", " << y;
+                    continue;
+                }
+                for (int c = 0; c < 3; ++c) {
+                    const int got = colour[c];
+                    if (c != file->channel) {
+                        ASSERT_EQ(got, 0) << file->name << " bled at " << x << ", " << y;
+                    } else if (scale == 1.0f) {
+                        ASSERT_NEAR(got, level(static_cast<int>(u), file->height - 1 - static_cast<int>(v)), 1)
+                            << file->name << " at " << x << ", " << y;
+                    } else {
+                        ASSERT_GE(got, 99) << file->name << " bled at " << x << ", " << y;
+                        ASSERT_LE(got, 200) << file->name << " at " << x << ", " << y;
+                    }
+                }
+            }
+        }
+    }
+
+    // A picture as wide as the driver's largest texture with its gutters
+    // fits; one texel more is refused with one line, and the batch keeps
+    // what it had.
+    GLint maxSide = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
+    const auto writeWide = [](int width) {
+        return testsupport::writePng("data/wide.png", width, 1, 4,
+                                     Bytes(static_cast<std::size_t>(width) * 4, 255));
+    };
+    ASSERT_TRUE(writeWide(maxSide - 2));
+    SpriteBatch wide;
+    ASSERT_TRUE(wide.loadPictures({"wide.png"}));
+    EXPECT_EQ(wide.texture()->width, static_cast<unsigned>(maxSide));
+    ASSERT_TRUE(writeWide(maxSide - 1));
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(drawing.loadPictures({"wide.png", "star.png"}));
+    const std::string message = err.finish();
+    const std::string sizes[] = {std::to_string(maxSide - 1) + " x 1 ",
+                                 std::to_string(maxSide) + " x " + std::to_string(maxSide) + "\n"};
+    EXPECT_EQ(testsupport::countOccurrences(message, "\n"), 1) << message;
+    EXPECT_EQ(message.rfind("Cannot pack 2 pictures into one texture: ", 0), 0u) << message;
+    for (const std::string& size : sizes) {
+        EXPECT_NE(message.find(size), std::string::npos) << size << " in " << message;
+    }
+    EXPECT_EQ(drawing.findPicture("odd.png"), 2);
+}
+
+
+TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writePictureFiles();
+    dir.writeFile("data/pictures/broken.png", "no image");
+    dir.writeFile("data/pictures/notes.txt", "not a picture");
+    dir.writeFile("data/pictures/deeper.png/x.png", "subfolders are not opened");
+    dir.writeFile("data/again/star.png", readFile("data/star.png"));
+    Atlas atlas;
+    testsupport::StreamCapture out(testsupport::StreamCapture::Stream::Out);
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    ASSERT_TRUE(atlas.loadPictures({"pictures", "star.png", "again/star.png", "absent.png"}));
+    EXPECT_EQ(out.finish(), "Failed to load texture data/pictures/broken.png\n"
+                            "Failed to load texture data/absent.png\n");
+    EXPECT_EQ(err.finish(), "Picture name taken twice: data/again/star.png\n");
+
+    Atlas moved(std::move(atlas));
+    EXPECT_EQ(atlas.size(), 0u);
+    EXPECT_EQ(atlas.texture(), nullptr);
+    ASSERT_EQ(moved.size(), 3u);
+    const char* const names[] = {"bigstar.png", "odd.png", "star.png"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(moved.name(i), names[i]);
+        EXPECT_EQ(moved.find(names[i]), i);
+    }
+    EXPECT_EQ(moved.name(3), "");
+    const Rect uv = moved.texCoords(1);
+    EXPECT_FLOAT_EQ((uv.right - uv.left) * moved.texture()->width, 3.0f);
+    EXPECT_FLOAT_EQ((uv.bottom - uv.top) * moved.texture()->height, 11.0f);
+
+    testsupport::StreamCapture missing(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(moved.load("absent"));
+    missing.finish();
+    EXPECT_EQ(moved.size(), 3u);
+    const GLuint texture = moved.texture()->textureId;
+    EXPECT_TRUE(glIsTexture(texture));
+    { Atlas gone = std::move(moved); }
+    EXPECT_FALSE(glIsTexture(texture));
+}
+
 } // namespace
+
+namespace {
+
+// Whether two read-backs agree on every pixel within `tolerance` per channel.
+int pixelsApart(const Bytes& a, const Bytes& b, int tolerance) {
+    int apart = 0;
+    for (std::size_t i = 0; i < a.size(); i += 4) {
+        bool same = true;
+        for (std::size_t c = i; c < i + 4; ++c) {
+            same = same && std::abs(a[c] - b[c]) <= tolerance;
+        }
+        apart += !same;
+    }
+    return apart;
+}
+
+} // namespace
+
+// The batch's own program, cut out and blended, shows what a program of the
+// sprites' vertex inputs shows: turned, scaled, tinted, at fractional places.
+TEST_F(SpriteBatchDraw, ItsOwnProgramShowsThePixelsOfTheSpriteProgramCutOutAndBlended) {
+    const int pic = batch->findPicture("pic.png");
+    struct Row {
+        float x, y, rotation, scaleX, scaleY;
+        Vec4 tint;
+    };
+    const Row rows[] = {
+        {32.0f, 32.0f, 0.0f, 4.0f, 4.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
+        {31.3f, 30.6f, 1.5707963f, 3.0f, 4.0f, {1.0f, 0.6f, 1.0f, 1.0f}},
+        {20.5f, 40.25f, 0.7f, 2.5f, 1.5f, {0.3f, 1.0f, 0.8f, 1.0f}},
+        {40.0f, 20.0f, 3.0f, 0.5f, 7.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
+    };
+    for (const Row& row : rows) {
+        batch->clear();
+        batch->add(pic, row.x, row.y, row.rotation, row.scaleX, row.scaleY, 4.0f, 2.0f, row.tint);
+        const Bytes reference = drawn();
+        int inked = 0;
+        for (std::size_t i = 0; i < reference.size(); i += 4) {
+            inked += reference[i] + reference[i + 1] + reference[i + 2] > 0;
+        }
+        EXPECT_GT(inked, 40) << "row at " << row.x;
+        for (const bool blended : {false, true}) {
+            batch->setBlended(blended);
+            glClear(GL_COLOR_BUFFER_BIT);
+            batch->draw(camera);
+            EXPECT_EQ(pixelsApart(reference, target->readPixels(), 2), 0)
+                << "row at " << row.x << (blended ? ", blended" : ", cut out");
+        }
+    }
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), shader->programId); // put back after the own program
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));                         // and the blending too
+}
+
+// A picture at tint alpha 1, 0.5 and 0.3 over a rectangle, and the shapes
+// beside it, in one draw call: each pixel is source × alpha + destination ×
+// (1 − alpha), within 2 / 255.
+TEST_F(SpriteBatchDraw, BlendedPicturesAndShapesFollowTheBlendEquationInOneCall) {
+    const int pic = batch->findPicture("pic.png");
+    const float backdrop[3] = {0.2f, 0.4f, 0.8f};
+    for (const float alpha : {1.0f, 0.5f, 0.3f}) {
+        batch->clear();
+        batch->addRectangle(0.0f, 0.0f, 64.0f, 64.0f, {backdrop[0], backdrop[1], backdrop[2], 1.0f});
+        batch->add(pic, 16.0f, 16.0f, 0.0f, 4.0f, 4.0f, 0.0f, 0.0f, {1.0f, 1.0f, 1.0f, alpha});
+        // A half-transparent white square turned a quarter about its
+        // lower-left corner at (60, 4): pixels 52..59 × 4..11.
+        batch->addRectangle(60.0f, 4.0f, 8.0f, 8.0f, {1.0f, 1.0f, 1.0f, alpha}, 1.5707963f);
+        // A line 4 wide from (4, 56) to (44, 56): pixels 4..43 × 54..57.
+        batch->addLine(4.0f, 56.0f, 44.0f, 56.0f, 4.0f, {0.0f, 0.0f, 0.0f, alpha});
+        const std::size_t calls = batch->drawCalls();
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch->draw(camera);
+        const Bytes pixels = target->readPixels();
+        EXPECT_EQ(batch->drawCalls(), calls + 1);
+
+        auto expect = [&](int x, int y, const float source[3]) {
+            const Bytes got = target->pixel(pixels, x, y);
+            for (int c = 0; c < 3; ++c) {
+                const float want = 255.0f * (source[c] * alpha + backdrop[c] * (1.0f - alpha));
+                EXPECT_NEAR(got[c], want, 2.0f)
+                    << "alpha " << alpha << " at " << x << ", " << y << " channel " << c;
+            }
+        };
+        const float red[3] = {1, 0, 0}, cyan[3] = {0, 1, 1}, white[3] = {1, 1, 1},
+                    black[3] = {0, 0, 0};
+        expect(20, 28, red);  // the picture's top-left quarter, clear of its edges
+        expect(40, 20, cyan); // its bottom-right quarter
+        expect(2, 2, backdrop);
+        for (const int x : {52, 59}) {
+            expect(x, 4, white);
+            expect(x, 11, white);
+        }
+        expect(51, 8, backdrop);
+        expect(56, 12, backdrop);
+        for (const int y : {54, 57}) {
+            expect(4, y, black);
+            expect(43, y, black);
+        }
+        expect(4, 53, backdrop);
+        expect(44, 56, backdrop);
+        expect(20, 58, backdrop);
+    }
+}

@@ -110,11 +110,25 @@ TEST(TightMesh, KeepsToSixteenVerticesAndTheQuadAndCoversEveryTexelThatCanPass) 
     }));
     pictures.push_back(
         drawnPicture("scatter", 30, 30, [&](int, int) { return random() % 10 == 0; }));
+    // Opaque in the middle of a faint square: blended, the square shows.
+    NamedAlpha halo = drawnPicture("faint halo", 16, 16, [](int x, int y) {
+        return std::abs(x - 8) < 6 && std::abs(y - 8) < 6;
+    });
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            std::uint8_t& texel = halo.alpha.alpha[(y + 1) * 18 + (x + 1)];
+            texel = std::abs(x - 8) < 2 && std::abs(y - 8) < 2 ? 255 : texel != 0 ? 20 : 0;
+        }
+    }
+    pictures.push_back(std::move(halo));
 
+    // Cut out, a texel shows from half alpha; blended, from any alpha above 0.
+    for (const std::uint8_t shows : {std::uint8_t{128}, std::uint8_t{1}})
     for (const NamedAlpha& picture : pictures) {
-        SCOPED_TRACE(picture.name);
+        SCOPED_TRACE(picture.name + (shows == 1 ? ", blended" : ", cut out"));
         const PictureAlpha& alpha = picture.alpha;
-        const TightMesh mesh = computeTightMesh(alpha);
+        const TightMesh mesh =
+            shows == 1 ? computeTightMesh(alpha, 1) : computeTightMesh(alpha);
         EXPECT_LE(mesh.points.size(), static_cast<std::size_t>(TightMesh::kMaxVertices));
         EXPECT_LE(mesh.area(), static_cast<float>(alpha.width * alpha.height) + 1e-3f);
         for (const Vec2& p : mesh.points) {
@@ -125,7 +139,7 @@ TEST(TightMesh, KeepsToSixteenVerticesAndTheQuadAndCoversEveryTexelThatCanPass) 
         int uncovered = 0;
         for (int ty = -1; ty <= alpha.height; ++ty) {
             for (int tx = -1; tx <= alpha.width; ++tx) {
-                if (alpha.at(tx, ty) < 128) {
+                if (alpha.at(tx, ty) < shows) {
                     continue;
                 }
                 const float cx = tx + 0.5f;
@@ -148,22 +162,35 @@ TEST(TightMesh, KeepsToSixteenVerticesAndTheQuadAndCoversEveryTexelThatCanPass) 
     }
 }
 
-// The game's atlas drawn through the batch with the game's sprite program:
-// each picture as its tight mesh and as its full quad. Any two different
-// triangulations of the same picture interpolate through different plane
-// equations, so rounding alone may flip a pixel whose alpha lies right at the
-// cut, or move a colour by a step or two; the full quad split along its other
-// diagonal does the same. So the two must agree on every pixel except where
-// the full quad's own alpha lies within 1 % of the cut (found by drawing it
-// with alpha tints 0.99 and 1.01), and there colours within 2 / 255.
+// The game's atlas drawn through the batch: each picture as its tight mesh
+// and as its full quad. Cut out, with the game's sprite program: any two
+// different triangulations of the same picture interpolate through different
+// plane equations, so rounding alone may flip a pixel whose alpha lies right
+// at the cut, or move a colour by a step or two; the full quad split along
+// its other diagonal does the same. So the two must agree on every pixel
+// except where the full quad's own alpha lies within 1 % of the cut (found by
+// drawing it with the cut moved to 0.495 and to 0.505), and there colours
+// within 2 / 255. Blended, with the batch's own program, nothing is cut: the
+// two agree on every channel of every pixel within 2 / 255, so the blended
+// mesh leaves out no texel with any alpha.
 TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
     VELMORA_REQUIRE_GL();
     testsupport::ScratchDir dir;
     for (const char* file : {"shaders/textured.glsl", "textures/atlas.txt", "textures/atlas.png"}) {
         dir.writeFile(std::string("data/") + file, testsupport::readFile(kData + file));
     }
+    const std::string program = testsupport::readFile(kData + "shaders/textured.glsl");
+    const std::string cut = "texel.a < 0.5";
+    ASSERT_NE(program.find(cut), std::string::npos);
+    for (const char* moved : {"0.495", "0.505"}) {
+        std::string text = program;
+        text.replace(text.find(cut), cut.size(), std::string("texel.a < ") + moved);
+        dir.writeFile(std::string("data/shaders/cut") + moved + ".glsl", text);
+    }
     Shader* shader = Shader::load("textured.glsl");
-    ASSERT_NE(shader, nullptr);
+    Shader* thicker = Shader::load("cut0.495.glsl");
+    Shader* thinner = Shader::load("cut0.505.glsl");
+    ASSERT_TRUE(shader != nullptr && thicker != nullptr && thinner != nullptr);
     SpriteBatch batch;
     ASSERT_TRUE(batch.loadAtlas("atlas"));
     ASSERT_NE(batch.tightMesh(batch.findPicture("pointer.png")), nullptr);
@@ -171,25 +198,31 @@ TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
     testsupport::OffscreenTarget target(kSide, kSide);
     Camera camera;
     camera.ortho(0.0f, kSide, 0.0f, kSide, -1.0f, 1.0f);
-    // Cleared to transparent black: a drawn pixel's alpha is 255, so coverage
-    // shows in the alpha channel alone.
+    // Cleared to transparent black: a drawn pixel's alpha is 255 cut out, and
+    // the picture's own alpha blended, so coverage shows in the alpha channel.
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
 
     auto drawn = [&](int picture, const Vec2& at, float rotation, const Vec2& scale, bool tight,
-                     float alpha) {
+                     const Shader* through) {
         batch.setTightMeshes(tight);
+        batch.setBlended(through == nullptr);
         batch.clear();
         const Vec2 size = batch.pictureSize(picture);
         batch.add(picture, at.x, at.y, rotation, scale.x, scale.y, size.x / 2, size.y / 2,
-                  {1.0f, 0.8f, 0.9f, alpha});
+                  {1.0f, 0.8f, 0.9f, 1.0f});
         glClear(GL_COLOR_BUFFER_BIT);
-        batch.draw(camera, *shader);
+        if (through != nullptr) {
+            batch.draw(camera, *through);
+        } else {
+            batch.draw(camera);
+        }
         return target.readPixels();
     };
     const Vec2 positions[] = {{128.0f, 128.0f}, {128.5f, 127.5f}, {127.37f, 128.81f}};
     const Vec2 scales[] = {{0.5f, 0.5f}, {1.0f, 1.0f}, {2.0f, 2.0f}, {3.0f, 3.0f}, {1.19f, 0.43f}};
     const float rotations[] = {0.0f, 0.3f, 1.5707964f, 2.5f};
     int pointerInk = 0;
+    int faintInk = 0; // blended pixels the cut would have dropped
     for (const char* name :
          {"Bussi5.png", "Bussi5_full.png", "pysakki.png", "pysakki_peli.png", "tausta_ukkeli.png",
           "tausta.png", "title.png", "gauge.png", "pointer.png", "press.png"}) {
@@ -198,27 +231,77 @@ TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
         for (const Vec2& at : positions) {
             for (const Vec2& scale : scales) {
                 for (const float rotation : rotations) {
-                    const auto tight = drawn(picture, at, rotation, scale, true, 1.0f);
-                    const auto full = drawn(picture, at, rotation, scale, false, 1.0f);
-                    const auto thinner = drawn(picture, at, rotation, scale, false, 0.99f);
-                    const auto thicker = drawn(picture, at, rotation, scale, false, 1.01f);
+                    const auto tight = drawn(picture, at, rotation, scale, true, shader);
+                    const auto full = drawn(picture, at, rotation, scale, false, shader);
+                    const auto thin = drawn(picture, at, rotation, scale, false, thinner);
+                    const auto thick = drawn(picture, at, rotation, scale, false, thicker);
+                    const auto blendedTight = drawn(picture, at, rotation, scale, true, nullptr);
+                    const auto blendedFull = drawn(picture, at, rotation, scale, false, nullptr);
                     int differ = 0;
+                    int differBlended = 0;
                     for (std::size_t i = 0; i < full.size(); i += 4) {
-                        const bool atTheCut = thinner[i + 3] != thicker[i + 3];
+                        const bool atTheCut = thin[i + 3] != thick[i + 3];
                         bool same = full[i + 3] == tight[i + 3];
-                        for (std::size_t c = i; c < i + 3; ++c) {
-                            same = same && std::abs(full[c] - tight[c]) <= 2;
+                        bool sameBlended = true;
+                        for (std::size_t c = i; c < i + 4; ++c) {
+                            same = same && (c == i + 3 || std::abs(full[c] - tight[c]) <= 2);
+                            sameBlended =
+                                sameBlended && std::abs(blendedFull[c] - blendedTight[c]) <= 2;
                         }
                         differ += !same && !atTheCut;
+                        differBlended += !sameBlended;
                         pointerInk += std::string(name) == "pointer.png" && full[i + 3] != 0;
+                        faintInk += blendedFull[i + 3] > 0 && blendedFull[i + 3] < 100;
                     }
                     EXPECT_EQ(differ, 0) << name << " at " << at.x << ", " << at.y << " scaled "
                                          << scale.x << " × " << scale.y << " turned " << rotation;
+                    EXPECT_EQ(differBlended, 0)
+                        << name << " blended at " << at.x << ", " << at.y << " scaled " << scale.x
+                        << " × " << scale.y << " turned " << rotation;
                 }
             }
         }
     }
     EXPECT_GT(pointerInk, 0); // the pictures were really drawn
+    EXPECT_GT(faintInk, 0);   // and blended, faint edges too
+}
+
+// Whether add() takes the mesh or the quad depends on the size in pixels the
+// picture is drawn at: scale times the pixels per camera unit of the last
+// draw. Tiny sprites take the quad, large ones the mesh.
+TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
+    VELMORA_REQUIRE_GL();
+    testsupport::ScratchDir dir;
+    for (const char* file : {"textures/atlas.txt", "textures/atlas.png"}) {
+        dir.writeFile(std::string("data/") + file, testsupport::readFile(kData + file));
+    }
+    SpriteBatch batch;
+    ASSERT_TRUE(batch.loadAtlas("atlas"));
+    const int pointer = batch.findPicture("pointer.png");
+    const Vec2 size = batch.pictureSize(pointer); // 27 × 75 texels
+    testsupport::OffscreenTarget target(64, 64);
+    struct Row {
+        float pixelsPerUnit; // of the camera drawn with before
+        float height;        // the sprite's height in camera units
+        bool mesh;
+    };
+    const Row rows[] = {{1.0f, 1.0f, false},  {1.0f, 8.0f, false},  {1.0f, 32.0f, true},
+                        {1.0f, 75.0f, true},  {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
+                        {4.0f, 8.0f, true},   {0.25f, 32.0f, false}, {0.25f, 150.0f, true}};
+    for (const Row& row : rows) {
+        Camera camera;
+        camera.ortho(0.0f, 64.0f / row.pixelsPerUnit, 0.0f, 64.0f / row.pixelsPerUnit, -1.0f,
+                     1.0f);
+        batch.clear();
+        batch.add(pointer, 0.0f, 0.0f);
+        batch.draw(camera);
+        const float scale = row.height / size.y;
+        for (const bool blended : {true, false}) {
+            batch.setBlended(blended);
+            EXPECT_EQ(batch.tightMesh(pointer, scale, scale) != nullptr, row.mesh)
+                << row.height << " units at " << row.pixelsPerUnit << " pixels each";
+        }
+    }
 }
 
 } // namespace
