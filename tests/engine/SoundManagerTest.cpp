@@ -488,7 +488,6 @@ TEST(SoundManagerRestart, BringsBackWhatItCanWhileTheGameLoadsOn) {
     own.play("gone.mp3", true);
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("long.mp3") > 0.5; }));
     EXPECT_FALSE(own.isPlaying("gone.mp3"));
-    EXPECT_FALSE(own.isPlaying("short.mp3")) << "loaded anew, it waits";
     own.play("short.mp3", false);
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("short.mp3") > 0.1; }));
     const GraphCount graph = soundsOnEndpoint(*SoundManagerWorkings::engine(own));
