@@ -212,11 +212,11 @@ TEST_F(SoundServerLossTest, WithTheServerFrozenEscapeEndsTheGameWithinItsLimit) 
 TEST_F(SoundServerLossTest, AGameStoppedForTwoSecondsLostNothing) {
     testsupport::pause(4.0); // past the device's start, which is judged apart
     server.freeze();
-    testsupport::pause(0.3);
+    testsupport::pause(0.2);
     ::kill(game->processId(), SIGSTOP);
     testsupport::pause(2.0);
     ::kill(game->processId(), SIGCONT);
-    testsupport::pause(0.2);
+    testsupport::pause(0.1);
     server.thaw();
     testsupport::pause(2.0);
     pressSpaceThenQuit(kWindowed);
