@@ -166,9 +166,6 @@ install(CODE "
 # install runs (the workings in src/engine/ never leave the tree).
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
-# FIXME(layout): SoundManager.h still includes this working; drop once it no longer does.
-install(FILES ${CMAKE_SOURCE_DIR}/src/engine/PlaybackProgress.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine COMPONENT engine)
 # What every game on the engine reads besides its own data: the sprite and
 # text shaders and the font. The package names their folder Velmora_DATA_DIR.
 set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/font.png
