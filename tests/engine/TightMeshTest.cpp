@@ -302,6 +302,18 @@ TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
                 << row.height << " units at " << row.pixelsPerUnit << " pixels each";
         }
     }
+    // Switched off, for the picture or for the batch, it is the quad at any
+    // size; an unknown picture's switch changes nothing.
+    batch.setTightMesh(pointer, false);
+    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    batch.setTightMesh(pointer, true);
+    for (const int unknown : {-1, static_cast<int>(batch.atlas()->size())}) {
+        batch.setTightMesh(unknown, false);
+        EXPECT_EQ(batch.tightMesh(unknown, 100.0f, 100.0f), nullptr);
+    }
+    EXPECT_NE(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    batch.setTightMeshes(false);
+    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
 }
 
 } // namespace
