@@ -7,6 +7,9 @@
 #   sounds      tools/audio/*.sh -> data/audio/*.mp3
 #   example     tools/art/example_atlas.list -> examples/bounce/data/ (its own
 #               small atlas, and one of the game's sounds)
+#   breakout    tools/art/breakout/*.svg -> examples/breakout/data/pictures/
+#               (separate PNG files, packed by the engine at load time), and
+#               its hit sound
 # Run from anywhere: `make assets` (installs the asset tools first) or
 # `bash tools/make_assets.sh`. Set BUILD_DIR to use another build tree.
 set -euo pipefail
@@ -116,5 +119,17 @@ rasterise "$ART/example_atlas.list" "$EXAMPLE_ATLAS_SIZE" "$WORK/example"
 "$TOOLS/pack_atlas" --size "$EXAMPLE_ATLAS_SIZE" --gutter 2 --filter 0 "$WORK/example/atlas.list" \
   "$EXAMPLE_DATA/textures/atlas.png" "$EXAMPLE_DATA/textures/atlas.txt"
 cp "$DATA/audio/stab.mp3" "$EXAMPLE_DATA/audio/"
+
+step "making the breakout example's data"
+# One PNG per picture, each at the size it is drawn at: the example packs
+# them itself when it starts. The hit is a short plucked string.
+BREAKOUT_DATA="$ROOT/examples/breakout/data"
+mkdir -p "$BREAKOUT_DATA/pictures" "$BREAKOUT_DATA/audio"
+for svg in "$ART"/breakout/*.svg; do
+  name=$(basename "$svg" .svg)
+  rsvg-convert --format png -o "$BREAKOUT_DATA/pictures/$name.png" "$svg"
+done
+sox -R -n -r 44100 -c 1 -b 16 "$BREAKOUT_DATA/audio/hit.wav" \
+  synth 0.14 pluck 880 fade q 0.001 0.14 0.12 gain -3
 
 step "done"

@@ -383,8 +383,16 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
     camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
     // Upright at scale 1 on whole pixels: every pixel is one texel. Then at
     // fractional places, enlarged 2.5 times: linear filtering mixes texels.
-    for (const float scale : {1.0f, 2.5f}) {
-        const float offset = scale == 1.0f ? 0.0f : 0.37f;
+    // Through the batch's own program and through the sprite program.
+    struct Pass {
+        float scale;
+        float offset;
+        bool ownProgram;
+    };
+    for (const Pass& pass : {Pass{1.0f, 0.0f, true}, Pass{2.5f, 0.37f, true},
+                             Pass{1.0f, 0.0f, false}, Pass{2.5f, 0.37f, false}}) {
+        const float scale = pass.scale;
+        const float offset = pass.offset;
         drawing.clear();
         sharing.clear();
         for (int i = 0; i < 3; ++i) {
@@ -397,8 +405,9 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
                 .add(picture, 2.0f + 21.0f * i + offset, 2.0f + offset, 0.0f, scale, scale);
         }
         glClear(GL_COLOR_BUFFER_BIT);
-        drawing.draw(camera, *shader);
-        sharing.draw(camera, *shader);
+        for (SpriteBatch* batch : {&drawing, &sharing}) {
+            pass.ownProgram ? batch->draw(camera) : batch->draw(camera, *shader);
+        }
         const Bytes pixels = target.readPixels();
         for (int y = 0; y < 64; ++y) {
             for (int x = 0; x < 64; ++x) {
@@ -434,16 +443,24 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
         }
     }
 
-    // A picture wider than any texture the driver allows: one line, and the
-    // batch keeps what it had.
+    // A picture as wide as the driver's largest texture with its gutters
+    // fits; one texel more is refused with one line, and the batch keeps
+    // what it had.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    ASSERT_TRUE(testsupport::writePng("data/wide.png", maxSide + 1, 1, 4,
-                                      Bytes(static_cast<std::size_t>(maxSide + 1) * 4, 255)));
+    const auto writeWide = [](int width) {
+        return testsupport::writePng("data/wide.png", width, 1, 4,
+                                     Bytes(static_cast<std::size_t>(width) * 4, 255));
+    };
+    ASSERT_TRUE(writeWide(maxSide - 2));
+    SpriteBatch wide;
+    ASSERT_TRUE(wide.loadPictures({"wide.png"}));
+    EXPECT_EQ(wide.texture()->width, static_cast<unsigned>(maxSide));
+    ASSERT_TRUE(writeWide(maxSide - 1));
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
     EXPECT_FALSE(drawing.loadPictures({"wide.png", "star.png"}));
     const std::string message = err.finish();
-    const std::string sizes[] = {std::to_string(maxSide + 1) + " x 1 ",
+    const std::string sizes[] = {std::to_string(maxSide - 1) + " x 1 ",
                                  std::to_string(maxSide) + " x " + std::to_string(maxSide) + "\n"};
     EXPECT_EQ(testsupport::countOccurrences(message, "\n"), 1) << message;
     EXPECT_EQ(message.rfind("Cannot pack 2 pictures into one texture: ", 0), 0u) << message;
