@@ -59,7 +59,7 @@ class SpriteBatch {
 
     // Creates the vertex array and both buffers. Needs a current context.
     SpriteBatch();
-    // Deletes the vertex array, the buffers and the program, if a context is
+    // Deletes the vertex array, the buffers and the programs, if a context is
     // still current.
     ~SpriteBatch();
     // The moved-from batch is left empty, without GL objects: it draws

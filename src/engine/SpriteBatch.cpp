@@ -31,7 +31,7 @@ constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 // pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
 // sprites save nothing. bench/run.sh checks the choice against full quads
 // at sides of 1 to 64 pixels.
-constexpr float kPixelsPerExtraVertex = 24.0f;
+constexpr float kPixelsPerExtraVertex = 48.0f;
 
 // The batch's own program: positions arrive in camera units, one matrix
 // takes them to clip space. Built three ways. Blended pictures alone: the
