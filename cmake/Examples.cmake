@@ -16,3 +16,24 @@ set(Velmora_DIR ${_velmora_example_package} CACHE PATH "The engine package the e
 
 add_subdirectory(examples/bounce ${CMAKE_BINARY_DIR}/examples/bounce)
 target_compile_options(bounce PRIVATE ${VELMORA_WARNINGS})
+
+# The guide's first game (docs/engine.md, the block after
+# "<!-- compiled: catcher.cpp -->") compiled as the guide shows it, with the
+# engine's data beside it, so that the guide cannot fall behind the engine.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/engine.md)
+file(READ ${CMAKE_SOURCE_DIR}/docs/engine.md _velmora_guide)
+string(REGEX MATCH "<!-- compiled: catcher.cpp -->\n\n((    [^\n]*\n|\n)+)" _velmora_found "${_velmora_guide}")
+if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "docs/engine.md has no code block after <!-- compiled: catcher.cpp -->")
+endif()
+string(REPLACE "\n    " "\n" _velmora_catcher "\n${CMAKE_MATCH_1}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/guide/catcher.cpp CONTENT "${_velmora_catcher}" @ONLY)
+add_executable(guide_catcher ${CMAKE_BINARY_DIR}/guide/catcher.cpp)
+set_target_properties(guide_catcher PROPERTIES OUTPUT_NAME catcher
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/guide)
+target_compile_options(guide_catcher PRIVATE ${VELMORA_WARNINGS})
+target_link_libraries(guide_catcher PRIVATE Velmora::engine)
+file(COPY ${_velmora_example_package}/data DESTINATION ${CMAKE_BINARY_DIR}/guide)
+if(TARGET e2e_tests)
+    add_dependencies(e2e_tests guide_catcher)
+endif()

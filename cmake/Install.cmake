@@ -138,12 +138,10 @@ install(CODE "
             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${VELMORA_ENGINE_LIBDIR}/libvelmora_engine.a\")
     endif()
 " COMPONENT engine)
-file(GLOB _velmora_headers ${CMAKE_SOURCE_DIR}/include/velmora/*.h)
-install(FILES ${_velmora_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora COMPONENT engine)
-# FIXME(layout): public headers still include these workings; drop once they no longer do.
-install(FILES ${CMAKE_SOURCE_DIR}/src/engine/AtlasDescription.h ${CMAKE_SOURCE_DIR}/src/engine/TightMesh.h
-              ${CMAKE_SOURCE_DIR}/src/engine/Glyph.h ${CMAKE_SOURCE_DIR}/src/engine/PlaybackProgress.h
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora/engine COMPONENT engine)
+# The public headers, and only they: what lies in include/velmora/ when the
+# install runs (the workings in src/engine/ never leave the tree).
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
+        COMPONENT engine FILES_MATCHING PATTERN "*.h")
 # What every game on the engine reads besides its own data: the sprite and
 # text shaders and the font. The package names their folder Velmora_DATA_DIR.
 set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/font.png

@@ -24,7 +24,9 @@ void quitWithoutTheAudioDevice() {
 }
 
 // The bus game's window: named after the engine, 1024×768 when windowed,
-// letterboxed to the picture's 4:3, the frame clock in the title.
+// letterboxed to the picture's 4:3 on black, the frame clock in the title,
+// Escape quits, the cursor hidden and held in full screen, the driver's own
+// swap interval, and the assets under data/ of the working directory.
 ApplicationSettings gameSettings() {
     ApplicationSettings settings;
     settings.title = "Velmora Demoengine";
@@ -32,6 +34,11 @@ ApplicationSettings gameSettings() {
     settings.windowedHeight = 768;
     settings.aspect = kPictureAspect;
     settings.clockInTitle = true;
+    settings.escapeQuits = true;
+    settings.clearColour = Vec4{0.0f, 0.0f, 0.0f, 1.0f};
+    settings.vsync = Vsync::DriverDefault;
+    settings.dataDirectory = "data";
+    settings.captureCursor = true;
     return settings;
 }
 

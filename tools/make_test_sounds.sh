@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the small MP3 files that the audio and game tests play: plain sine
+# Makes the small sound files that the audio and game tests play: plain sine
 # tones of known lengths, so a test can tell a restart from a resume and knows
-# when a sound must have ended. The results are committed under
+# when a sound must have ended; and the short tone once more in every other
+# format the engine reads (WAV, FLAC, Ogg Vorbis) and in one it does not (AIFF). The results are committed under
 # tests/data/audio/, so running the tests never needs an encoder; run this
 # again only to change them (needs sox and lame: scripts/bootstrap.sh assets).
 #
@@ -27,4 +28,7 @@ tone() {
 
 tone short 0.3 660
 tone long 2.0 440
+for format in wav flac ogg aiff; do
+    sox "$work/short.wav" "$OUT/short.$format"
+done
 echo "test sounds written to $OUT"

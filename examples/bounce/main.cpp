@@ -6,8 +6,8 @@
 // UTF-8 text and the frame rate sit on top. Space plays a sound and sends
 // every picture flying upwards; Escape quits.
 //
-// Run it from this directory: the engine reads data/ relative to the
-// working directory.
+// It reads its files from the data/ folder beside the program, so it runs
+// from any working directory.
 #include <velmora/Application.h>
 #include <velmora/Camera.h>
 #include <velmora/Keys.h>
@@ -47,7 +47,6 @@ struct World {
     Shader* shader = nullptr;           // belongs to the engine's shader registry
     Camera camera;
     std::vector<Mover> movers;
-    double lastTime = 0.0;
     bool kick = false;
 };
 
@@ -96,9 +95,8 @@ bool load() {
 }
 
 void update() {
-    const double now = Application::instance().time;
-    const float dt = static_cast<float>(world.lastTime == 0.0 ? 0.0 : now - world.lastTime);
-    world.lastTime = now;
+    // The time since the last frame: 0 in the first.
+    const float dt = static_cast<float>(Application::instance().frameTimer().lastFrameSeconds());
     for (Mover& m : world.movers) {
         if (world.kick) {
             m.vy = 250.0f + random01() * 250.0f;
@@ -156,6 +154,7 @@ int main(int argc, char** argv) {
     settings.windowedHeight = 540;
     settings.aspect = kWidth / kHeight;
     settings.clockInTitle = false;
+    settings.dataDirectory = Application::executableDirectory() + "/data";
 
     SceneHooks hooks;
     hooks.load = load;

@@ -5,9 +5,11 @@
 // plugs in through SceneHooks.
 #pragma once
 
+#include "velmora/Math.h"
 #include "velmora/Renderer.h"
 #include "velmora/Viewport.h"
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -15,18 +17,34 @@ struct GLFWwindow;
 
 namespace velmora {
 
-// The four entry points through which the application drives a scene. Every
-// hook is optional; a null hook is skipped.
+// The entry points through which the application drives a game. Each is any
+// callable: a plain function, or a lambda that captures the game's own object
+// (hooks.update = [&game] { game.update(); }). Every hook is optional; an
+// empty one is skipped. All run on the main thread.
 struct SceneHooks {
     // Once, at the end of start-up, with the context current. Returning false
     // means the scene cannot run: start-up fails and no frame is run.
-    bool (*load)() = nullptr;
+    std::function<bool()> load;
     // Once per frame, after the clock is read and before anything is drawn.
-    void (*update)() = nullptr;
+    // The time to move things by, dt, is
+    // Application::instance().frameTimer().lastFrameSeconds().
+    std::function<void()> update;
     // Once per frame, after the clear and before the buffer swap.
-    void (*draw)() = nullptr;
-    // Every key event except a press of Escape, with GLFW's action and key codes.
-    void (*onKey)(int action, int key) = nullptr;
+    std::function<void()> draw;
+    // Every key event, with its action (kKeyPress, kKeyRelease, kKeyRepeat)
+    // and its key (<velmora/Keys.h>), except a press of Escape while the
+    // settings' escapeQuits holds. Runs during the event polling at the end
+    // of a frame. When the window loses focus, every held key is released
+    // here.
+    std::function<void(int action, int key)> onKey;
+    // Every press and release of a mouse button: action kKeyPress or
+    // kKeyRelease, button kMouseLeft, kMouseRight, kMouseMiddle, … Where it
+    // happened is mousePosition() (<velmora/Input.h>).
+    std::function<void(int action, int button)> onMouseButton;
+    // Every turn of a mouse wheel or swipe on a touchpad, in notches of a
+    // wheel (a touchpad gives fractions): y > 0 when the wheel turns away
+    // from the player, x > 0 to the right.
+    std::function<void(float x, float y)> onScroll;
 };
 
 // The window size of a windowed run, unless the settings say otherwise.
@@ -36,7 +54,15 @@ constexpr int kWindowedHeight = 768;
 // The window's title, unless the settings say otherwise.
 constexpr const char* kWindowTitle = "Velmora Demoengine";
 
-// What a game states about its window. Read once, by init.
+// How buffer swaps wait for the display.
+enum class Vsync {
+    On,           // one frame per refresh of the display: no tearing, no spinning
+    Off,          // as fast as the machine draws
+    DriverDefault // whatever the driver or the user's settings choose
+};
+
+// What a game states about its window, its loop and its files. Read once, by
+// init. The defaults suit a new game; the bus game states its own values.
 struct ApplicationSettings {
     // The title at creation; kept for the whole run unless clockInTitle.
     std::string title = kWindowTitle;
@@ -44,11 +70,31 @@ struct ApplicationSettings {
     // the window system refuses fails start-up.
     int windowedWidth = kWindowedWidth;
     int windowedHeight = kWindowedHeight;
-    // Width / height of the letterboxed picture. 0 or less: no letterbox,
-    // the picture fills the framebuffer.
-    float aspect = kDefaultAspect;
+    // Width / height of the letterboxed picture: the viewport keeps this
+    // shape, centred, with bars of clearColour around it. 0 or less: no
+    // letterbox, the picture fills the window whatever its shape.
+    float aspect = 0.0f;
     // From the first frame on, the title is "Time: " and the frame clock.
-    bool clockInTitle = true;
+    bool clockInTitle = false;
+    // A press of Escape closes the window and no hook sees it. When false,
+    // Escape reaches onKey like any key, and the game ends the run with
+    // Application::close().
+    bool escapeQuits = true;
+    // The colour of the whole window before each frame's draw hook, bars
+    // included; red, green, blue, alpha in 0..1.
+    Vec4 clearColour{0.0f, 0.0f, 0.0f, 1.0f};
+    Vsync vsync = Vsync::On;
+    // The folder that every loader reads from: Shader::load reads
+    // dataDirectory + "/shaders/" + name, the textures and atlases come from
+    // "/textures/", the sounds from "/audio/". A relative folder is taken
+    // from the working directory, which is where the program was started;
+    // Application::executableDirectory() + "/data" is the folder beside the
+    // program, wherever it is started from.
+    std::string dataDirectory = "data";
+    // In full screen, hide the cursor and hold it in the window (mousePosition
+    // then follows the mouse's motion without bounds). When false, the cursor
+    // shows and stays free, as in a window.
+    bool captureCursor = false;
 };
 
 // Frame rate and frame time, from the clock read once per frame. The rate
@@ -81,21 +127,38 @@ class Application {
     // The one application of the process, created on first call.
     static Application& instance();
 
-    // Chooses the scene that start-up loads and the loop drives.
-    void setSceneHooks(const SceneHooks& hooks);
+    // Chooses the scene that start-up loads and the loop drives. A hook may
+    // replace the hooks, its own included; the new ones take over from the
+    // next event or frame step.
+    void setSceneHooks(SceneHooks hooks);
 
     // Start-up: GLFW, the window (full screen on the primary monitor, or
     // windowed at the settings' size) titled as the settings say, the
-    // context, the key and framebuffer-size callbacks, GLEW, the viewport
-    // letterboxed to the settings' aspect, in full screen a two-second settle
-    // after which the clock restarts at 0, and last the scene's load.
+    // context and its swap interval, the input and framebuffer-size
+    // callbacks, GLEW, the viewport letterboxed to the settings' aspect, in
+    // full screen a two-second settle after which the clock restarts at 0,
+    // and last the scene's load. The loaders read from the settings'
+    // dataDirectory from here on.
     // Failures are reported on standard error; returns false when the
     // program cannot run a frame.
     bool init(bool fullscreen, const ApplicationSettings& settings = ApplicationSettings{});
 
     // The main loop; returns once the window is to close, with the window
-    // already hidden.
+    // already hidden. Each frame, in this order: the clock into `time`, the
+    // frame timer, update, the title (if clockInTitle), the clear to the
+    // settings' clearColour, draw, the buffer swap, and the event polling,
+    // during which the input hooks run.
     void run();
+
+    // Ends the run: the frame under way is finished, then run() returns. The
+    // window system's close button and, while escapeQuits, Escape do the
+    // same. Does nothing without a window.
+    void close();
+
+    // The folder that holds the running program, without a trailing '/'
+    // (read from /proc/self/exe, so links are resolved). "." after a line
+    // on standard error when the system cannot tell.
+    static std::string executableDirectory();
 
     // Frame rate and the last frame's time, measured by the loop on the
     // frame clock (see FrameTimer).
@@ -106,8 +169,9 @@ class Application {
     // exit that cannot wait for the ordinary destruction at process end.
     void shutDown();
 
-    // GLFW key callback: a press of Escape closes the window; every other key
-    // event goes to the scene's onKey hook.
+    // GLFW key callback: a press of Escape closes the window while the
+    // settings' escapeQuits holds; every other key event goes to the scene's
+    // onKey hook.
     static void keyCallback(GLFWwindow* window, int key, int scancode, int action, int mods);
 
     // GLFW framebuffer-size callback: the window system resized the
@@ -127,11 +191,28 @@ class Application {
     ~Application();
 
     bool openWindow(bool fullscreen);
+    void installCallbacks();
+
+    static void mouseButtonCallback(GLFWwindow* window, int button, int action, int mods);
+    static void scrollCallback(GLFWwindow* window, double x, double y);
+    static void cursorPositionCallback(GLFWwindow* window, double x, double y);
+    static void windowSizeCallback(GLFWwindow* window, int width, int height);
+
+    friend Vec2 mousePosition();
 
     SceneHooks hooks;
     ApplicationSettings current;
     FrameTimer frames;
     bool glfwReady = false;
+
+    // What mousePosition needs, kept up to date by the window's callbacks
+    // rather than asked of the window system at every call.
+    Vec2 cursor;         // screen coordinates from the window's top-left corner
+    int windowWidth = 0; // screen coordinates
+    int windowHeight = 0;
+    int framebufferWidth = 0; // pixels
+    int framebufferHeight = 0;
+    Viewport picture; // the letterbox, in framebuffer pixels
 };
 
 // Sets the viewport letterboxed to `aspect` (see letterboxViewport) for a

@@ -21,6 +21,15 @@ class Camera {
     // view = view × translation(offset).
     void translate(const Vec3& offset);
 
+    // The point of the plane z = 0 that this camera shows at `picturePoint`,
+    // given in fractions of the picture ((0, 0) its lower-left corner, (1, 1)
+    // its upper-right, as mousePosition() gives them): the inverse of
+    // projection × view. camera.pictureToWorld(mousePosition()) is the point
+    // under the cursor in the units the game draws in. A camera that
+    // flattens the picture (a scale of 0) shows no single point there:
+    // (0, 0).
+    Vec2 pictureToWorld(const Vec2& picturePoint) const;
+
     // Sets "viewMatrix" and then "projectionMatrix" in `programId`, which
     // must be the current program.
     void upload(unsigned int programId) const;

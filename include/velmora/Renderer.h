@@ -2,6 +2,8 @@
 // points after a context is current and clears the frame; it holds no state.
 #pragma once
 
+#include "velmora/Math.h"
+
 namespace velmora {
 
 // The context version the engine needs: every drawing call uses OpenGL 4.5
@@ -21,8 +23,10 @@ class Renderer {
     // Needs a current context.
     int init();
 
-    // Clears the whole colour buffer to opaque black.
+    // Clears the whole colour buffer, outside the viewport too, to opaque
+    // black, or to `colour` (red, green, blue, alpha in 0..1).
     void clear();
+    void clear(const Vec4& colour);
 
     // The version of the current context, as the driver reports it.
     static GlVersion contextVersion();

@@ -11,7 +11,8 @@ namespace velmora {
 
 class Shader {
   public:
-    // Reads "data/shaders/" + `name`, compiles the vertex and the fragment
+    // Reads "data/shaders/" + `name` ("data" being the settings'
+    // dataDirectory, see Application.h), compiles the vertex and the fragment
     // stage, links them and registers the result under `name` without its
     // extension. Returns null only when the file cannot be opened; a program
     // that failed to compile or link is still returned (and reported on

@@ -1,43 +1,47 @@
 // SoundManager: the process's one audio engine and every sound of the game,
-// addressed by bare file name ("loop.mp3"). Sounds are streamed from
-// data/audio/ and decoded on miniaudio's own threads; this class only forwards
-// play, pause/resume and queries to them. Failures are reported on standard
-// output and never stop the game: a missing sound is simply silent.
+// addressed by bare file name ("loop.mp3"), read from data/audio/.
 //
-// A thread of the manager's own watches the playback device. When it has
-// asked for no samples for a second (its sound server was restarted, went
-// away or hangs), the manager says so once, plays on silently, and tries a
-// fresh engine on the same back-end about once a second until one runs; it
-// then reopens every sound where it stood and says so once more. The
-// operations below are meant for one thread, the game's; the watch shares a
-// lock with them that it holds only for moments, so they never wait on it.
+// Formats: WAV, FLAC, MP3 and Ogg Vorbis, told apart by the file's first
+// bytes, not by its name. A file of any other format (AIFF, Opus, AAC, …) is
+// refused with the one line "Failed to load sound: " + name.
 //
-// This header needs no audio library headers; code that wants miniaudio's own
-// calls includes <miniaudio.h> itself.
+// Two ways to make a sound heard:
+// - The sound of a name: loadSound streams it from its file; play, toggle,
+//   pause, resume and stop address it, one copy per name, as music wants.
+// - Voices: playVoice starts another copy of a loaded sound that overlaps
+//   those already playing, as hit sounds want. Each voice has its own volume,
+//   pitch and pan, fixed when it starts, and ends by itself at the end of the
+//   sound. At most kVoicesPerSound voices of one name play at once; one more
+//   steals the oldest, so that the newest event is always heard.
+//
+// Failures are reported on standard output, one line each, and never stop
+// the game: a missing sound is simply silent.
+//
+// The sound server may go away, restart or hang under the game. A thread of
+// the manager's own watches the playback device: when it has asked for no
+// samples for a second while this process runs (a process stopped as a
+// whole, by Ctrl-Z or a debugger, does not count), the manager prints
+// "The audio device was lost; playing on without sound", plays on silently
+// and tries a fresh device on the same back-end about once a second. Once
+// one runs, every sound of a name goes on where it stood (a sound that would
+// have ended meanwhile stays ended), with its volume, pitch and pan, and the
+// manager prints "The audio device is back; sound is on again". Voices end
+// at such a restart: they belong to a moment of the game that has passed.
+// A file that can no longer be opened then is reported once, with the load
+// failure line, and that name stays silent until it is loaded again.
+//
+// Threads: call the operations below from one thread at a time (the game's
+// main thread, in practice). Each takes a lock that the watch holds only for
+// moments, so they never wait on a hung sound server. Nothing here hands out
+// a pointer into the manager's state.
 #pragma once
 
-#include "engine/PlaybackProgress.h"
-
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <map>
+#include <cstdint>
 #include <memory>
-#include <mutex>
-#include <string>
-
-struct ma_engine;
-struct ma_sound;
 
 namespace velmora {
-class BackgroundTask;
-
-// One loaded sound: the miniaudio sound (heap-allocated, since miniaudio keeps
-// pointers into it) and the looping flag last asked for.
-struct SoundEntry {
-    ma_sound* sound = nullptr;
-    bool looping = false;
-};
 
 // How a manager of one's own starts its engine; the defaults are the game's.
 struct SoundOptions {
@@ -53,82 +57,109 @@ struct SoundOptions {
     void (*release)(void* block, void* user) = nullptr;
 };
 
+// One voice started by playVoice: a plain number that owns nothing. 0 is no
+// voice. A handle whose voice has ended (played out, stopped, stolen, or
+// ended by a restart) stays harmless: stopVoice ignores it.
+struct VoiceHandle {
+    std::uint64_t id = 0;
+    explicit operator bool() const { return id != 0; }
+};
+
 class SoundManager {
   public:
-    // How long shut-down waits for miniaudio to stop its device and threads.
+    // How long shut-down waits for the audio library to stop its device.
     static constexpr std::chrono::milliseconds kShutdownBudget{1000};
     // The least time between two attempts to start a lost device again.
     static constexpr std::chrono::milliseconds kRetryInterval{1000};
+    // The most voices of one sound that play at once.
+    static constexpr int kVoicesPerSound = 8;
 
-    // What the program does when the audio shut-down overruns its budget: the
-    // device thread is then stuck inside the audio library, and the handler
-    // is expected to end the process without the ordinary exit (the manager
-    // first prints that it gives up waiting). Without a handler, or if it
-    // returns, shut-down quietly goes on waiting, since the stuck thread still
-    // uses this manager's memory. Setting it creates no manager.
+    // What the program does when the audio shut-down overruns its budget. The
+    // device's thread is then stuck inside the audio library (a hung sound
+    // server), and the ordinary exit, which would free what it still uses,
+    // cannot be risked. The manager first prints "The audio device did not
+    // stop within 1 s; quitting without waiting for it", then calls the
+    // handler, which is expected to end the process without the ordinary
+    // exit (std::_Exit). Without a handler (or after setting null) the
+    // manager does that itself: it flushes the console and ends the process
+    // with status 0. A handler that returns makes shut-down wait for the
+    // stuck thread after all, for as long as it takes. Setting it creates no
+    // manager.
     static void setStuckShutdownHandler(void (*handler)());
 
     // The game's manager, on the system's default playback device; created on
-    // first call.
+    // first call, destroyed at exit.
     static SoundManager& instance();
 
     // A manager of its own (tools, tests); the game only ever uses instance().
+    // When no engine starts it prints "Failed to initialize audio engine."
+    // and every load then fails.
     explicit SoundManager(const SoundOptions& options = SoundOptions());
     ~SoundManager();
 
-    // Opens "data/audio/" + name as a streamed sound, stopped at its start.
-    // Loading a name again replaces the earlier sound, which stops and is freed.
+    // Opens "data/audio/" + name as a streamed sound, stopped at its start,
+    // at volume 1, pitch 1, pan 0. A name may hold subdirectories but no
+    // ".." part. Loading a name again replaces the earlier sound, which stops
+    // and is freed with its voices; a failed load keeps the earlier one.
     void loadSound(const char* name);
+
     // Sets the looping flag, then starts the sound. A sound that is already
     // playing goes on undisturbed, a finished one starts over, a paused one
     // resumes where it stopped.
     void play(const char* name, bool loop);
     // Pauses the sound if isPlaying says it plays, else starts it (position
-    // kept). While the device is gone nothing plays, so this starts.
+    // kept). While the device is lost nothing plays, so this starts.
     void toggle(const char* name);
+    // Pauses the sound (position kept) if it is started; else does nothing.
+    // Unlike isPlaying-then-toggle this is one step, which a restart of the
+    // device cannot split, and it holds while the device is lost.
+    void pause(const char* name);
+    // Starts the sound if it is not started: a paused one resumes where it
+    // stopped, a finished one starts over. A started one goes on undisturbed.
+    void resume(const char* name);
+    // Stops the sound and rewinds it to its start; play begins it anew.
+    void stop(const char* name);
     // Whether the sound plays now. Once the playback device has stopped
     // pulling samples nothing plays, so callers waiting for a sound to end
-    // are not kept waiting for ever.
+    // are not kept waiting for ever. Voices do not count.
     bool isPlaying(const char* name);
     // The playback position in seconds from the start of the sound; 0.0 when
-    // the name has no sound or the position is unavailable.
+    // the name has no sound or the position is unavailable (each says so).
     double cursorSeconds(const char* name);
 
-    // The engine that plays now (null if none started), for code that calls
-    // miniaudio directly. A recovery replaces it and every entry's sound.
-    ma_engine* audioEngine();
+    // The sound's own settings, kept until it is loaded again, also across a
+    // restart of the device; its voices keep theirs. Volume is a linear gain
+    // (1: as recorded, 0: silent; below 0 counts as 0). Pitch scales the rate
+    // and so the length (2: an octave up, twice as fast), from 1/8 to 8. Pan
+    // moves it between the left (-1) and right (+1) speaker, 0 in the middle.
+    // Values beyond the ranges are brought into them, and a value that is
+    // not a number leaves the setting alone. A name without a sound: nothing.
+    void setVolume(const char* name, float volume);
+    void setPitch(const char* name, float pitch);
+    void setPan(const char* name, float pan);
+    // A gain on everything the manager plays, kept across restarts; 1 at
+    // start, same range as setVolume.
+    void setMasterVolume(float volume);
 
-    // Every loaded sound by name; read it on the thread that calls the
-    // operations above.
-    std::map<std::string, SoundEntry*> sounds;
+    // Starts a voice of a loaded sound, with the settings above, from its
+    // start, once through. It overlaps the sound of the name and its other
+    // voices; beyond kVoicesPerSound of them the oldest stops. The first
+    // voice of a name decodes the whole file into memory (once, kept until
+    // the name is loaded again): fine for effects, costly for long music.
+    // Returns the voice, or an empty handle when the name has no sound.
+    VoiceHandle playVoice(const char* name, float volume = 1.0f, float pitch = 1.0f,
+                          float pan = 0.0f);
+    // Ends the voice at once (a few milliseconds' fade, no click). An ended
+    // or empty handle: nothing.
+    void stopVoice(VoiceHandle voice);
 
     SoundManager(const SoundManager&) = delete;
     SoundManager& operator=(const SoundManager&) = delete;
 
   private:
-    struct Engine; // one started engine and what only it may free
-
-    SoundEntry* find(const char* name);
-    void startWatching();
-    void watchDevice();
-    void loseDevice(PlaybackProgress::Clock::time_point now);
-    bool recover(PlaybackProgress::Clock::time_point stalledSince);
-    void releaseEverything();
-
-    SoundOptions options;
-    std::unique_ptr<Engine> engine; // null when no engine ever started
-    // Guards everything below between the calls above and the device watch,
-    // which holds it only for moments.
-    std::mutex lock;
-    std::condition_variable wake;
-    bool quitting = false;
-    unsigned loadCount = 0; // loads so far: a recovery that saw fewer starts over
-    // The device: new (not yet judged), pulling samples, or lost; while it
-    // is lost nothing plays.
-    enum class Device { Starting, Working, Lost } device = Device::Starting;
-    PlaybackProgress::Clock::time_point deviceSince; // started, or lost
-    PlaybackProgress progress;
-    std::unique_ptr<BackgroundTask> watch; // last: it uses everything above
+    friend struct SoundManagerWorkings; // the engine's tests look inside through it
+    struct State;
+    std::unique_ptr<State> state;
 };
 
 } // namespace velmora

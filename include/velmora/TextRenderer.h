@@ -5,7 +5,6 @@
 // advances and drawn as one batch of quads with one draw call.
 #pragma once
 
-#include "engine/Glyph.h"
 #include "velmora/Math.h"
 
 #include <cstddef>
@@ -17,6 +16,7 @@
 namespace velmora {
 
 class Camera;
+struct Glyph; // one character's quad and advance: the engine's workings
 class Shader;
 class SpriteBatch;
 class Texture;
@@ -30,7 +30,8 @@ class TextRenderer {
     void init();
 
     // Loads the font image "data/textures/" + textureName, then one glyph per
-    // line of "data/textures/" + csvName. A malformed line is reported on
+    // line of "data/textures/" + csvName ("data" being the settings'
+    // dataDirectory, see Application.h). A malformed line is reported on
     // standard error with its file and line number; reading stops there and
     // the glyphs before it stay. A missing description leaves the table as it
     // was. Needs a current context.

@@ -2,6 +2,8 @@
 // window of any size.
 #pragma once
 
+#include "velmora/Math.h"
+
 namespace velmora {
 
 struct Viewport {
@@ -24,5 +26,12 @@ inline bool operator==(const Viewport& a, const Viewport& b) {
 // 32-bit float with truncation, so that every screen gets the same pixels on
 // every machine.
 Viewport letterboxViewport(int width, int height, float aspect = kDefaultAspect);
+
+// Where the point (x, y) of a framebuffer `framebufferHeight` pixels high,
+// counted in pixels from its top-left corner as window systems count, lies
+// in `viewport`: (0, 0) at the viewport's lower-left corner, (1, 1) at its
+// upper-right, y growing upward; points outside give values below 0 or
+// above 1. An empty viewport gives (0, 0).
+Vec2 viewportFraction(const Viewport& viewport, int framebufferHeight, float x, float y);
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #include "velmora/Application.h"
 
+#include "engine/DataDirectory.h"
+#include "velmora/Input.h"
 #include "velmora/Viewport.h"
 
 #include <GL/glew.h>
@@ -7,9 +9,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 
 namespace velmora {
 
@@ -29,6 +34,16 @@ void preferTheNamedDisplay() {
     const bool hasX11 = x11 != nullptr && *x11 != '\0';
     if (hasX11 && !hasWayland && glfwPlatformSupported(GLFW_PLATFORM_X11) == GLFW_TRUE) {
         glfwInitHint(GLFW_PLATFORM, GLFW_PLATFORM_X11);
+    }
+}
+
+// Calls a hook, if the game set one, through a copy: the hook may replace
+// the application's hooks, itself included, while it runs.
+template <typename Hook, typename... Arguments>
+void callHook(const Hook& hook, Arguments... arguments) {
+    if (hook) {
+        Hook running = hook;
+        running(arguments...);
     }
 }
 
@@ -54,8 +69,24 @@ void Application::shutDown() {
     }
 }
 
-void Application::setSceneHooks(const SceneHooks& sceneHooks) {
-    hooks = sceneHooks;
+void Application::setSceneHooks(SceneHooks sceneHooks) {
+    hooks = std::move(sceneHooks);
+}
+
+void Application::close() {
+    if (window != nullptr) {
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+    }
+}
+
+std::string Application::executableDirectory() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.has_parent_path()) {
+        std::cerr << "Cannot tell where the program is: " << error.message() << std::endl;
+        return ".";
+    }
+    return program.parent_path().string();
 }
 
 bool Application::openWindow(bool fullscreen) {
@@ -85,6 +116,7 @@ bool Application::openWindow(bool fullscreen) {
 bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     current = settings;
     frames = FrameTimer{};
+    setDataDirectory(current.dataDirectory);
     preferTheNamedDisplay();
     if (glfwInit() != GLFW_TRUE) {
         std::cerr << "Failed to initialize GLFW" << std::endl;
@@ -96,19 +128,17 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         shutDown();
         return false;
     }
-    if (fullscreen) {
+    if (fullscreen && current.captureCursor) {
         glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
         if (glfwRawMouseMotionSupported() == GLFW_TRUE) {
             glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
         }
     }
     glfwMakeContextCurrent(window);
-    glfwSetKeyCallback(window, keyCallback);
-    // The framebuffer need not keep the size asked for: a HiDPI output scales
-    // it, and a tiling compositor or the player resizes the window. GLFW
-    // reports each change here at no cost per frame (reading the size every
-    // frame would be a round trip to the X server each time).
-    glfwSetFramebufferSizeCallback(window, framebufferSizeCallback);
+    if (current.vsync != Vsync::DriverDefault) {
+        glfwSwapInterval(current.vsync == Vsync::On ? 1 : 0);
+    }
+    installCallbacks();
 
     renderer.init();
     // Every drawing call of the engine is OpenGL 4.5; on an older context they
@@ -122,11 +152,17 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         return false;
     }
 
-    // The callback reports changes only, so start from the size it has now.
-    int framebufferWidth = 0;
-    int framebufferHeight = 0;
-    glfwGetFramebufferSize(window, &framebufferWidth, &framebufferHeight);
-    fitViewportToFramebuffer(framebufferWidth, framebufferHeight, current.aspect);
+    // The callbacks report changes only, so start from what there is now.
+    int width = 0;
+    int height = 0;
+    glfwGetWindowSize(window, &width, &height);
+    windowSizeCallback(window, width, height);
+    glfwGetFramebufferSize(window, &width, &height);
+    framebufferSizeCallback(window, width, height);
+    double x = 0.0;
+    double y = 0.0;
+    glfwGetCursorPos(window, &x, &y);
+    cursorPositionCallback(window, x, y);
 
     if (fullscreen) {
         while (glfwGetTime() < kFullscreenSettleSeconds) {
@@ -135,7 +171,8 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         glfwSetTime(0.0);
     }
 
-    if (hooks.load != nullptr && !hooks.load()) {
+    const std::function<bool()> load = hooks.load; // it may replace the hooks
+    if (load && !load()) {
         shutDown();
         return false;
     }
@@ -150,17 +187,13 @@ void Application::run() {
     while (glfwWindowShouldClose(window) != GLFW_TRUE) {
         time = glfwGetTime();
         frames.tick(time);
-        if (hooks.update != nullptr) {
-            hooks.update();
-        }
+        callHook(hooks.update);
         if (current.clockInTitle) {
             formatClockTitle(time, title, sizeof title);
             glfwSetWindowTitle(window, title);
         }
-        renderer.clear();
-        if (hooks.draw != nullptr) {
-            hooks.draw();
-        }
+        renderer.clear(current.clearColour);
+        callHook(hooks.draw);
         glfwSwapBuffers(window);
         glfwPollEvents();
     }
@@ -170,22 +203,91 @@ void Application::run() {
     glfwHideWindow(window);
 }
 
+void Application::installCallbacks() {
+    glfwSetKeyCallback(window, keyCallback);
+    glfwSetMouseButtonCallback(window, mouseButtonCallback);
+    glfwSetScrollCallback(window, scrollCallback);
+    glfwSetCursorPosCallback(window, cursorPositionCallback);
+    // The framebuffer need not keep the size asked for: a HiDPI output scales
+    // it, and a tiling compositor or the player resizes the window. GLFW
+    // reports each change here at no cost per frame (reading the size every
+    // frame would be a round trip to the X server each time).
+    glfwSetWindowSizeCallback(window, windowSizeCallback);
+    glfwSetFramebufferSizeCallback(window, framebufferSizeCallback);
+}
+
 void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,
                               int /*mods*/) {
-    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS) {
+    Application& application = instance();
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS && application.current.escapeQuits) {
         glfwSetWindowShouldClose(window, GLFW_TRUE);
         return;
     }
-    const SceneHooks& hooks = instance().hooks;
-    if (hooks.onKey != nullptr) {
-        hooks.onKey(action, key);
-    }
+    callHook(application.hooks.onKey, action, key);
+}
+
+void Application::mouseButtonCallback(GLFWwindow* /*window*/, int button, int action,
+                                      int /*mods*/) {
+    callHook(instance().hooks.onMouseButton, action, button);
+}
+
+void Application::scrollCallback(GLFWwindow* /*window*/, double x, double y) {
+    callHook(instance().hooks.onScroll, static_cast<float>(x), static_cast<float>(y));
+}
+
+void Application::cursorPositionCallback(GLFWwindow* /*window*/, double x, double y) {
+    instance().cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
+}
+
+void Application::windowSizeCallback(GLFWwindow* /*window*/, int width, int height) {
+    Application& application = instance();
+    application.windowWidth = width;
+    application.windowHeight = height;
 }
 
 void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int height) {
     // Runs inside glfwPollEvents on the main thread, where the window's
     // context is current: the next frame draws into the new viewport.
-    fitViewportToFramebuffer(width, height, instance().current.aspect);
+    Application& application = instance();
+    if (width <= 0 || height <= 0) {
+        return; // minimised: the picture stays as it was for the window's return
+    }
+    application.framebufferWidth = width;
+    application.framebufferHeight = height;
+    application.picture = letterboxViewport(width, height, application.current.aspect);
+    fitViewportToFramebuffer(width, height, application.current.aspect);
+}
+
+bool isKeyDown(int key) {
+    GLFWwindow* window = Application::instance().window;
+    if (window == nullptr || key < kKeySpace || key > kKeyLast) {
+        return false; // GLFW would report an unknown key as an error
+    }
+    return glfwGetKey(window, key) == GLFW_PRESS;
+}
+
+bool isMouseButtonDown(int button) {
+    GLFWwindow* window = Application::instance().window;
+    if (window == nullptr || button < kMouseLeft || button > kMouseLast) {
+        return false;
+    }
+    return glfwGetMouseButton(window, button) == GLFW_PRESS;
+}
+
+Vec2 mousePosition() {
+    const Application& application = Application::instance();
+    if (application.window == nullptr || application.windowWidth <= 0 ||
+        application.windowHeight <= 0) {
+        return Vec2{};
+    }
+    // The cursor comes in screen coordinates, the picture lies in pixels: a
+    // high-density screen has more of the latter per coordinate.
+    const float toPixelsX = static_cast<float>(application.framebufferWidth) /
+                            static_cast<float>(application.windowWidth);
+    const float toPixelsY = static_cast<float>(application.framebufferHeight) /
+                            static_cast<float>(application.windowHeight);
+    return viewportFraction(application.picture, application.framebufferHeight,
+                            application.cursor.x * toPixelsX, application.cursor.y * toPixelsY);
 }
 
 void FrameTimer::tick(double now) {

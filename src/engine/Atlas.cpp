@@ -2,6 +2,7 @@
 
 #include "engine/AtlasDescription.h"
 #include "engine/AtlasStorage.h"
+#include "engine/DataDirectory.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -21,9 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kTextureDirectory = "data/textures/";
-// Where picture files given by a relative path are read.
-const char* const kDataDirectory = "data/";
+constexpr DataFolder kTextureDirectory{"textures/"};
 
 // Texels around each packed picture that repeat its edge: linear filtering
 // reaches half a texel beyond the picture at most.
@@ -133,7 +132,8 @@ struct Image {
 std::vector<fs::path> pictureFiles(const std::vector<std::string>& paths) {
     std::vector<fs::path> files;
     for (const std::string& path : paths) {
-        const fs::path full = fs::path(kDataDirectory) / path;
+        // A relative path is read from the data directory.
+        const fs::path full = fs::path(dataDirectory()) / path;
         std::error_code error;
         if (!fs::is_directory(full, error)) {
             files.push_back(full);

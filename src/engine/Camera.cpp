@@ -32,6 +32,26 @@ void Camera::translate(const Vec3& offset) {
     translateMatrix(view, offset.x, offset.y, offset.z);
 }
 
+Vec2 Camera::pictureToWorld(const Vec2& picturePoint) const {
+    // Of m = projection × view only the part that acts on x and y of the
+    // plane z = 0 matters: (ndcX, ndcY) = [a b; c d] (x, y) + (tx, ty).
+    const auto m = [this](int column, int row) {
+        float sum = 0.0f;
+        for (int k = 0; k < 4; ++k) {
+            sum += projection[k * 4 + row] * view[column * 4 + k];
+        }
+        return sum;
+    };
+    const float a = m(0, 0), b = m(1, 0), c = m(0, 1), d = m(1, 1);
+    const float determinant = a * d - b * c;
+    if (determinant == 0.0f) {
+        return Vec2{};
+    }
+    const float ndcX = picturePoint.x * 2.0f - 1.0f - m(3, 0);
+    const float ndcY = picturePoint.y * 2.0f - 1.0f - m(3, 1);
+    return Vec2{(d * ndcX - b * ndcY) / determinant, (a * ndcY - c * ndcX) / determinant};
+}
+
 void Camera::upload(unsigned int programId) const {
     glUniformMatrix4fv(glGetUniformLocation(programId, "viewMatrix"), 1, GL_FALSE, view.data());
     glUniformMatrix4fv(glGetUniformLocation(programId, "projectionMatrix"), 1, GL_FALSE,

@@ -4,13 +4,19 @@
 namespace velmora {
 
 bool PlaybackProgress::advancing(std::uint64_t count, Clock::time_point now) {
+    const Clock::duration sinceLook = now - lastLook;
+    lastLook = now;
     if (!sampled || count != lastCount) {
         sampled = true;
         lastCount = count;
         lastMove = now;
+        silent = Clock::duration::zero();
         return true;
     }
-    return now - lastMove <= kStallLimit;
+    if (sinceLook <= kAsleepLimit) {
+        silent += sinceLook;
+    }
+    return silent <= kStallLimit;
 }
 
 } // namespace velmora

@@ -27,7 +27,11 @@ int Renderer::init() {
 }
 
 void Renderer::clear() {
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    clear(Vec4{0.0f, 0.0f, 0.0f, 1.0f});
+}
+
+void Renderer::clear(const Vec4& colour) {
+    glClearColor(colour.x, colour.y, colour.z, colour.w);
     glClear(GL_COLOR_BUFFER_BIT);
 }
 

@@ -1,6 +1,7 @@
 #include "velmora/Shader.h"
 
 #include "velmora/GlErrors.h"
+#include "engine/DataDirectory.h"
 #include "engine/RegistryKey.h"
 
 #include <GL/glew.h>
@@ -16,7 +17,7 @@ std::map<std::string, Shader*> shaderRegistry;
 
 namespace {
 
-const char* const kShaderDirectory = "data/shaders/";
+constexpr DataFolder kShaderDirectory{"shaders/"};
 
 // Info logs are fetched into a fixed buffer: long logs are cut, the first
 // errors are the useful ones.

@@ -1,30 +1,67 @@
-// SoundManager: miniaudio engine ownership, name-addressed sounds, and the
-// restart of an engine whose device was lost.
+// SoundManager: miniaudio engine ownership, name-addressed sounds and their
+// voices, and the restart of an engine whose device was lost.
 #include "velmora/SoundManager.h"
 
 #include "engine/BackgroundTask.h"
+#include "engine/DataDirectory.h"
+#include "engine/PlaybackProgress.h"
+#include "engine/SoundManagerWorkings.h"
 
 #include <miniaudio.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace velmora {
 
 namespace {
 
-const char* const kAudioDirectory = "data/audio/";
+using Clock = PlaybackProgress::Clock;
+
+constexpr DataFolder kAudioDirectory{"audio/"};
 const char* const kDeviceLost = "The audio device was lost; playing on without sound";
 const char* const kDeviceBack = "The audio device is back; sound is on again";
+const char* const kLoadFailed = "Failed to load sound: ";
 
 // How often the device watch looks at the device's requests for samples, and
 // how long a new device may take to ask again after filling its buffer.
 constexpr std::chrono::milliseconds kWatchPeriod{100};
 constexpr std::chrono::milliseconds kStartLimit{4000};
+// A stopped voice fades out over this long instead of ending with a click.
+constexpr ma_uint64 kVoiceFadeMilliseconds = 5;
 
-void (*stuckShutdownHandler)() = nullptr;
+// The sound of a name streams from its file; the source of its voices is
+// decoded whole and only copied, never played itself, so it stays off the mix.
+constexpr ma_uint32 kStreamFlags = MA_SOUND_FLAG_STREAM;
+constexpr ma_uint32 kVoiceSourceFlags =
+    MA_SOUND_FLAG_DECODE | MA_SOUND_FLAG_NO_DEFAULT_ATTACHMENT | MA_SOUND_FLAG_NO_SPATIALIZATION;
+constexpr ma_uint32 kVoiceFlags = MA_SOUND_FLAG_NO_SPATIALIZATION;
+
+constexpr float kMinPitch = 0.125f;
+constexpr float kMaxPitch = 8.0f;
+
+// The ordinary exit would free what the stuck device thread still uses, so
+// the process ends here, successfully: quitting worked.
+void endStuckProcess() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+void (*stuckShutdownHandler)() = endStuckProcess;
 
 // Names arrive from formatted stack buffers and literals; a null pointer is
 // treated as the empty name rather than dereferenced.
@@ -52,24 +89,108 @@ bool staysInAudioDirectory(const std::string& name) {
     return true;
 }
 
-void releaseSound(ma_sound* sound) {
-    ma_sound_uninit(sound);
-    delete sound;
+// Whether the file begins as WAV, FLAC, Ogg or MP3 does. miniaudio's own
+// decoders would also take AIFF, and guess at anything else by trying each
+// decoder in turn; the engine reads exactly the formats it names.
+bool readableFormat(const std::string& path) {
+    unsigned char head[12] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    const size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    auto has = [&](size_t at, const char* text) {
+        const size_t length = std::strlen(text);
+        return got >= at + length && std::memcmp(head + at, text, length) == 0;
+    };
+    const bool mpegFrame = got >= 2 && head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
+    return ((has(0, "RIFF") || has(0, "RF64")) && has(8, "WAVE")) || has(0, "fLaC") ||
+           has(0, "OggS") || has(0, "ID3") || mpegFrame;
 }
 
-void releaseEntry(SoundEntry* entry) {
-    releaseSound(entry->sound);
-    delete entry;
+// Brings a setting into [low, high]; false for a value that is not a number.
+bool bounded(float value, float low, float high, float* result) {
+    if (std::isnan(value)) {
+        return false;
+    }
+    *result = std::min(std::max(value, low), high);
+    return true;
+}
+
+void releaseSound(ma_sound* sound) {
+    if (sound != nullptr) {
+        ma_sound_uninit(sound);
+        delete sound;
+    }
 }
 
 // One whole line at once: the device watch writes from its own thread.
-void say(const char* line) {
-    std::cout << (std::string(line) + "\n") << std::flush;
+void say(const std::string& line) {
+    std::cout << (line + "\n") << std::flush;
 }
+
+// One voice: a copy of a sound's decoded data with settings of its own.
+struct Voice {
+    std::uint64_t id = 0;
+    ma_sound* sound = nullptr;
+    bool ending = false; // stopped early, fading out
+};
+
+// Everything the manager keeps under one name.
+struct Entry {
+    ma_sound* sound = nullptr; // null once it could not be reopened: silent
+    bool looping = false;      // the flag last asked for by play
+    float volume = 1.0f;
+    float pitch = 1.0f;
+    float pan = 0.0f;
+    std::uint64_t load = 0;          // which load made it, to tell a reload
+    ma_sound* voiceSource = nullptr; // made by the first voice
+    bool voiceSourceFailed = false;  // reported once; tried again on a new engine
+    std::vector<Voice> voices;       // oldest first
+
+    void applySettings(ma_sound* to) const {
+        ma_sound_set_volume(to, volume);
+        ma_sound_set_pitch(to, pitch);
+        ma_sound_set_pan(to, pan);
+    }
+
+    // Hands every voice and the voices' source to `retired`.
+    void dropVoices(std::vector<ma_sound*>& retired) {
+        for (const Voice& voice : voices) {
+            retired.push_back(voice.sound);
+        }
+        voices.clear();
+        retired.push_back(voiceSource);
+        voiceSource = nullptr;
+        voiceSourceFailed = false;
+    }
+
+    // Frees the voices that have played out or faded away.
+    void reapVoices() {
+        auto ended = std::stable_partition(voices.begin(), voices.end(), [](const Voice& voice) {
+            return ma_sound_is_playing(voice.sound) == MA_TRUE;
+        });
+        for (auto it = ended; it != voices.end(); ++it) {
+            releaseSound(it->sound);
+        }
+        voices.erase(ended, voices.end());
+    }
+
+    void release() {
+        std::vector<ma_sound*> retired;
+        dropVoices(retired);
+        retired.push_back(sound);
+        sound = nullptr;
+        for (ma_sound* each : retired) {
+            releaseSound(each);
+        }
+    }
+};
 
 } // namespace
 
-struct SoundManager::Engine {
+struct SoundManagerEngine {
     ma_engine engine{};
     ma_context* context = nullptr; // one of our own, for a restarted engine
     ma_allocation_callbacks allocator{};
@@ -82,8 +203,9 @@ struct SoundManager::Engine {
 
     // Starts an engine; with `backend`, on that back-end only (a lost device
     // is looked for where it was, not on a silent stand-in). Null on failure.
-    static std::unique_ptr<Engine> start(const SoundOptions& options, const ma_backend* backend) {
-        auto started = std::make_unique<Engine>();
+    static std::unique_ptr<SoundManagerEngine> start(const SoundOptions& options,
+                                                     const ma_backend* backend) {
+        auto started = std::make_unique<SoundManagerEngine>();
         ma_engine_config config = ma_engine_config_init();
         config.noDevice = options.playbackDevice ? MA_FALSE : MA_TRUE;
         config.channels = options.channels;
@@ -91,7 +213,7 @@ struct SoundManager::Engine {
         config.allocationCallbacks = {options.allocatorUser, options.allocate, options.reallocate,
                                       options.release};
         config.onProcess = [](void* user, float*, ma_uint64) {
-            static_cast<Engine*>(user)->pulls.fetch_add(1);
+            static_cast<SoundManagerEngine*>(user)->pulls.fetch_add(1);
         };
         config.pProcessUserData = started.get();
         if (backend != nullptr) {
@@ -112,12 +234,16 @@ struct SoundManager::Engine {
         return started;
     }
 
-    // Opens "data/audio/" + name into `sound`; false when it cannot.
-    bool open(const std::string& name, ma_sound* sound) {
+    // Opens "data/audio/" + name; null when it cannot.
+    ma_sound* open(const std::string& name, ma_uint32 flags) {
         const std::string path = kAudioDirectory + name;
-        if (ma_sound_init_from_file(&engine, path.c_str(), MA_SOUND_FLAG_STREAM, nullptr, nullptr,
-                                    sound) == MA_SUCCESS) {
-            return true;
+        if (!readableFormat(path)) {
+            return nullptr;
+        }
+        ma_sound* sound = new ma_sound(); // value-initialised: zero-filled
+        if (ma_sound_init_from_file(&engine, path.c_str(), flags, nullptr, nullptr, sound) ==
+            MA_SUCCESS) {
+            return sound;
         }
         // On a file that cannot be opened or decoded, miniaudio 0.11 returns
         // without freeing the data-source block it allocated for the sound,
@@ -127,7 +253,17 @@ struct SoundManager::Engine {
             abandonedSources.push_back(sound->pResourceManagerDataSource);
         }
         delete sound;
-        return false;
+        return nullptr;
+    }
+
+    // A new voice sharing the decoded data of `source`; null when it cannot.
+    ma_sound* copy(const ma_sound* source) {
+        ma_sound* voice = new ma_sound();
+        if (ma_sound_init_copy(&engine, source, kVoiceFlags, nullptr, voice) == MA_SUCCESS) {
+            return voice;
+        }
+        delete voice;
+        return nullptr;
     }
 
     // Stops and uninitialises the engine; its sounds must be gone already.
@@ -188,64 +324,112 @@ void carryOver(ma_sound* stale, double staleRate, ma_sound* fresh, double freshR
 
 } // namespace
 
+struct SoundManager::State {
+    using Engine = SoundManagerEngine;
+
+    explicit State(const SoundOptions& chosen) : options(chosen) {}
+
+    SoundOptions options;
+    std::unique_ptr<Engine> engine; // null when no engine ever started
+    // Guards everything below between the operations and the device watch,
+    // which holds it only for moments.
+    std::mutex lock;
+    std::condition_variable wake;
+    bool quitting = false;
+    std::uint64_t loads = 0;     // loads so far
+    std::uint64_t lastVoice = 0; // the id of the latest voice
+    float masterVolume = 1.0f;
+    std::map<std::string, Entry> sounds;
+    // The device: new (not yet judged), pulling samples, or lost; while it
+    // is lost nothing plays.
+    enum class Device { Starting, Working, Lost } device = Device::Starting;
+    Clock::time_point deviceSince; // started, or lost
+    PlaybackProgress progress;
+    std::unique_ptr<BackgroundTask> watch; // last: it uses everything above
+
+    // The entry of a name that has a sound, or null.
+    Entry* find(const char* name) {
+        auto found = sounds.find(nameOf(name));
+        return found != sounds.end() && found->second.sound != nullptr ? &found->second : nullptr;
+    }
+
+    void startWatching() {
+        device = Device::Starting;
+        deviceSince = Clock::now();
+        progress = PlaybackProgress();
+        progress.advancing(engine->pulls.load(), deviceSince);
+    }
+
+    // Ends a voice early: a short fade, or at once while nothing plays
+    // anyway (a lost device would never finish the fade).
+    void endVoice(Voice& voice) {
+        if (device == Device::Lost) {
+            ma_sound_stop(voice.sound);
+        } else {
+            ma_sound_stop_with_fade_in_milliseconds(voice.sound, kVoiceFadeMilliseconds);
+        }
+        voice.ending = true;
+    }
+
+    void watchDevice();
+    void loseDevice(Clock::time_point now);
+    bool recover(Clock::time_point stalledSince);
+    void releaseEverything();
+};
+
 SoundManager& SoundManager::instance() {
     static SoundManager manager;
     return manager;
 }
 
-SoundManager::SoundManager(const SoundOptions& chosen) : options(chosen) {
-    engine = Engine::start(options, nullptr);
-    if (engine == nullptr) {
+SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique<State>(options)) {
+    state->engine = State::Engine::start(options, nullptr);
+    if (state->engine == nullptr) {
         std::cout << "Failed to initialize audio engine.\n";
         return;
     }
     // Without a device the owner drives the engine's clock; only a device
     // can be lost.
-    if (ma_engine_get_device(&engine->engine) != nullptr) {
-        startWatching();
-        watch = std::make_unique<BackgroundTask>([this] { watchDevice(); });
+    if (ma_engine_get_device(&state->engine->engine) != nullptr) {
+        state->startWatching();
+        State* watched = state.get();
+        state->watch = std::make_unique<BackgroundTask>([watched] { watched->watchDevice(); });
     }
 }
 
-void SoundManager::startWatching() {
-    device = Device::Starting;
-    deviceSince = PlaybackProgress::Clock::now();
-    progress = PlaybackProgress();
-    progress.advancing(engine->pulls.load(), deviceSince);
-}
-
 void SoundManager::setStuckShutdownHandler(void (*handler)()) {
-    stuckShutdownHandler = handler;
+    stuckShutdownHandler = handler != nullptr ? handler : endStuckProcess;
 }
 
 SoundManager::~SoundManager() {
     {
-        std::lock_guard<std::mutex> guard(lock);
-        quitting = true;
+        std::lock_guard<std::mutex> guard(state->lock);
+        state->quitting = true;
     }
-    wake.notify_all();
+    state->wake.notify_all();
     // miniaudio joins its device thread, and that thread can be blocked for
     // good on a sound server that has gone away or stopped answering; so can
     // a restart under way. The work therefore runs beside this thread, which
-    // waits only so long when the program has a way out.
-    BackgroundTask shutdown([this] {
-        watch.reset();
-        releaseEverything();
+    // waits only so long.
+    State* ending = state.get();
+    BackgroundTask shutdown([ending] {
+        ending->watch.reset();
+        ending->releaseEverything();
     });
-    if (shutdown.finishedWithin(kShutdownBudget) || stuckShutdownHandler == nullptr) {
-        return; // without a way out, the task's end is awaited quietly
+    if (shutdown.finishedWithin(kShutdownBudget)) {
+        return;
     }
     std::cout << "The audio device did not stop within "
               << std::chrono::duration<double>(kShutdownBudget).count()
               << " s; quitting without waiting for it" << std::endl;
-    stuckShutdownHandler();
+    stuckShutdownHandler(); // if it returns, the task's end is awaited
 }
 
-void SoundManager::releaseEverything() {
+void SoundManager::State::releaseEverything() {
     // Every sound detaches from the engine's graph before the engine goes;
     // the map's order makes this ascending by name.
     for (auto& named : sounds) {
-        releaseEntry(named.second);
+        named.second.release();
     }
     sounds.clear();
     if (engine != nullptr) {
@@ -254,8 +438,7 @@ void SoundManager::releaseEverything() {
     }
 }
 
-void SoundManager::watchDevice() {
-    using Clock = PlaybackProgress::Clock;
+void SoundManager::State::watchDevice() {
     std::unique_lock<std::mutex> guard(lock);
     Clock::time_point lastAttempt;
     while (!wake.wait_for(guard, kWatchPeriod, [this] { return quitting; })) {
@@ -269,7 +452,7 @@ void SoundManager::watchDevice() {
             // only once it has pulled again, or after a generous wait.
             if (movedSince) {
                 device = Device::Working;
-            } else if (now - deviceSince > kStartLimit) {
+            } else if (progress.silence() > kStartLimit) {
                 loseDevice(now);
                 lastAttempt = now;
             }
@@ -299,117 +482,113 @@ void SoundManager::watchDevice() {
     }
 }
 
-void SoundManager::loseDevice(PlaybackProgress::Clock::time_point now) {
+void SoundManager::State::loseDevice(Clock::time_point now) {
     device = Device::Lost;
     deviceSince = now;
     say(kDeviceLost);
 }
 
-bool SoundManager::recover(PlaybackProgress::Clock::time_point stalledSince) {
-    std::vector<std::string> names;
-    unsigned loadsSeen = 0;
+bool SoundManager::State::recover(Clock::time_point stalledSince) {
+    std::map<std::string, std::uint64_t> wanted; // name: the load it reopens
     ma_backend backend;
     {
         std::lock_guard<std::mutex> guard(lock);
         for (const auto& named : sounds) {
-            names.push_back(named.first);
+            if (named.second.sound != nullptr) {
+                wanted[named.first] = named.second.load;
+            }
         }
-        loadsSeen = loadCount;
         backend = engine->backend();
     }
 
-    // Everything that may block (a frozen server) or take a while (opening
-    // files) happens here, outside the lock, on an engine nobody else sees.
+    // What may block (a frozen server) or take a while (opening files)
+    // happens here, outside the lock, on an engine nobody else sees.
     std::unique_ptr<Engine> fresh = Engine::start(options, &backend);
     if (fresh == nullptr) {
         return false;
     }
-    std::map<std::string, ma_sound*> opened;
-    bool complete = true;
-    for (const std::string& name : names) {
-        ma_sound* sound = new ma_sound();
-        if (fresh->open(name, sound)) {
-            opened[name] = sound;
-        } else {
-            complete = false;
-        }
+    std::map<std::string, ma_sound*> opened; // null where it failed
+    for (const auto& named : wanted) {
+        opened[named.first] = fresh->open(named.first, kStreamFlags);
     }
 
     std::vector<ma_sound*> retired;
-    bool swapped = false;
+    std::vector<std::string> missing;
     {
         std::lock_guard<std::mutex> guard(lock);
-        if (complete && !quitting && loadsSeen == loadCount) {
-            const double secondsLost =
-                std::chrono::duration<double>(PlaybackProgress::Clock::now() - stalledSince)
-                    .count();
-            for (auto& named : sounds) {
-                SoundEntry* entry = named.second;
-                ma_sound* sound = opened[named.first];
-                carryOver(entry->sound, engine->sampleRate(), sound, fresh->sampleRate(),
-                          secondsLost);
-                retired.push_back(entry->sound);
-                entry->sound = sound;
+        if (quitting) {
+            for (auto& named : opened) {
+                releaseSound(named.second);
             }
-            opened.clear();
-            std::swap(engine, fresh); // fresh now holds the lost engine
-            startWatching();
-            swapped = true;
+            fresh->close();
+            return false;
         }
+        const double secondsLost =
+            std::chrono::duration<double>(Clock::now() - stalledSince).count();
+        ma_engine_set_volume(&fresh->engine, masterVolume);
+        for (auto& named : sounds) {
+            Entry& entry = named.second;
+            entry.dropVoices(retired); // voices end here
+            if (entry.sound == nullptr) {
+                continue; // reported when it went missing
+            }
+            ma_sound* sound = nullptr;
+            auto found = wanted.find(named.first);
+            if (found != wanted.end() && found->second == entry.load) {
+                std::swap(sound, opened[named.first]);
+            } else { // loaded while the engine above started: open that one
+                sound = fresh->open(named.first, kStreamFlags);
+            }
+            if (sound == nullptr) {
+                missing.push_back(named.first);
+            } else {
+                entry.applySettings(sound);
+                carryOver(entry.sound, engine->sampleRate(), sound, fresh->sampleRate(),
+                          secondsLost);
+            }
+            retired.push_back(entry.sound);
+            entry.sound = sound;
+        }
+        std::swap(engine, fresh); // fresh now holds the lost engine
+        startWatching();
     }
-    // Whichever engine is left over goes, with its sounds.
+    // Left over: sounds opened for loads that were replaced meanwhile (on the
+    // new engine), and everything of the lost one, which goes last.
     for (auto& named : opened) {
-        retired.push_back(named.second);
+        releaseSound(named.second);
     }
     for (ma_sound* sound : retired) {
         releaseSound(sound);
     }
     fresh->close();
-    return swapped;
-}
-
-ma_engine* SoundManager::audioEngine() {
-    std::lock_guard<std::mutex> guard(lock);
-    return engine != nullptr ? &engine->engine : nullptr;
-}
-
-SoundEntry* SoundManager::find(const char* name) {
-    auto found = sounds.find(nameOf(name));
-    return found != sounds.end() ? found->second : nullptr;
+    for (const std::string& name : missing) {
+        say(kLoadFailed + name);
+    }
+    return true;
 }
 
 void SoundManager::loadSound(const char* name) {
-    std::lock_guard<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(state->lock);
     const std::string bare = nameOf(name);
-    ma_sound* sound = new ma_sound(); // value-initialised: zero-filled
-    bool loaded = false;
-    if (engine != nullptr && staysInAudioDirectory(bare)) {
-        loaded = engine->open(bare, sound);
-    } else {
-        delete sound;
-    }
-    if (!loaded) {
-        std::cout << "Failed to load sound: " << bare << std::endl;
+    ma_sound* sound = state->engine != nullptr && staysInAudioDirectory(bare)
+                          ? state->engine->open(bare, kStreamFlags)
+                          : nullptr;
+    if (sound == nullptr) {
+        std::cout << kLoadFailed << bare << std::endl;
         return;
     }
-    ++loadCount;
-
     // A second load of a name must not leave the first sound attached to the
     // engine, where it would go on playing with nobody able to stop it.
-    auto existing = sounds.find(bare);
-    if (existing != sounds.end()) {
-        releaseEntry(existing->second);
-        sounds.erase(existing);
-    }
-    SoundEntry* entry = new SoundEntry();
-    entry->sound = sound;
-    entry->looping = false;
-    sounds[bare] = entry;
+    Entry& entry = state->sounds[bare];
+    entry.release();
+    entry = Entry();
+    entry.sound = sound;
+    entry.load = ++state->loads;
 }
 
 void SoundManager::play(const char* name, bool loop) {
-    std::lock_guard<std::mutex> guard(lock);
-    SoundEntry* entry = find(name);
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
     if (entry == nullptr) {
         return;
     }
@@ -419,28 +598,53 @@ void SoundManager::play(const char* name, bool loop) {
 }
 
 void SoundManager::toggle(const char* name) {
-    std::lock_guard<std::mutex> guard(lock);
-    SoundEntry* entry = find(name);
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
     if (entry == nullptr) {
         return;
     }
-    if (ma_sound_is_playing(entry->sound) == MA_TRUE && device != Device::Lost) {
+    if (ma_sound_is_playing(entry->sound) == MA_TRUE && state->device != State::Device::Lost) {
         ma_sound_stop(entry->sound);
     } else {
         ma_sound_start(entry->sound);
     }
 }
 
+void SoundManager::pause(const char* name) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE) {
+        ma_sound_stop(entry->sound);
+    }
+}
+
+void SoundManager::resume(const char* name) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr && ma_sound_is_playing(entry->sound) == MA_FALSE) {
+        ma_sound_start(entry->sound);
+    }
+}
+
+void SoundManager::stop(const char* name) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr) {
+        ma_sound_stop(entry->sound);
+        ma_sound_seek_to_pcm_frame(entry->sound, 0);
+    }
+}
+
 bool SoundManager::isPlaying(const char* name) {
-    std::lock_guard<std::mutex> guard(lock);
-    SoundEntry* entry = find(name);
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
     return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE &&
-           device != Device::Lost;
+           state->device != State::Device::Lost;
 }
 
 double SoundManager::cursorSeconds(const char* name) {
-    std::lock_guard<std::mutex> guard(lock);
-    SoundEntry* entry = find(name);
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
     if (entry == nullptr) {
         std::cout << "Sound not found: " << nameOf(name) << std::endl;
         return 0.0;
@@ -450,7 +654,119 @@ double SoundManager::cursorSeconds(const char* name) {
         std::cout << "Failed to get cursor position for sound: " << nameOf(name) << std::endl;
         return 0.0;
     }
-    return static_cast<double>(frames) / engine->sampleRate();
+    return static_cast<double>(frames) / state->engine->sampleRate();
+}
+
+void SoundManager::setVolume(const char* name, float volume) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr &&
+        bounded(volume, 0.0f, std::numeric_limits<float>::max(), &entry->volume)) {
+        ma_sound_set_volume(entry->sound, entry->volume);
+    }
+}
+
+void SoundManager::setPitch(const char* name, float pitch) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr && bounded(pitch, kMinPitch, kMaxPitch, &entry->pitch)) {
+        ma_sound_set_pitch(entry->sound, entry->pitch);
+    }
+}
+
+void SoundManager::setPan(const char* name, float pan) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry != nullptr && bounded(pan, -1.0f, 1.0f, &entry->pan)) {
+        ma_sound_set_pan(entry->sound, entry->pan);
+    }
+}
+
+void SoundManager::setMasterVolume(float volume) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    if (bounded(volume, 0.0f, std::numeric_limits<float>::max(), &state->masterVolume) &&
+        state->engine != nullptr) {
+        ma_engine_set_volume(&state->engine->engine, state->masterVolume);
+    }
+}
+
+VoiceHandle SoundManager::playVoice(const char* name, float volume, float pitch, float pan) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    Entry* entry = state->find(name);
+    if (entry == nullptr) {
+        return VoiceHandle();
+    }
+    if (entry->voiceSource == nullptr && !entry->voiceSourceFailed) {
+        entry->voiceSource = state->engine->open(nameOf(name), kVoiceSourceFlags);
+        entry->voiceSourceFailed = entry->voiceSource == nullptr;
+        if (entry->voiceSourceFailed) {
+            say(kLoadFailed + nameOf(name));
+        }
+    }
+    if (entry->voiceSource == nullptr) {
+        return VoiceHandle();
+    }
+    entry->reapVoices();
+    int live = 0;
+    for (const Voice& voice : entry->voices) {
+        live += voice.ending ? 0 : 1;
+    }
+    for (Voice& voice : entry->voices) { // the oldest makes room
+        if (live < kVoicesPerSound) {
+            break;
+        }
+        if (!voice.ending) {
+            state->endVoice(voice);
+            --live;
+        }
+    }
+    ma_sound* sound = state->engine->copy(entry->voiceSource);
+    if (sound == nullptr) {
+        return VoiceHandle();
+    }
+    float setting = 1.0f;
+    ma_sound_set_volume(
+        sound, bounded(volume, 0.0f, std::numeric_limits<float>::max(), &setting) ? setting : 1.0f);
+    ma_sound_set_pitch(sound, bounded(pitch, kMinPitch, kMaxPitch, &setting) ? setting : 1.0f);
+    ma_sound_set_pan(sound, bounded(pan, -1.0f, 1.0f, &setting) ? setting : 0.0f);
+    ma_sound_start(sound);
+    entry->voices.push_back(Voice{++state->lastVoice, sound, false});
+    return VoiceHandle{state->lastVoice};
+}
+
+void SoundManager::stopVoice(VoiceHandle handle) {
+    std::lock_guard<std::mutex> guard(state->lock);
+    for (auto& named : state->sounds) {
+        for (Voice& voice : named.second.voices) {
+            if (voice.id == handle.id && !voice.ending) {
+                state->endVoice(voice);
+                named.second.reapVoices();
+                return;
+            }
+        }
+    }
+}
+
+ma_engine* SoundManagerWorkings::engine(SoundManager& manager) {
+    std::lock_guard<std::mutex> guard(manager.state->lock);
+    return manager.state->engine != nullptr ? &manager.state->engine->engine : nullptr;
+}
+
+ma_sound* SoundManagerWorkings::sound(SoundManager& manager, const char* name) {
+    std::lock_guard<std::mutex> guard(manager.state->lock);
+    Entry* entry = manager.state->find(name);
+    return entry != nullptr ? entry->sound : nullptr;
+}
+
+std::size_t SoundManagerWorkings::soundCount(SoundManager& manager) {
+    std::lock_guard<std::mutex> guard(manager.state->lock);
+    return manager.state->sounds.size();
+}
+
+bool SoundManagerWorkings::looping(SoundManager& manager, const char* name) {
+    std::lock_guard<std::mutex> guard(manager.state->lock);
+    Entry* entry = manager.state->find(name);
+    return entry != nullptr && entry->looping;
 }
 
 } // namespace velmora

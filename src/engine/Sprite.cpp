@@ -2,6 +2,7 @@
 
 #include "engine/AtlasDescription.h"
 #include "engine/AtlasStorage.h"
+#include "engine/DataDirectory.h"
 #include "velmora/Shader.h"
 #include "velmora/Texture.h"
 
@@ -17,7 +18,7 @@ std::map<std::string, Sprite*> spriteRegistry;
 
 namespace {
 
-const char* const kTextureDirectory = "data/textures/";
+constexpr DataFolder kTextureDirectory{"textures/"};
 
 constexpr Vec4 kWhite{1.0f, 1.0f, 1.0f, 1.0f};
 

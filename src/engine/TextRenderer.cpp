@@ -1,7 +1,9 @@
 #include "velmora/TextRenderer.h"
 
 #include "velmora/Camera.h"
+#include "engine/DataDirectory.h"
 #include "engine/FontDescription.h"
+#include "engine/Glyph.h"
 #include "velmora/Shader.h"
 #include "velmora/SpriteBatch.h"
 #include "velmora/Texture.h"
@@ -20,7 +22,7 @@ TextRenderer textRenderer;
 
 namespace {
 
-const char* const kTextureDirectory = "data/textures/";
+constexpr DataFolder kTextureDirectory{"textures/"};
 
 // Stands in for a character the font has no glyph for, and for each byte
 // that is not part of well-formed UTF-8.

@@ -1,5 +1,6 @@
 #include "velmora/Texture.h"
 
+#include "engine/DataDirectory.h"
 #include "engine/RegistryKey.h"
 
 #include <GL/glew.h>
@@ -13,7 +14,7 @@ std::map<std::string, Texture*> textureRegistry;
 
 namespace {
 
-const char* const kTextureDirectory = "data/textures/";
+constexpr DataFolder kTextureDirectory{"textures/"};
 
 struct PixelLayout {
     GLenum internalFormat;

@@ -25,4 +25,13 @@ Viewport letterboxViewport(int width, int height, float aspect) {
     return v;
 }
 
+Vec2 viewportFraction(const Viewport& viewport, int framebufferHeight, float x, float y) {
+    if (viewport.width <= 0 || viewport.height <= 0) {
+        return Vec2{};
+    }
+    const float up = static_cast<float>(framebufferHeight) - y; // from the bottom edge
+    return Vec2{(x - static_cast<float>(viewport.x)) / static_cast<float>(viewport.width),
+                (up - static_cast<float>(viewport.y)) / static_cast<float>(viewport.height)};
+}
+
 } // namespace velmora

@@ -93,21 +93,17 @@ void Game::judge() {
 
 void Game::startAttempt(GameState outcome, const char* busSound) {
     // The music pauses for the attempt and resumes with the next aim. Each
-    // toggle is asked only when it changes something: while the audio device
-    // is lost nothing plays, and a blind flip would then leave the music
-    // paused for aiming and playing through attempts once the sound is back.
-    if (sound->isPlaying(kMusic)) {
-        sound->toggle(kMusic); // pauses the music
-    }
+    // is one call that does nothing when the music is already so: a blind
+    // flip would leave the music paused for aiming and playing through
+    // attempts once a lost audio device is back.
+    sound->pause(kMusic);
     sound->play(busSound, false);
     bus->reset();
     state = outcome;
 }
 
 void Game::backToAiming() {
-    if (!sound->isPlaying(kMusic)) {
-        sound->toggle(kMusic); // resumes the music
-    }
+    sound->resume(kMusic);
     busArriving = true;
     stateTimer = 0.0f;
     gauge->frozen = false;

@@ -1,5 +1,6 @@
 // The example game builds as an outside project against the installed
-// engine package, and runs: its own window, sprites and text, Escape quits.
+// engine package, and runs from any folder: its own window, sprites and
+// text, Escape quits. The guide's first game runs as the guide shows it.
 #include "support/Game.h"
 #include "support/GameOutput.h"
 #include "support/GlContext.h"
@@ -33,7 +34,7 @@ TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
     ASSERT_EQ(rc, 0) << log;
 
     ProcessOptions options;
-    options.workingDirectory = build; // its data/, put together by its build
+    options.workingDirectory = scratch.path(); // no data/ here: it reads the one beside it
     auto bounce = testsupport::startGame({build + "/bounce"}, options);
     ASSERT_TRUE(bounce->started());
     const std::string window = testsupport::windowOf(*bounce);
@@ -65,6 +66,33 @@ TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
     // Every asset was found and the sound played: nothing to report.
     EXPECT_EQ(testsupport::gameLines(bounce->standardError()), std::vector<std::string>{});
     EXPECT_EQ(testsupport::gameLines(bounce->standardOutput()), std::vector<std::string>{});
+}
+
+// Whether the catcher's white paddle (120 wide, its row 570 pixels from the
+// top of the 800×600 window) covers column x.
+bool paddleCovers(const std::string& window, int x) {
+    const testsupport::Screenshot shot = testsupport::captureWindow(window);
+    return shot.height == 600 && shot.rgb[(570 * shot.width + x) * 3 + 2] > 230;
+}
+
+TEST(Example, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {
+    VELMORA_REQUIRE_DISPLAY();
+    ProcessOptions options;
+    options.workingDirectory = "/";
+    auto catcher = testsupport::startGame({VELMORA_BINARY_DIR "/guide/catcher"}, options);
+    const std::string window = testsupport::windowOf(*catcher);
+    ASSERT_FALSE(window.empty()) << catcher->standardError();
+    ASSERT_TRUE(testsupport::waitUntil(10, [&] { return paddleCovers(window, 400); }));
+
+    testsupport::xdotool("windowfocus --sync " + window + " keydown Left sleep 0.3 keyup Left");
+    EXPECT_FALSE(paddleCovers(window, 400)) << "a held arrow key moves the paddle";
+    testsupport::xdotool("mousemove --window " + window + " 650 300 mousedown 1 sleep 0.2 "
+                         "mouseup 1");
+    EXPECT_TRUE(paddleCovers(window, 650) && !paddleCovers(window, 580)) << "it follows the mouse";
+
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    EXPECT_EQ(catcher->waitFor(30), std::optional<int>(0));
+    EXPECT_EQ(catcher->standardError() + catcher->standardOutput(), "") << "every file was found";
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -107,6 +108,40 @@ TEST(Install, TheDebianPackageRunsFromAnyFolder) {
     const auto status = game->waitFor(30);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
+}
+
+// The installed headers are the engine's promise to a game: each compiles on
+// its own, and every header it includes by quotes is another installed one,
+// never one of the workings in src/engine/.
+TEST(Install, EveryInstalledHeaderIsPublicAndCompilesAlone) {
+    testsupport::ScratchDir scratch;
+    const std::string prefix = scratch.path() + "/prefix";
+    int rc = -1;
+    runShell("cmake --install '" VELMORA_BINARY_DIR "' --component engine --prefix '" + prefix + "'", &rc);
+    ASSERT_EQ(rc, 0);
+    const fs::path include = prefix + "/include";
+    const std::regex quoted("#include\\s*\"([^\"]+)\"");
+    int headers = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(include)) {
+        const std::string name = entry.path().lexically_relative(include).string();
+        if (entry.path().extension() != ".h" || name.rfind("velmora/GLFW/", 0) == 0) {
+            continue; // the window library's own headers may come along
+        }
+        ++headers;
+        EXPECT_TRUE(fs::exists(VELMORA_SOURCE_DIR "/include/" + name)) << name << " is not public";
+        const std::string text = testsupport::readFile(entry.path().string());
+        for (std::sregex_iterator it(text.begin(), text.end(), quoted), end; it != end; ++it) {
+            const std::string included = (*it)[1];
+            EXPECT_TRUE(included.rfind("velmora/", 0) == 0 && fs::exists(include / included))
+                << name << " includes \"" << included << "\"";
+        }
+        const std::string errors = runShell("echo '#include <" + name + ">' | c++ -std=c++17 -Wall -Wextra "
+                                            "-Werror -fsyntax-only -I'" + include.string() + "' -x c++ - 2>&1",
+                                            &rc);
+        EXPECT_EQ(rc, 0) << name << " does not compile alone:\n" << errors;
+    }
+    EXPECT_EQ(headers, std::distance(fs::directory_iterator(VELMORA_SOURCE_DIR "/include/velmora"),
+                                     fs::directory_iterator()));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "velmora/Camera.h"
+#include "engine/Glyph.h"
 #include "velmora/Shader.h"
 #include "velmora/TextRenderer.h"
 #include "velmora/Texture.h"

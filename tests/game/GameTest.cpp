@@ -3,6 +3,7 @@
 // the real sound manager playing the test tones under the game's sound names.
 #include "velmora/Application.h"
 #include "velmora/SoundManager.h"
+#include "engine/SoundManagerWorkings.h"
 #include "game/Bus.h"
 #include "game/Game.h"
 #include "game/Gauge.h"
@@ -231,14 +232,15 @@ TEST_F(GameTest, OnlyAPressOfTheSpaceBarWhileAimingIsJudged) {
 // audio device is lost before a press and comes back before the next aim.
 TEST_F(GameTest, TheMusicFollowsTheAttemptsAcrossALostDevice) {
     startGame(everySound("short.mp3"));
-    ma_engine* lost = SoundManager::instance().audioEngine();
+    ma_engine* lost = SoundManagerWorkings::engine(SoundManager::instance());
     ASSERT_TRUE(waitUntil(kDeadline, [] { return playing("loop.mp3"); }));
     ma_engine_stop(lost); // the device stops asking for samples
     ASSERT_TRUE(waitUntil(kDeadline, [] { return !playing("loop.mp3"); }));
     useClock(60, false);
     ASSERT_TRUE(aimForMiss());
     pressSpace(); // judged while nothing can play
-    ASSERT_TRUE(waitUntil(kDeadline, [&] { return SoundManager::instance().audioEngine() != lost; }));
+    ASSERT_TRUE(waitUntil(
+        kDeadline, [&] { return SoundManagerWorkings::engine(SoundManager::instance()) != lost; }));
     useClock(60, true);
     ASSERT_TRUE(finishAttempt());
     EXPECT_TRUE(waitUntil(kDeadline, [] { return playing("loop.mp3"); })) << "aiming has music";

@@ -28,6 +28,19 @@ std::string clientConfig(const std::string& folder) {
     return folder + "/client.conf";
 }
 
+// The recording: 8 kHz mono 16-bit, looked at 50 ms at a time.
+constexpr size_t kBlockBytes = 800;
+
+double blockLevel(const std::string& pcm, size_t at) {
+    double sum = 0.0;
+    for (size_t i = at; i < at + kBlockBytes; i += 2) {
+        std::int16_t sample;
+        std::memcpy(&sample, pcm.data() + i, sizeof sample);
+        sum += double(sample) * sample;
+    }
+    return std::sqrt(sum / (kBlockBytes / 2)) / 32768.0;
+}
+
 } // namespace
 
 PrivateSoundServer::PrivateSoundServer() {
@@ -116,6 +129,12 @@ void PrivateSoundServer::freeze() {
     }
 }
 
+void PrivateSoundServer::thaw() {
+    if (server && server->started()) {
+        ::kill(server->processId(), SIGCONT);
+    }
+}
+
 SinkRecording::SinkRecording(const PrivateSoundServer& server) {
     ProcessOptions options;
     options.env = server.clientEnvironment();
@@ -126,27 +145,31 @@ SinkRecording::SinkRecording(const PrivateSoundServer& server) {
 }
 
 double SinkRecording::secondsUntilSound(double limit) {
-    // Silence on a null sink is exact zeros; 50 ms whose root mean square
-    // passes 1 % of full scale is sound.
-    constexpr size_t kBlockBytes = 800;
+    // Silence on a null sink is exact zeros; 50 ms whose level passes 1 %
+    // of full scale is sound.
     const auto start = std::chrono::steady_clock::now();
     consumed = std::max(consumed, parec->standardOutput().size() / kBlockBytes * kBlockBytes);
     bool heard = false;
     waitUntil(limit, [&] {
         const std::string pcm = parec->standardOutput();
         for (; consumed + kBlockBytes <= pcm.size() && !heard; consumed += kBlockBytes) {
-            double sum = 0.0;
-            for (size_t i = consumed; i < consumed + kBlockBytes; i += 2) {
-                std::int16_t sample;
-                std::memcpy(&sample, pcm.data() + i, sizeof sample);
-                sum += double(sample) * sample;
-            }
-            heard = std::sqrt(sum / (kBlockBytes / 2)) > 327.0;
+            heard = blockLevel(pcm, consumed) > 0.01;
         }
         return heard;
     });
     return heard ? std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()
                  : -1.0;
+}
+
+std::vector<double> SinkRecording::levels(double seconds) {
+    const size_t end = consumed + static_cast<size_t>(seconds * 20) * kBlockBytes;
+    waitUntil(seconds + 5.0, [&] { return parec->standardOutput().size() >= end; });
+    const std::string pcm = parec->standardOutput();
+    std::vector<double> result;
+    for (; consumed + kBlockBytes <= std::min(end, pcm.size()); consumed += kBlockBytes) {
+        result.push_back(blockLevel(pcm, consumed));
+    }
+    return result;
 }
 
 bool soundServerInstalled() {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -34,6 +35,8 @@ class PrivateSoundServer {
     void restart();
     // Stops it without ending it (SIGSTOP), as a hung server.
     void freeze();
+    // Lets a frozen server go on (SIGCONT).
+    void thaw();
 
     PrivateSoundServer(const PrivateSoundServer&) = delete;
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
@@ -53,6 +56,10 @@ class SinkRecording {
     // Waits up to `limit` seconds for audible sound in what arrives from now
     // on; returns the seconds waited, or a negative number if none came.
     double secondsUntilSound(double limit);
+    // Waits for `seconds` of the recording, from where the previous look at
+    // it ended, and returns the level (root mean square, 1: full scale) of
+    // each 50 ms in it.
+    std::vector<double> levels(double seconds);
 
   private:
     std::unique_ptr<ChildProcess> parec;

@@ -50,6 +50,12 @@ TEST(Viewport, LetterboxesToFourByThree) {
     EXPECT_EQ(letterboxViewport(1024, 768, 2.0f), (Viewport{0, 128, 1024, 512}));
     EXPECT_EQ(letterboxViewport(800, 300, 2.0f), (Viewport{100, 0, 600, 300}));
     EXPECT_EQ(letterboxViewport(1366, 768, 0.0f), (Viewport{0, 0, 1366, 768}));
+    // A point counted from the top-left, as fractions of the viewport from its
+    // lower-left; an empty viewport has no fractions.
+    const Vec2 p = viewportFraction({100, 0, 600, 300}, 300, 250.0f, 75.0f);
+    const Vec2 none = viewportFraction({}, 300, 250.0f, 75.0f);
+    EXPECT_EQ(std::vector<float>({p.x, p.y, none.x, none.y}),
+              std::vector<float>({0.25f, 0.75f, 0, 0}));
 }
 
 TEST(Viewport, StaysInsideTheScreenAndCentredForManySizes) {
@@ -135,7 +141,9 @@ TEST(ApplicationInit, FullScreenOnTheTestScreenSetsTheLetterboxedViewport) {
     };
     Application& app = Application::instance();
     app.setSceneHooks(hooks);
-    ASSERT_TRUE(app.init(true));
+    ApplicationSettings fourByThree;
+    fourByThree.aspect = kDefaultAspect;
+    ASSERT_TRUE(app.init(true, fourByThree));
     ASSERT_NE(app.window, nullptr);
     EXPECT_EQ(loadCalls, 1);
 
