@@ -165,10 +165,6 @@ class BlendingKeeper {
     GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
 };
 
-} // namespace
-
-namespace {
-
 void setAttribute(GLuint vertexArray, GLuint index, GLint components, GLenum type,
                   GLboolean normalized, GLuint offset) {
     glEnableVertexArrayAttrib(vertexArray, index);
