@@ -14,8 +14,10 @@ file(WRITE ${_velmora_example_package}/VelmoraConfig.cmake
      "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n")
 set(Velmora_DIR ${_velmora_example_package} CACHE PATH "The engine package the examples build against" FORCE)
 
-add_subdirectory(examples/bounce ${CMAKE_BINARY_DIR}/examples/bounce)
-target_compile_options(bounce PRIVATE ${VELMORA_WARNINGS})
+foreach(_example bounce breakout)
+    add_subdirectory(examples/${_example} ${CMAKE_BINARY_DIR}/examples/${_example})
+    target_compile_options(${_example} PRIVATE ${VELMORA_WARNINGS})
+endforeach()
 
 # The guide's first game (docs/engine.md, the block after
 # "<!-- compiled: catcher.cpp -->") compiled as the guide shows it, with the

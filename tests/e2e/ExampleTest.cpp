@@ -19,54 +19,108 @@ using testsupport::runShell;
 
 namespace {
 
-TEST(Example, BuildsAgainstTheInstalledEngineAndRuns) {
+// Pixels of strongly tinted colours (one channel kept low): Bounce's
+// pictures and Breakout's bricks, never a backdrop, the text or a paddle.
+int tintedPixels(const testsupport::Screenshot& shot) {
+    int tinted = 0;
+    for (std::size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
+        const int r = shot.rgb[i], g = shot.rgb[i + 1], b = shot.rgb[i + 2];
+        tinted += (std::max({r, g, b}) - std::min({r, g, b}) > 80) ? 1 : 0;
+    }
+    return tinted;
+}
+
+int whitePixels(const testsupport::Screenshot& shot) {
+    int white = 0;
+    for (std::size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
+        white += (shot.rgb[i] > 230 && shot.rgb[i + 1] > 230 && shot.rgb[i + 2] > 230) ? 1 : 0;
+    }
+    return white;
+}
+
+struct ExampleCase {
+    const char* name;
+    const char* title;
+    int width, height;
+    // Plays a little and checks what the window shows.
+    void (*play)(const std::string& window);
+};
+
+void playBounce(const std::string& window) {
+    testsupport::pause(2.0);
+    EXPECT_TRUE(testsupport::sendKey(window, "space"));
+    const testsupport::Screenshot shot = testsupport::captureWindow(window);
+    EXPECT_GT(whitePixels(shot), 500) << "its text";
+    EXPECT_GT(tintedPixels(shot), 5000) << "its pictures";
+    if (::testing::Test::HasFailure()) {
+        testsupport::savePng(shot, VELMORA_BINARY_DIR "/example-failure.png");
+    }
+}
+
+void playBreakout(const std::string& window) {
+    // 60 bricks of 64 × 28 packed from their own PNG file, tinted by row.
+    ASSERT_TRUE(testsupport::waitUntil(10, [&] { return tintedPixels(testsupport::captureWindow(window)) > 60000; }));
+    // The paddle (light, 128 wide, its middle row 552 pixels from the top)
+    // goes where the mouse points, and a click launches the ball from it.
+    testsupport::xdotool("mousemove --window " + window + " 200 300");
+    EXPECT_TRUE(testsupport::waitUntil(5, [&] {
+        const testsupport::Screenshot shot = testsupport::captureWindow(window);
+        auto light = [&](int x) { return shot.rgb[(552 * shot.width + x) * 3 + 2] > 180; };
+        return light(200) && light(250) && !light(300);
+    })) << "the paddle follows the mouse";
+    const int before = tintedPixels(testsupport::captureWindow(window));
+    testsupport::xdotool("click --window " + window + " 1");
+    // The ball reaches the bricks in well under a second; a hit brick fades out.
+    EXPECT_TRUE(testsupport::waitUntil(10, [&] {
+        return tintedPixels(testsupport::captureWindow(window)) < before - 1000;
+    })) << "the ball knocks out a brick";
+}
+
+void PrintTo(const ExampleCase& example, std::ostream* out) { *out << example.name; }
+
+class Example : public ::testing::TestWithParam<ExampleCase> {};
+
+TEST_P(Example, BuildsAgainstTheInstalledEngineAndRunsFromAnyFolder) {
     VELMORA_REQUIRE_DISPLAY();
+    const ExampleCase& example = GetParam();
     testsupport::ScratchDir scratch;
     const std::string prefix = scratch.path() + "/prefix";
-    const std::string build = scratch.path() + "/bounce-build";
+    const std::string build = scratch.path() + "/" + example.name + "-build";
     // Exactly what a user types; the build's own output is kept for a failure.
     int rc = -1;
     std::string log = runShell("cmake --install '" VELMORA_BINARY_DIR "' --prefix '" + prefix + "' 2>&1", &rc);
     ASSERT_EQ(rc, 0) << log;
-    log = runShell("cmake -S '" VELMORA_SOURCE_DIR "/examples/bounce' -B '" + build +
+    log = runShell("cmake -S '" VELMORA_SOURCE_DIR "/examples/" + std::string(example.name) + "' -B '" + build +
                        "' -DCMAKE_PREFIX_PATH='" + prefix + "' 2>&1 && cmake --build '" + build + "' 2>&1",
                    &rc);
     ASSERT_EQ(rc, 0) << log;
 
     ProcessOptions options;
     options.workingDirectory = scratch.path(); // no data/ here: it reads the one beside it
-    auto bounce = testsupport::startGame({build + "/bounce"}, options);
-    ASSERT_TRUE(bounce->started());
-    const std::string window = testsupport::windowOf(*bounce);
-    ASSERT_FALSE(window.empty()) << bounce->standardError();
-    EXPECT_EQ(testsupport::xdotool("getwindowname " + window), "Bounce — a Velmora example");
-    testsupport::pause(2.0);
-    EXPECT_TRUE(testsupport::sendKey(window, "space"));
-    const testsupport::Screenshot shot = testsupport::captureWindow(window);
-    ASSERT_EQ(shot.width, 960);
-    ASSERT_EQ(shot.height, 540);
-    // The text is the only white; the pictures are the only strongly tinted
-    // colours (every tint keeps one channel low). Neither is the backdrop.
-    int white = 0, tinted = 0;
-    for (std::size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
-        const int r = shot.rgb[i], g = shot.rgb[i + 1], b = shot.rgb[i + 2];
-        white += (r > 230 && g > 230 && b > 230) ? 1 : 0;
-        tinted += (std::max({r, g, b}) - std::min({r, g, b}) > 80) ? 1 : 0;
-    }
-    EXPECT_GT(white, 500);
-    EXPECT_GT(tinted, 5000);
-    if (HasFailure()) {
-        testsupport::savePng(shot, VELMORA_BINARY_DIR "/example-failure.png");
-    }
+    auto game = testsupport::startGame({build + "/" + example.name}, options);
+    ASSERT_TRUE(game->started());
+    const std::string window = testsupport::windowOf(*game);
+    ASSERT_FALSE(window.empty()) << game->standardError();
+    EXPECT_EQ(testsupport::xdotool("getwindowname " + window), example.title);
+    const testsupport::Screenshot first = testsupport::captureWindow(window);
+    EXPECT_EQ(first.width, example.width);
+    EXPECT_EQ(first.height, example.height);
+    example.play(window);
 
     EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
-    const auto status = bounce->waitFor(30);
+    const auto status = game->waitFor(30);
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0);
-    // Every asset was found and the sound played: nothing to report.
-    EXPECT_EQ(testsupport::gameLines(bounce->standardError()), std::vector<std::string>{});
-    EXPECT_EQ(testsupport::gameLines(bounce->standardOutput()), std::vector<std::string>{});
+    // Every asset was found and every sound played: nothing to report.
+    EXPECT_EQ(testsupport::gameLines(game->standardError()), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::gameLines(game->standardOutput()), std::vector<std::string>{});
 }
+
+INSTANTIATE_TEST_SUITE_P(Both, Example,
+                         ::testing::Values(ExampleCase{"bounce", "Bounce — a Velmora example", 960, 540, playBounce},
+                                           ExampleCase{"breakout", "Breakout — a Velmora example", 800, 600,
+                                                       playBreakout}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Whether the catcher's white paddle (120 wide, its row 570 pixels from the
 // top of the 800×600 window) covers column x.
@@ -75,7 +129,7 @@ bool paddleCovers(const std::string& window, int x) {
     return shot.height == 600 && shot.rgb[(570 * shot.width + x) * 3 + 2] > 230;
 }
 
-TEST(Example, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {
+TEST(Guide, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {
     VELMORA_REQUIRE_DISPLAY();
     ProcessOptions options;
     options.workingDirectory = "/";
