@@ -26,7 +26,7 @@
 # fullscreen sprites soak") the parts to run, the others are reported as not
 # measured; BENCH_DOC (docs/BENCHMARKS.md).
 #
-# BENCH_QUICK=1 shortens the sprite part to a few minutes (2-second probes,
+# BENCH_QUICK=1 shortens the sprite part to a few minutes (3-second probes,
 # one try, one round, searches from 1024); with BENCH_PARTS=sprites that is
 # the quick way to the three-peer table:
 #
@@ -53,7 +53,7 @@ SPRITE_TRIES="${BENCH_SPRITE_TRIES:-2}"
 CPU_COUNT="${BENCH_SPRITE_CPU_COUNT:-20000}"
 CPU_ROUNDS="${BENCH_SPRITE_ROUNDS:-3}"
 if [ "${BENCH_QUICK:-0}" = 1 ]; then
-    SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-2}"
+    SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-3}"
     SPRITE_START="${BENCH_SPRITE_START:-1024}"
     SPRITE_TRIES="${BENCH_SPRITE_TRIES:-1}"
     CPU_ROUNDS="${BENCH_SPRITE_ROUNDS:-1}"

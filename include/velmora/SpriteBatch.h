@@ -59,7 +59,7 @@ class SpriteBatch {
 
     // Creates the vertex array and both buffers. Needs a current context.
     SpriteBatch();
-    // Deletes the vertex array, the buffers and the program, if a context is
+    // Deletes the vertex array, the buffers and the programs, if a context is
     // still current.
     ~SpriteBatch();
     // The moved-from batch is left empty, without GL objects: it draws
@@ -209,7 +209,9 @@ class SpriteBatch {
     unsigned int vertexArray = 0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
-    unsigned int ownPrograms[2] = {0, 0}; // blending, cut out; made when first drawn with
+    // Blended pictures, blended with shapes, cut out; each made when first needed.
+    unsigned int ownPrograms[3] = {0, 0, 0};
+    bool hasShapes = false; // a shape was added since the last clear()
     std::vector<Vertex> vertices;
     std::vector<std::uint32_t> indices; // triangles into `vertices`
     std::shared_ptr<const Atlas> pictures;

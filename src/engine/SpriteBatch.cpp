@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <iterator>
 #include <utility>
 
 namespace velmora {
@@ -30,13 +31,16 @@ constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 // pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
 // sprites save nothing. bench/run.sh checks the choice against full quads
 // at sides of 1 to 64 pixels.
-constexpr float kPixelsPerExtraVertex = 24.0f;
+constexpr float kPixelsPerExtraVertex = 48.0f;
 
 // The batch's own program: positions arrive in camera units, one matrix
-// takes them to clip space. Shapes sample no texel. Built twice: CUT_OUT
-// drops texels below half alpha and draws the rest opaque; the blending one
-// drops nothing, since a discard makes a software rasteriser shade more
-// slowly and a fully transparent texel changes nothing when blended.
+// takes them to clip space. Built three ways. Blended pictures alone: the
+// texel times the colour and nothing else, a shader simple enough for a
+// software rasteriser's fast path. WITH_SHAPES: shapes, which come with
+// texture coordinates (-1, -1), sample no texel. CUT_OUT also drops texels
+// below half alpha and draws the rest opaque. The blending ones drop
+// nothing: a discard makes a software rasteriser shade more slowly, and a
+// fully transparent texel changes nothing when blended.
 const char* const kProgramText = R"(
 #ifdef VERTEX_SHADER
 layout(location = 0) in vec2 position;
@@ -55,10 +59,13 @@ void main() {
 in vec4 vertexColour;
 in vec2 uv;
 layout(binding = 0) uniform sampler2D picture;
-const float kShape = -0.5; // shapes come with texture coordinates (-1, -1)
 out vec4 fragColour;
 void main() {
-    vec4 texel = (uv.x < kShape ? vec4(1.0) : textureLod(picture, uv, 0.0)) * vertexColour;
+#ifdef WITH_SHAPES
+    vec4 texel = (uv.x < -0.5 ? vec4(1.0) : texture(picture, uv)) * vertexColour;
+#else
+    vec4 texel = texture(picture, uv) * vertexColour;
+#endif
 #ifdef CUT_OUT
     if (texel.a < 0.5) {
         discard;
@@ -71,10 +78,18 @@ void main() {
 )";
 constexpr int kTransformLocation = 0;
 
-unsigned int makeProgram(bool cutOut) {
+// The programs, by the index programFor() gives.
+constexpr int kPicturesBlended = 0;
+constexpr int kShapesBlended = 1;
+constexpr int kCutOut = 2;
+
+unsigned int makeProgram(int kind) {
     const unsigned int vertex = compileStage(kProgramText, GL_VERTEX_SHADER, {"VERTEX_SHADER"});
     std::vector<std::string> fragmentDefines = {"FRAGMENT_SHADER"};
-    if (cutOut) {
+    if (kind != kPicturesBlended) {
+        fragmentDefines.emplace_back("WITH_SHAPES");
+    }
+    if (kind == kCutOut) {
         fragmentDefines.emplace_back("CUT_OUT");
     }
     const unsigned int fragment = compileStage(kProgramText, GL_FRAGMENT_SHADER, fragmentDefines);
@@ -150,10 +165,6 @@ class BlendingKeeper {
     GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
 };
 
-} // namespace
-
-namespace {
-
 void setAttribute(GLuint vertexArray, GLuint index, GLint components, GLenum type,
                   GLboolean normalized, GLuint offset) {
     glEnableVertexArrayAttrib(vertexArray, index);
@@ -197,9 +208,10 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     vertexArray = std::exchange(other.vertexArray, 0u);
     vertexBuffer = std::exchange(other.vertexBuffer, 0u);
     indexBuffer = std::exchange(other.indexBuffer, 0u);
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < std::size(ownPrograms); ++i) {
         ownPrograms[i] = std::exchange(other.ownPrograms[i], 0u);
     }
+    hasShapes = std::exchange(other.hasShapes, false);
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
     pictures = std::exchange(other.pictures, {});
@@ -231,7 +243,7 @@ void SpriteBatch::release() {
         }
     }
     vertexArray = vertexBuffer = indexBuffer = 0;
-    ownPrograms[0] = ownPrograms[1] = 0;
+    std::fill(std::begin(ownPrograms), std::end(ownPrograms), 0u);
 }
 
 bool SpriteBatch::loadAtlas(const std::string& atlasName) {
@@ -277,6 +289,7 @@ Vec2 SpriteBatch::pictureSize(int index) const {
 }
 
 void SpriteBatch::clear() {
+    hasShapes = false;
     vertices.clear();
     indices.clear();
     shapeCount = 0;
@@ -342,6 +355,7 @@ void SpriteBatch::addRectangle(float x, float y, float width, float height, cons
     const Vec2 points[4] = {{0.0f, 0.0f}, {width, 0.0f}, {width, height}, {0.0f, height}};
     addPoints(points, kShapeTexCoords, 4, kQuadTriangles, kIndicesPerQuad, {x, y},
               {originX, originY}, {1.0f, 1.0f}, rotation, colour);
+    hasShapes = true;
 }
 
 void SpriteBatch::addLine(float x0, float y0, float x1, float y1, float width,
@@ -447,9 +461,10 @@ void SpriteBatch::draw(const Camera& camera) {
     if (indices.empty() || vertexArray == 0) {
         return;
     }
-    unsigned int& program = ownPrograms[blending ? 0 : 1];
+    const int kind = !blending ? kCutOut : hasShapes ? kShapesBlended : kPicturesBlended;
+    unsigned int& program = ownPrograms[kind];
     if (program == 0) {
-        program = makeProgram(!blending);
+        program = makeProgram(kind);
         if (program == 0) {
             return;
         }

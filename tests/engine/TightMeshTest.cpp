@@ -285,9 +285,10 @@ TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
         float height;        // the sprite's height in camera units
         bool mesh;
     };
-    const Row rows[] = {{1.0f, 1.0f, false},  {1.0f, 8.0f, false},  {1.0f, 32.0f, true},
-                        {1.0f, 75.0f, true},  {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
-                        {4.0f, 8.0f, true},   {0.25f, 32.0f, false}, {0.25f, 150.0f, true}};
+    const Row rows[] = {{1.0f, 1.0f, false},   {1.0f, 8.0f, false},  {1.0f, 32.0f, false},
+                        {1.0f, 75.0f, true},   {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
+                        {4.0f, 8.0f, false},   {4.0f, 16.0f, true},  {0.25f, 32.0f, false},
+                        {0.25f, 300.0f, true}};
     for (const Row& row : rows) {
         Camera camera;
         camera.ortho(0.0f, 64.0f / row.pixelsPerUnit, 0.0f, 64.0f / row.pixelsPerUnit, -1.0f,
@@ -302,6 +303,18 @@ TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
                 << row.height << " units at " << row.pixelsPerUnit << " pixels each";
         }
     }
+    // Switched off, for the picture or for the batch, it is the quad at any
+    // size; an unknown picture's switch changes nothing.
+    batch.setTightMesh(pointer, false);
+    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    batch.setTightMesh(pointer, true);
+    for (const int unknown : {-1, static_cast<int>(batch.atlas()->size())}) {
+        batch.setTightMesh(unknown, false);
+        EXPECT_EQ(batch.tightMesh(unknown, 100.0f, 100.0f), nullptr);
+    }
+    EXPECT_NE(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    batch.setTightMeshes(false);
+    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
 }
 
 } // namespace
