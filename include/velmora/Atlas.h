@@ -52,8 +52,8 @@ class Atlas {
     Atlas& operator=(const Atlas&) = delete;
 
     // Reads the pre-packed atlas `atlasName`: its description
-    // "data/textures/" + atlasName + ".txt" and its image atlasName + ".png",
-    // loaded unless the texture registry already holds it. Lines that do not
+    // "data/textures/" + atlasName + ".txt" ("data" being the settings'
+    // dataDirectory) and its image atlasName + ".png", loaded unless the texture registry already holds it. Lines that do not
     // parse are reported on standard error ("Error parsing line: ...") and
     // skipped. False, after "Failed to open the file: \"<path>\"" on standard
     // error, when the description cannot be opened; the atlas is then
@@ -63,8 +63,9 @@ class Atlas {
 
     // Packs PNG files into one new texture. Each entry of `paths` is a PNG
     // file or a folder, whose files ending in ".png" are taken in name order
-    // (not its subfolders). Relative paths are read inside "data/", where
-    // every loader reads. A picture is named by its file name, without the
+    // (not its subfolders). Relative paths are read inside "data/" (the
+    // settings' dataDirectory, see Application.h), where every loader reads.
+    // A picture is named by its file name, without the
     // folder ("bricks/red.png" is "red.png").
     //
     // A file that cannot be read as an image is reported on standard output

@@ -97,7 +97,8 @@ class SoundManager {
     explicit SoundManager(const SoundOptions& options = SoundOptions());
     ~SoundManager();
 
-    // Opens "data/audio/" + name as a streamed sound, stopped at its start,
+    // Opens "data/audio/" + name ("data" being the settings' dataDirectory,
+    // see Application.h) as a streamed sound, stopped at its start,
     // at volume 1, pitch 1, pan 0. A name may hold subdirectories but no
     // ".." part. Loading a name again replaces the earlier sound, which stops
     // and is freed with its voices; a failed load keeps the earlier one.

@@ -43,7 +43,8 @@ class Sprite {
     static constexpr int kNoPicture = 2;     // no line of the description names the picture
 
     // Cuts the picture `fileName` out of the atlas `atlasName`
-    // ("data/textures/" + atlasName + ".txt" and ".png"): a quad as large as
+    // ("data/textures/" + atlasName + ".txt" and ".png", "data" being the
+    // settings' dataDirectory): a quad as large as
     // the picture's rectangle, its lower-left corner at the model origin,
     // the picture upright. The atlas image is loaded by the first sprite
     // that names the atlas. The sprite is registered under `spriteName`

@@ -70,7 +70,8 @@ class SpriteBatch {
     SpriteBatch& operator=(const SpriteBatch&) = delete;
 
     // Draws from the pre-packed atlas `atlasName` (Atlas::load): its
-    // description "data/textures/" + atlasName + ".txt" and its image, which
+    // description "data/textures/" + atlasName + ".txt" ("data" being the
+    // settings' dataDirectory) and its image, which
     // the texture registry shares with the sprites of the same atlas. False
     // when the description cannot be opened; the batch then keeps its atlas.
     bool loadAtlas(const std::string& atlasName);

@@ -9,7 +9,8 @@ namespace velmora {
 
 class Texture {
   public:
-    // Decodes "data/textures/" + `name` into a new texture object (repeat
+    // Decodes "data/textures/" + `name` ("data" being the settings'
+    // dataDirectory, see Application.h) into a new texture object (repeat
     // wrapping, linear filtering, one level) and registers it. A file that
     // cannot be decoded is reported on standard output and still yields a
     // registered 0×0 texture without storage. Needs a current context.
