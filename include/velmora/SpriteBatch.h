@@ -71,9 +71,9 @@ class SpriteBatch {
 
     // Draws from the pre-packed atlas `atlasName` (Atlas::load): its
     // description "data/textures/" + atlasName + ".txt" ("data" being the
-    // settings' dataDirectory) and its image, which
-    // the texture registry shares with the sprites of the same atlas. False
-    // when the description cannot be opened; the batch then keeps its atlas.
+    // settings' dataDirectory) and its image, which the texture registry
+    // shares with the sprites of the same atlas. False when the description
+    // cannot be opened; the batch then keeps its atlas.
     bool loadAtlas(const std::string& atlasName);
 
     // Draws from the PNG files `paths` (files, or folders of them), packed
