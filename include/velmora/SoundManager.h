@@ -1,5 +1,5 @@
 // SoundManager: the process's one audio engine and every sound of the game,
-// addressed by bare file name ("loop.mp3"), read from data/audio/.
+// addressed by bare file name ("loop.mp3"), read from the data directory's audio/.
 //
 // Formats: WAV, FLAC, MP3 and Ogg Vorbis, told apart by the file's first
 // bytes, not by its name. A file of any other format (AIFF, Opus, AAC, …) is
