@@ -49,8 +49,9 @@ constexpr float kFadeSeconds = 0.35f;
 constexpr int kBalls = 3;
 constexpr const char* kHit = "hit.wav";
 
-const Vec4 kRowColours[kRows] = {{1.00f, 0.36f, 0.36f, 1}, {1.00f, 0.62f, 0.28f, 1}, {1.00f, 0.88f, 0.30f, 1},
-                                 {0.45f, 0.88f, 0.42f, 1}, {0.35f, 0.70f, 1.00f, 1}, {0.70f, 0.50f, 1.00f, 1}};
+const Vec4 kRowColours[kRows] = {{1.00f, 0.36f, 0.36f, 1}, {1.00f, 0.62f, 0.28f, 1},
+                                 {1.00f, 0.88f, 0.30f, 1}, {0.45f, 0.88f, 0.42f, 1},
+                                 {0.35f, 0.70f, 1.00f, 1}, {0.70f, 0.50f, 1.00f, 1}};
 
 struct Brick {
     float x = 0, y = 0; // lower-left corner
@@ -80,8 +81,8 @@ class Breakout {
         // The last frame's time: everything moves by it. A long frame (a
         // window dragged, a debugger) is taken as a short one, so the ball
         // never jumps through a brick.
-        const float dt = std::min(static_cast<float>(velmora::Application::instance().frameTimer().lastFrameSeconds()),
-                                  1.0f / 30.0f);
+        const double last = velmora::Application::instance().frameTimer().lastFrameSeconds();
+        const float dt = std::min(static_cast<float>(last), 1.0f / 30.0f);
         movePaddle(dt);
         for (Brick& b : bricks) {
             b.fade = std::max(0.0f, b.fade - dt);
@@ -95,9 +96,11 @@ class Breakout {
 
     void draw() {
         batch.clear();
-        // The strip at the top and the side walls: shapes, drawn with the pictures.
-        batch.addRectangle(0.0f, kHeight - kTopBar, kWidth, kTopBar, Vec4{0.10f, 0.13f, 0.25f, 1.0f});
-        batch.addLine(0.0f, kHeight - kTopBar, kWidth, kHeight - kTopBar, 2.0f, Vec4{0.5f, 0.6f, 0.9f, 0.6f});
+        // The score's strip at the top and its edge: shapes, drawn with the pictures.
+        batch.addRectangle(0.0f, kHeight - kTopBar, kWidth, kTopBar,
+                           Vec4{0.10f, 0.13f, 0.25f, 1.0f});
+        batch.addLine(0.0f, kHeight - kTopBar, kWidth, kHeight - kTopBar, 2.0f,
+                      Vec4{0.5f, 0.6f, 0.9f, 0.6f});
         for (const Brick& b : bricks) {
             Vec4 tint = kRowColours[b.row];
             if (!b.standing) {
@@ -107,17 +110,19 @@ class Breakout {
                 tint.w = b.fade / kFadeSeconds; // fades out, and grows a little as it goes
             }
             const float grow = 1.0f + 0.3f * (1.0f - tint.w);
-            batch.add(brickPicture, b.x + kBrickW / 2, b.y + kBrickH / 2, 0.0f, grow, grow, kBrickW / 2,
-                      kBrickH / 2, tint);
+            batch.add(brickPicture, b.x + kBrickW / 2, b.y + kBrickH / 2, 0.0f, grow, grow,
+                      kBrickW / 2, kBrickH / 2, tint);
         }
         const Vec2 paddleSize = batch.pictureSize(paddlePicture);
-        batch.add(paddlePicture, paddleX, kPaddleY, 0.0f, 1.0f, 1.0f, paddleSize.x / 2, paddleSize.y / 2);
+        batch.add(paddlePicture, paddleX, kPaddleY, 0.0f, 1.0f, 1.0f, paddleSize.x / 2,
+                  paddleSize.y / 2);
         batch.add(ballPicture, ball.x, ball.y, 0.0f, 1.0f, 1.0f, kBallRadius, kBallRadius);
         batch.draw(camera);
 
         char line[96];
         std::snprintf(line, sizeof line, "Score %d\t\tBalls %d", score, balls);
-        velmora::textRenderer.drawText(camera, line, 16.0f, kHeight - 8.0f, 28.0f, Vec4{1, 1, 1, 1});
+        velmora::textRenderer.drawText(camera, line, 16.0f, kHeight - 8.0f, 28.0f,
+                                       Vec4{1, 1, 1, 1});
         if (const char* message = banner()) {
             const Vec2 box = velmora::textRenderer.measureText(message, 30.0f);
             velmora::textRenderer.drawText(camera, message, (kWidth - box.x) / 2, 240.0f, 30.0f,
@@ -149,7 +154,8 @@ class Breakout {
     }
 
     bool cleared() const {
-        return std::none_of(bricks.begin(), bricks.end(), [](const Brick& b) { return b.standing; });
+        return std::none_of(bricks.begin(), bricks.end(),
+                            [](const Brick& b) { return b.standing; });
     }
 
     void newRound() {
@@ -203,7 +209,8 @@ class Breakout {
     void moveBall(float dt) {
         ball.x += velocity.x * dt;
         ball.y += velocity.y * dt;
-        if ((ball.x < kBallRadius && velocity.x < 0) || (ball.x > kWidth - kBallRadius && velocity.x > 0)) {
+        if ((ball.x < kBallRadius && velocity.x < 0) ||
+            (ball.x > kWidth - kBallRadius && velocity.x > 0)) {
             velocity.x = -velocity.x;
             hitSound(0.9f);
         }
@@ -213,7 +220,8 @@ class Breakout {
         }
         const Vec2 paddleSize = batch.pictureSize(paddlePicture);
         if (velocity.y < 0 && ball.y - kBallRadius < kPaddleY + paddleSize.y / 2 &&
-            ball.y > kPaddleY - paddleSize.y / 2 && std::fabs(ball.x - paddleX) < paddleSize.x / 2 + kBallRadius) {
+            ball.y > kPaddleY - paddleSize.y / 2 &&
+            std::fabs(ball.x - paddleX) < paddleSize.x / 2 + kBallRadius) {
             // Off the paddle at an angle that grows towards its ends.
             const float offset = std::clamp((ball.x - paddleX) / (paddleSize.x / 2), -1.0f, 1.0f);
             const float angle = 1.5708f - offset * 1.05f;
@@ -254,7 +262,8 @@ class Breakout {
     // A voice of its own for every hit, so fast hits overlap; higher bricks
     // sound higher, and the sound sits where the ball is.
     void hitSound(float pitch) {
-        velmora::SoundManager::instance().playVoice(kHit, 0.7f, pitch, ball.x / kWidth * 2.0f - 1.0f);
+        velmora::SoundManager::instance().playVoice(kHit, 0.7f, pitch,
+                                                    ball.x / kWidth * 2.0f - 1.0f);
     }
 
     velmora::SpriteBatch batch;

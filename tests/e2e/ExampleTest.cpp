@@ -59,7 +59,8 @@ void playBounce(const std::string& window) {
 
 void playBreakout(const std::string& window) {
     // 60 bricks of 64 × 28 packed from their own PNG file, tinted by row.
-    ASSERT_TRUE(testsupport::waitUntil(10, [&] { return tintedPixels(testsupport::captureWindow(window)) > 60000; }));
+    ASSERT_TRUE(testsupport::waitUntil(
+        10, [&] { return tintedPixels(testsupport::captureWindow(window)) > 60000; }));
     // The paddle (light, 128 wide, its middle row 552 pixels from the top)
     // goes where the mouse points, and a click launches the ball from it.
     testsupport::xdotool("mousemove --window " + window + " 200 300");
@@ -76,7 +77,9 @@ void playBreakout(const std::string& window) {
     })) << "the ball knocks out a brick";
 }
 
-void PrintTo(const ExampleCase& example, std::ostream* out) { *out << example.name; }
+void PrintTo(const ExampleCase& example, std::ostream* out) {
+    *out << example.name;
+}
 
 class Example : public ::testing::TestWithParam<ExampleCase> {};
 
@@ -88,10 +91,12 @@ TEST_P(Example, BuildsAgainstTheInstalledEngineAndRunsFromAnyFolder) {
     const std::string build = scratch.path() + "/" + example.name + "-build";
     // Exactly what a user types; the build's own output is kept for a failure.
     int rc = -1;
-    std::string log = runShell("cmake --install '" VELMORA_BINARY_DIR "' --prefix '" + prefix + "' 2>&1", &rc);
+    std::string log =
+        runShell("cmake --install '" VELMORA_BINARY_DIR "' --prefix '" + prefix + "' 2>&1", &rc);
     ASSERT_EQ(rc, 0) << log;
-    log = runShell("cmake -S '" VELMORA_SOURCE_DIR "/examples/" + std::string(example.name) + "' -B '" + build +
-                       "' -DCMAKE_PREFIX_PATH='" + prefix + "' 2>&1 && cmake --build '" + build + "' 2>&1",
+    log = runShell("cmake -S '" VELMORA_SOURCE_DIR "/examples/" + std::string(example.name) +
+                       "' -B '" + build + "' -DCMAKE_PREFIX_PATH='" + prefix +
+                       "' 2>&1 && cmake --build '" + build + "' 2>&1",
                    &rc);
     ASSERT_EQ(rc, 0) << log;
 
@@ -117,9 +122,10 @@ TEST_P(Example, BuildsAgainstTheInstalledEngineAndRunsFromAnyFolder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, Example,
-                         ::testing::Values(ExampleCase{"bounce", "Bounce — a Velmora example", 960, 540, playBounce},
-                                           ExampleCase{"breakout", "Breakout — a Velmora example", 800, 600,
-                                                       playBreakout}),
+                         ::testing::Values(ExampleCase{"bounce", "Bounce — a Velmora example", 960,
+                                                       540, playBounce},
+                                           ExampleCase{"breakout", "Breakout — a Velmora example",
+                                                       800, 600, playBreakout}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Whether the catcher's white paddle (120 wide, its row 570 pixels from the
@@ -140,7 +146,8 @@ TEST(Guide, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {
 
     testsupport::xdotool("windowfocus --sync " + window + " keydown Left sleep 0.3 keyup Left");
     EXPECT_FALSE(paddleCovers(window, 400)) << "a held arrow key moves the paddle";
-    testsupport::xdotool("mousemove --window " + window + " 650 300 mousedown 1 sleep 0.2 "
+    testsupport::xdotool("mousemove --window " + window +
+                         " 650 300 mousedown 1 sleep 0.2 "
                          "mouseup 1");
     EXPECT_TRUE(paddleCovers(window, 650) && !paddleCovers(window, 580)) << "it follows the mouse";
 
