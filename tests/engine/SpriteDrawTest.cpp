@@ -476,6 +476,8 @@ TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut
     ScratchDir dir;
     writePictureFiles();
     dir.writeFile("data/pictures/broken.png", "no image");
+    // A PNG cut short after its header: its size reads, its pixels do not.
+    dir.writeFile("data/pictures/cut.png", readFile("data/star.png").substr(0, 40));
     dir.writeFile("data/pictures/notes.txt", "not a picture");
     dir.writeFile("data/pictures/deeper.png/x.png", "subfolders are not opened");
     dir.writeFile("data/again/star.png", readFile("data/star.png"));
@@ -484,6 +486,7 @@ TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut
     testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
     ASSERT_TRUE(atlas.loadPictures({"pictures", "star.png", "again/star.png", "absent.png"}));
     EXPECT_EQ(out.finish(), "Failed to load texture data/pictures/broken.png\n"
+                            "Failed to load texture data/pictures/cut.png\n"
                             "Failed to load texture data/absent.png\n");
     EXPECT_EQ(err.finish(), "Picture name taken twice: data/again/star.png\n");
 
