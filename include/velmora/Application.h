@@ -95,6 +95,12 @@ struct ApplicationSettings {
     // then follows the mouse's motion without bounds). When false, the cursor
     // shows and stays free, as in a window.
     bool captureCursor = false;
+    // Bits per pixel of the window's depth and stencil buffers; 0, none.
+    // The engine draws without either, and a software rasteriser such as
+    // Mesa's fills upright sprites on a faster path when the window has
+    // neither.
+    int depthBits = 0;
+    int stencilBits = 0;
 };
 
 // Frame rate and frame time, from the clock read once per frame. The rate

@@ -16,13 +16,14 @@
 //
 // Cost. Each shape is transformed on the CPU into a 20-byte vertex (2D
 // position, texture coordinates, 8-bit colour) and the batch's own
-// program applies one matrix per draw. A picture drawn large enough is added
-// as its tight mesh, a polygon of at most 16 vertices around the texels that
-// can show (any alpha above 0 when blended, half alpha when cut out), which
-// shades fewer fragments than its quad; drawn small, where the extra
-// vertices would cost more than the fragments they save, as its quad. The
-// pixels are the same either way, up to the rounding in which any two
-// triangulations differ. Vertices and indices are gathered on the CPU and
+// program applies one matrix per draw. An upright picture is added as its
+// quad, which software rasterisers fill as one rectangle. A turned picture
+// drawn large enough is added as its tight mesh, a polygon of at most 16
+// vertices around the texels that can show (any alpha above 0 when blended,
+// half alpha when cut out), which shades fewer fragments than its quad;
+// drawn small, where the extra vertices would cost more than the fragments
+// they save, as its quad. The pixels are the same either way, up to the
+// rounding in which any two triangulations differ. Vertices and indices are gathered on the CPU and
 // uploaded into buffers reused from frame to frame; both grow geometrically
 // and never shrink, so once a batch has held its largest frame, building and
 // drawing allocate nothing.
@@ -148,12 +149,13 @@ class SpriteBatch {
     void setTightMeshes(bool on) { tightMeshes = on; }
     void setTightMesh(int picture, bool on);
 
-    // The tight mesh add() would use for `picture` scaled by `scaleX` ×
-    // `scaleY` in the current blending, or null when it would add the full
-    // quad: meshes off, no mesh, or drawn too small to gain by it. The drawn
-    // size in pixels comes from the camera and viewport of the last draw
-    // (one pixel per camera unit before the first).
-    const TightMesh* tightMesh(int picture, float scaleX = 1.0f, float scaleY = 1.0f) const;
+    // The tight mesh add() would use for `picture` turned by `rotation` and
+    // scaled by `scaleX` × `scaleY` in the current blending, or null when it
+    // would add the full quad: meshes off, no mesh, upright, or drawn too
+    // small to gain by it. The drawn size in pixels comes from the camera and
+    // viewport of the last draw (one pixel per camera unit before the first).
+    const TightMesh* tightMesh(int picture, float scaleX = 1.0f, float scaleY = 1.0f,
+                               float rotation = 0.0f) const;
 
     // Shapes added since the last clear().
     std::size_t size() const { return shapeCount; }
@@ -161,7 +163,7 @@ class SpriteBatch {
     // Vertices the GPU buffers hold without growing, in quads (four each).
     std::size_t capacity() const { return vertexCapacity / 4; }
 
-    // Draws every shape with one glDrawElements through the batch's own
+    // Draws every shape with one glMultiDrawElements through the batch's own
     // program, made on the first call, with `camera`'s projection × view as
     // its one matrix: uploads the shapes if they changed and binds the
     // texture on unit 0. The program that was current, and the blending
@@ -215,6 +217,8 @@ class SpriteBatch {
     bool hasShapes = false; // a shape was added since the last clear()
     std::vector<Vertex> vertices;
     std::vector<std::uint32_t> indices; // triangles into `vertices`
+    std::vector<int> runs;              // index counts of the draw's runs, in order
+    std::vector<const void*> runStarts; // their offsets in the index buffer, at draw
     std::shared_ptr<const Atlas> pictures;
     std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
     std::vector<Savings> savings; // one per picture of the atlas

@@ -7,6 +7,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -105,6 +106,8 @@ bool Application::openWindow(bool fullscreen) {
         width = mode->width;
         height = mode->height;
     }
+    glfwWindowHint(GLFW_DEPTH_BITS, std::max(current.depthBits, 0));
+    glfwWindowHint(GLFW_STENCIL_BITS, std::max(current.stencilBits, 0));
     window = glfwCreateWindow(width, height, current.title.c_str(), monitor, nullptr);
     if (window == nullptr) {
         std::cerr << "Failed to create GLFW window" << std::endl;

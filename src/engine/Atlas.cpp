@@ -3,6 +3,7 @@
 #include "engine/AtlasDescription.h"
 #include "engine/AtlasStorage.h"
 #include "engine/DataDirectory.h"
+#include "engine/TextureUpload.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -213,9 +214,7 @@ std::unique_ptr<Texture> makeTexture(int width, int height, const std::vector<un
     glTextureParameteri(texture->textureId, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTextureParameteri(texture->textureId, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTextureParameteri(texture->textureId, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTextureStorage2D(texture->textureId, 1, GL_RGBA8, width, height);
-    glTextureSubImage2D(texture->textureId, 0, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                        rgba.data());
+    uploadRgba8(texture->textureId, width, height, rgba.data());
     texture->width = static_cast<unsigned int>(width);
     texture->height = static_cast<unsigned int>(height);
     return texture;

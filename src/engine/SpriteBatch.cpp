@@ -25,13 +25,22 @@ constexpr std::uint16_t kQuadTriangles[kIndicesPerQuad] = {0, 1, 2, 2, 3, 0};
 // What a shape's corners sample: nothing (see the program below).
 constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
-// Pixels a tight mesh must save per vertex it adds to the quad's four, else
-// the quad is drawn: with a software rasteriser a vertex (shading, setup and
-// binning of its share of triangles) costs about as much as filling this many
-// pixels, and fragments are shaded in blocks of 4 × 4 anyway, so small
-// sprites save nothing. bench/run.sh checks the choice against full quads
-// at sides of 1 to 64 pixels.
+// Pixels a turned picture's tight mesh must save per vertex it adds to the
+// quad's four, else the quad is drawn: with a software rasteriser a vertex
+// (shading, setup and binning of its share of triangles) costs about as much
+// as filling this many pixels, and fragments are shaded in blocks of 4 × 4
+// anyway, so small sprites save nothing. bench/run.sh checks the choice
+// against full quads at sides of 1 to 64 pixels.
 constexpr float kPixelsPerExtraVertex = 48.0f;
+
+// The indices of one draw are sent as runs of at most this many, each a
+// whole number of shapes and of pairs of triangles. Mesa's software
+// rasteriser fills an upright quad as one rectangle, without edge tests,
+// only when the two triangles arrive side by side in a piece of a draw whose
+// length is a multiple of six, and it cuts longer draws into pieces of 1023
+// indices; runs of 1020 keep every quad whole. A glMultiDrawElements of the
+// runs is still one call, and costs a hardware driver nothing more.
+constexpr std::size_t kIndicesPerRun = 1020;
 
 // The batch's own program: positions arrive in camera units, one matrix
 // takes them to clip space. Built three ways. Blended pictures alone: the
@@ -214,6 +223,7 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     hasShapes = std::exchange(other.hasShapes, false);
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
+    runs = std::exchange(other.runs, {});
     pictures = std::exchange(other.pictures, {});
     meshesOff = std::exchange(other.meshesOff, {});
     savings = std::exchange(other.savings, {});
@@ -292,6 +302,7 @@ void SpriteBatch::clear() {
     hasShapes = false;
     vertices.clear();
     indices.clear();
+    runs.clear();
     shapeCount = 0;
     uploaded = false;
 }
@@ -302,13 +313,21 @@ void SpriteBatch::setTightMesh(int picture, bool on) {
     }
 }
 
-const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY) const {
+const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY,
+                                        float rotation) const {
     const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
-    if (!tightMeshes || p == nullptr || !p->hasMesh ||
+    if (!tightMeshes || rotation == 0.0f || p == nullptr || !p->hasMesh ||
         static_cast<std::size_t>(picture) >= meshesOff.size() || meshesOff[picture]) {
         return nullptr;
     }
+    // An upright quad is drawn as one rectangle by software rasterisers
+    // (see kIndicesPerRun), faster than any mesh at every size. A mesh point
+    // on the picture's edge lands exactly on the quad's edge only while the
+    // picture is upright, so such a mesh is never used.
     const TightMesh& mesh = blending ? p->blendedMesh : p->mesh;
+    if (mesh.alongEdges || mesh.points.size() > TightMesh::kMaxVertices) {
+        return nullptr;
+    }
     const Savings& saves = savings[static_cast<std::size_t>(picture)];
     const float savedPixels =
         (blending ? saves.blended : saves.cutOut) * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
@@ -322,11 +341,8 @@ void SpriteBatch::add(int picture, float x, float y, float rotation, float scale
     if (p == nullptr) {
         return;
     }
-    const TightMesh* mesh = tightMesh(picture, scaleX, scaleY);
-    // A mesh point on the picture's edge lands exactly on the quad's edge
-    // only while the picture is upright.
-    if (mesh == nullptr || (rotation != 0.0f && mesh->alongEdges) ||
-        mesh->points.size() > TightMesh::kMaxVertices) {
+    const TightMesh* mesh = tightMesh(picture, scaleX, scaleY, rotation);
+    if (mesh == nullptr) {
         mesh = &p->quad;
     }
     // Each point sampled where the full quad would sample it.
@@ -389,13 +405,21 @@ void SpriteBatch::addPoints(const Vec2* points, const float* uv, std::size_t cou
                   uv[i * 2 + 1],
                   {rgba[0], rgba[1], rgba[2], rgba[3]}};
     }
+    // An odd number of triangles gets an empty one, (base, base, base), so
+    // that the quads after it still arrive in pairs.
+    const std::size_t padded = (indexCount + 5) / 6 * 6;
     const std::size_t firstIndex = indices.size();
-    indices.resize(firstIndex + indexCount);
+    indices.resize(firstIndex + padded);
     std::uint32_t* index = indices.data() + firstIndex;
     const auto base = static_cast<std::uint32_t>(first);
     for (std::size_t i = 0; i < indexCount; ++i) {
         index[i] = base + triangles[i];
     }
+    std::fill(index + indexCount, index + padded, base);
+    if (runs.empty() || static_cast<std::size_t>(runs.back()) + padded > kIndicesPerRun) {
+        runs.push_back(0);
+    }
+    runs.back() += static_cast<int>(padded);
     ++shapeCount;
     uploaded = false;
 }
@@ -443,7 +467,14 @@ void SpriteBatch::drawWith(unsigned int program) {
         sourceTexture->bind();
     }
     glBindVertexArray(vertexArray);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
+    runStarts.clear();
+    std::uintptr_t start = 0;
+    for (const int run : runs) {
+        runStarts.push_back(reinterpret_cast<const void*>(start));
+        start += static_cast<std::uintptr_t>(run) * sizeof(std::uint32_t);
+    }
+    glMultiDrawElements(GL_TRIANGLES, runs.data(), GL_UNSIGNED_INT, runStarts.data(),
+                        static_cast<GLsizei>(runs.size()));
     ++drawCallCount;
     glBindVertexArray(0);
 }

@@ -2,11 +2,14 @@
 
 #include "engine/DataDirectory.h"
 #include "engine/RegistryKey.h"
+#include "engine/TextureUpload.h"
 
 #include <GL/glew.h>
 #include <stb_image.h>
 
 #include <iostream>
+#include <utility>
+#include <vector>
 
 namespace velmora {
 
@@ -54,6 +57,10 @@ bool fitsTheContext(int width, int height) {
 
 void upload(GLuint texture, int width, int height, const PixelLayout& layout,
             const unsigned char* pixels) {
+    if (layout.format == GL_RGBA) {
+        uploadRgba8(texture, width, height, pixels);
+        return;
+    }
     glTextureStorage2D(texture, 1, layout.internalFormat, width, height);
     glTextureParameteriv(texture, GL_TEXTURE_SWIZZLE_RGBA, layout.swizzle);
     // stb_image rows are tightly packed; OpenGL's default row alignment of 4
@@ -91,6 +98,26 @@ bool decodeInto(Texture& texture, const std::string& path) {
 }
 
 } // namespace
+
+void uploadRgba8(unsigned int texture, int width, int height, const unsigned char* pixels) {
+    std::vector<unsigned char> bgra(pixels, pixels + static_cast<std::size_t>(width) * height * 4);
+    for (std::size_t i = 0; i < bgra.size(); i += 4) {
+        std::swap(bgra[i], bgra[i + 2]);
+    }
+    glTextureParameteri(texture, GL_TEXTURE_BASE_LEVEL, 0);
+    glTextureParameteri(texture, GL_TEXTURE_MAX_LEVEL, 0);
+    // glTexImage2D has no DSA form; the binding of the active unit is put back.
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    GLint savedAlignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 bgra.data());
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
+}
 
 bool textureSizeAcceptable(int width, int height, int maxTextureSize) {
     if (width <= 0 || height <= 0 || width > maxTextureSize || height > maxTextureSize) {

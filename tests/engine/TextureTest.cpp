@@ -90,7 +90,7 @@ TEST(TextureLoad, RegistersUnderTheNameWithoutItsLastExtension) {
     EXPECT_EQ(Texture::load("noext.png"), noExtension);
 }
 
-TEST(TextureLoad, StoresThreeChannelsAsRgb8AndFourAsRgba8) {
+TEST(TextureLoad, StoresThreeChannelsAsRgb8AndFourAsEightBitRgba) {
     VELMORA_REQUIRE_GL();
     ScratchDir dir;
     ASSERT_TRUE(writePng("data/textures/rgb.png", 4, 2, 3, patterned(4, 2, 3)));
@@ -98,7 +98,10 @@ TEST(TextureLoad, StoresThreeChannelsAsRgb8AndFourAsRgba8) {
     Texture* rgb = Texture::load("rgb.png");
     Texture* rgba = Texture::load("rgba.png");
     EXPECT_EQ(levelParameter(*rgb, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB8);
-    EXPECT_EQ(levelParameter(*rgba, GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA8);
+    for (const GLenum channel :
+         {GL_TEXTURE_RED_SIZE, GL_TEXTURE_GREEN_SIZE, GL_TEXTURE_BLUE_SIZE, GL_TEXTURE_ALPHA_SIZE}) {
+        EXPECT_EQ(levelParameter(*rgba, channel), 8) << channel;
+    }
     EXPECT_EQ(rgb->width, 4u);
     EXPECT_EQ(rgb->height, 2u);
     EXPECT_EQ(rgba->width, 3u);

@@ -5,6 +5,7 @@
 #include "engine/TightMesh.h"
 
 #include "support/GlContext.h"
+#include "support/Images.h"
 #include "support/Offscreen.h"
 #include "support/TempDir.h"
 
@@ -193,7 +194,7 @@ TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
     ASSERT_TRUE(shader != nullptr && thicker != nullptr && thinner != nullptr);
     SpriteBatch batch;
     ASSERT_TRUE(batch.loadAtlas("atlas"));
-    ASSERT_NE(batch.tightMesh(batch.findPicture("pointer.png")), nullptr);
+    ASSERT_NE(batch.tightMesh(batch.findPicture("gauge.png"), 1.0f, 1.0f, 0.3f), nullptr);
     constexpr int kSide = 256;
     testsupport::OffscreenTarget target(kSide, kSide);
     Camera camera;
@@ -266,55 +267,64 @@ TEST(TightMeshDraw, GivesThePixelsOfTheFullQuadForEveryPictureOfTheAtlas) {
     EXPECT_GT(faintInk, 0);   // and blended, faint edges too
 }
 
-// Whether add() takes the mesh or the quad depends on the size in pixels the
-// picture is drawn at: scale times the pixels per camera unit of the last
-// draw. Tiny sprites take the quad, large ones the mesh.
+// Whether add() takes the mesh or the quad for a turned picture depends on
+// the size in pixels it is drawn at: scale times the pixels per camera unit
+// of the last draw. Tiny sprites take the quad, large ones the mesh. Upright
+// pictures take the quad at any size.
 TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
     VELMORA_REQUIRE_GL();
     testsupport::ScratchDir dir;
-    for (const char* file : {"textures/atlas.txt", "textures/atlas.png"}) {
-        dir.writeFile(std::string("data/") + file, testsupport::readFile(kData + file));
+    // A cross inside a 64 × 64 picture: its mesh keeps off the picture's edges.
+    std::vector<unsigned char> cross(64 * 64 * 4, 255);
+    for (int i = 0; i < 64 * 64; ++i) {
+        const int x = i % 64;
+        const int y = i / 64;
+        const bool inside = x > 2 && x < 61 && y > 2 && y < 61;
+        cross[i * 4 + 3] = inside && (std::abs(x - 32) < 8 || std::abs(y - 32) < 8) ? 255 : 0;
     }
+    ASSERT_TRUE(testsupport::writePng("data/cross.png", 64, 64, 4, cross));
     SpriteBatch batch;
-    ASSERT_TRUE(batch.loadAtlas("atlas"));
-    const int pointer = batch.findPicture("pointer.png");
-    const Vec2 size = batch.pictureSize(pointer); // 27 × 75 texels
+    ASSERT_TRUE(batch.loadPictures({"cross.png"}));
+    const int picture = 0;
+    const Vec2 size = batch.pictureSize(picture);
     testsupport::OffscreenTarget target(64, 64);
     struct Row {
         float pixelsPerUnit; // of the camera drawn with before
         float height;        // the sprite's height in camera units
         bool mesh;
     };
-    const Row rows[] = {{1.0f, 1.0f, false},   {1.0f, 8.0f, false},  {1.0f, 32.0f, false},
-                        {1.0f, 75.0f, true},   {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
-                        {4.0f, 8.0f, false},   {4.0f, 16.0f, true},  {0.25f, 32.0f, false},
+    // It pays from about 24 pixels high.
+    const Row rows[] = {{1.0f, 1.0f, false},   {1.0f, 8.0f, false},  {1.0f, 16.0f, false},
+                        {1.0f, 32.0f, true},   {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
+                        {4.0f, 4.0f, false},   {4.0f, 8.0f, true},   {0.25f, 64.0f, false},
                         {0.25f, 300.0f, true}};
     for (const Row& row : rows) {
         Camera camera;
         camera.ortho(0.0f, 64.0f / row.pixelsPerUnit, 0.0f, 64.0f / row.pixelsPerUnit, -1.0f,
                      1.0f);
         batch.clear();
-        batch.add(pointer, 0.0f, 0.0f);
+        batch.add(picture, 0.0f, 0.0f);
         batch.draw(camera);
         const float scale = row.height / size.y;
         for (const bool blended : {true, false}) {
             batch.setBlended(blended);
-            EXPECT_EQ(batch.tightMesh(pointer, scale, scale) != nullptr, row.mesh)
+            EXPECT_EQ(batch.tightMesh(picture, scale, scale, -0.3f) != nullptr, row.mesh)
                 << row.height << " units at " << row.pixelsPerUnit << " pixels each";
+            EXPECT_EQ(batch.tightMesh(picture, scale, scale), nullptr) << "upright";
         }
     }
     // Switched off, for the picture or for the batch, it is the quad at any
     // size; an unknown picture's switch changes nothing.
-    batch.setTightMesh(pointer, false);
-    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
-    batch.setTightMesh(pointer, true);
+    batch.setTightMesh(picture, false);
+    EXPECT_EQ(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
+    batch.setTightMesh(picture, true);
     for (const int unknown : {-1, static_cast<int>(batch.atlas()->size())}) {
         batch.setTightMesh(unknown, false);
-        EXPECT_EQ(batch.tightMesh(unknown, 100.0f, 100.0f), nullptr);
+        EXPECT_EQ(batch.tightMesh(unknown, 100.0f, 100.0f, 1.0f), nullptr);
     }
-    EXPECT_NE(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    EXPECT_NE(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
     batch.setTightMeshes(false);
-    EXPECT_EQ(batch.tightMesh(pointer, 100.0f, 100.0f), nullptr);
+    EXPECT_EQ(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
 }
 
 } // namespace

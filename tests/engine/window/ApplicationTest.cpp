@@ -23,6 +23,24 @@ bool parse(std::vector<const char*> argv, std::string& printed) {
     return fullscreen;
 }
 
+// Bits of the window's depth and stencil buffers; 0 for a buffer it lacks.
+std::vector<int> depthAndStencilBits() {
+    std::vector<int> bits;
+    const GLenum buffers[2][2] = {{GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE},
+                                  {GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE}};
+    for (const auto& buffer : buffers) {
+        GLint type = GL_NONE;
+        GLint size = 0;
+        glGetNamedFramebufferAttachmentParameteriv(0, buffer[0],
+                                                   GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE, &type);
+        if (type != GL_NONE) {
+            glGetNamedFramebufferAttachmentParameteriv(0, buffer[0], buffer[1], &size);
+        }
+        bits.push_back(size);
+    }
+    return bits;
+}
+
 TEST(CommandLine, OnlyTheExactWordWindowedAsFirstArgumentOpensAWindow) {
     std::string printed;
     EXPECT_FALSE(parse({"velmora", "windowed"}, printed));
@@ -207,10 +225,22 @@ TEST(ApplicationInit, TheGameStatesItsTitleWindowAndAspectAndTheLoopTimesFrames)
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(std::vector<int>({size[0], size[1], viewport[0], viewport[2]}),
               std::vector<int>({800, 300, 100, 600}));
+    EXPECT_EQ(depthAndStencilBits(), std::vector<int>({0, 0})) << "none unless asked for";
     app.run();
     EXPECT_EQ(framesRun, 4);
     EXPECT_STREQ(glfwGetWindowTitle(app.window), "Another game") << "no clock in the title";
     EXPECT_GT(app.frameTimer().lastFrameSeconds(), 0.0) << "the loop times its frames";
+}
+
+TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
+    VELMORA_REQUIRE_DISPLAY();
+    ApplicationSettings settings;
+    settings.depthBits = 24;
+    settings.stencilBits = 8;
+    ASSERT_TRUE(Application::instance().init(false, settings));
+    const std::vector<int> bits = depthAndStencilBits();
+    EXPECT_GE(bits[0], 24);
+    EXPECT_GE(bits[1], 8);
 }
 
 } // namespace
