@@ -24,7 +24,8 @@
 # CPU time per sprite is measured; BENCH_SPRITE_ROUNDS (3) interleaved rounds
 # of that and of the sweep of sprite sides; BENCH_PARTS ("windowed
 # fullscreen sprites soak") the parts to run, the others are reported as not
-# measured; BENCH_DOC (docs/BENCHMARKS.md).
+# measured, and a partial run leaves BENCH_DOC as it was; BENCH_DOC
+# (docs/BENCHMARKS.md).
 #
 # BENCH_QUICK=1 shortens the sprite part to a few minutes (3-second probes,
 # one try, one round, searches from 1024); with BENCH_PARTS=sprites that is
@@ -527,6 +528,15 @@ table="$RESULTS/table.md"
 
 echo
 cat "$table"
+
+cp "$table" "$BUILD_DIR/bench/last-table.md"
+if [ "$PARTS" != " windowed fullscreen sprites soak " ]; then
+    # The parts left out would read "n/a" over the last full results.
+    echo
+    echo "bench: a partial run (BENCH_PARTS=${BENCH_PARTS}); $DOC left as it was, the table is in $BUILD_DIR/bench/last-table.md"
+    cp "$raw" "$BUILD_DIR/bench/last-run-raw.txt"
+    exit 0
+fi
 
 begin_marker="<!-- bench results: begin -->"
 end_marker="<!-- bench results: end -->"

@@ -202,6 +202,8 @@ class SpriteBatch {
                    const std::uint16_t* triangles, std::size_t indexCount, const Vec2& at,
                    const Vec2& origin, const Vec2& scale, float rotation, const Vec4& colour);
 
+    // Indices of a shape whose vertices start at `first`, and its place in the runs.
+    void addIndices(std::size_t first, const std::uint16_t* triangles, std::size_t indexCount);
     void measurePixels(const Matrix4& transform);
     void drawWith(unsigned int program);
     void upload();

@@ -121,8 +121,12 @@ unsigned int makeProgram(int kind) {
     return program;
 }
 
+// The nearest step of 1/255 within 0 to 1; NaN counts as 0.
 std::uint8_t unitByte(float value) {
-    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255.0f));
+    if (!(value > 0.0f)) {
+        return 0;
+    }
+    return value >= 1.0f ? 255 : static_cast<std::uint8_t>(value * 255.0f + 0.5f);
 }
 
 // column-major a × b
@@ -341,6 +345,27 @@ void SpriteBatch::add(int picture, float x, float y, float rotation, float scale
     if (p == nullptr) {
         return;
     }
+    if (rotation == 0.0f) {
+        // The quad, as the general way below would place and sample its
+        // corners, without the turn.
+        const float left = x + (0.0f - originX) * scaleX;
+        const float right = x + (p->size.x - originX) * scaleX;
+        const float bottom = y + (0.0f - originY) * scaleY;
+        const float top = y + (p->size.y - originY) * scaleY;
+        const float uRight = p->uv.left + (p->uv.right - p->uv.left);
+        const float vTop = p->uv.bottom + (p->uv.top - p->uv.bottom);
+        const std::uint8_t rgba[4] = {unitByte(tint.x), unitByte(tint.y), unitByte(tint.z),
+                                      unitByte(tint.w)};
+        const std::size_t first = vertices.size();
+        vertices.resize(first + kVerticesPerQuad);
+        Vertex* out = vertices.data() + first;
+        out[0] = {left, bottom, p->uv.left, p->uv.bottom, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+        out[1] = {right, bottom, uRight, p->uv.bottom, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+        out[2] = {right, top, uRight, vTop, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+        out[3] = {left, top, p->uv.left, vTop, {rgba[0], rgba[1], rgba[2], rgba[3]}};
+        addIndices(first, kQuadTriangles, kIndicesPerQuad);
+        return;
+    }
     const TightMesh* mesh = tightMesh(picture, scaleX, scaleY, rotation);
     if (mesh == nullptr) {
         mesh = &p->quad;
@@ -405,6 +430,11 @@ void SpriteBatch::addPoints(const Vec2* points, const float* uv, std::size_t cou
                   uv[i * 2 + 1],
                   {rgba[0], rgba[1], rgba[2], rgba[3]}};
     }
+    addIndices(first, triangles, indexCount);
+}
+
+void SpriteBatch::addIndices(std::size_t first, const std::uint16_t* triangles,
+                             std::size_t indexCount) {
     // An odd number of triangles gets an empty one, (base, base, base), so
     // that the quads after it still arrive in pairs.
     const std::size_t padded = (indexCount + 5) / 6 * 6;
