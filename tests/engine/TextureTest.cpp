@@ -119,7 +119,9 @@ TEST(TextureLoad, TheImagesTopRowIsTextureRowZero) {
     ASSERT_TRUE(writePng("data/textures/upright.png", 2, 2, 4, redOverBlue));
     Texture* texture = Texture::load("upright.png");
     EXPECT_EQ(readBack(*texture, GL_RGBA, 4), redOverBlue);
-    // And that is what a sampler returns at row 0.
+    // And that is what a sampler returns at row 0, under any filter: the
+    // texture has its one level and no others.
+    glTextureParameteri(texture->textureId, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
     EXPECT_EQ(testsupport::sampleTexels(texture->textureId, 2, 2), redOverBlue);
 }
 
@@ -128,13 +130,17 @@ TEST(TextureLoad, RgbRowsThatAreNotAMultipleOfFourBytesArriveUnskewed) {
     ScratchDir dir;
     const Bytes pixels = patterned(5, 3, 3);
     ASSERT_TRUE(writePng("data/textures/odd.png", 5, 3, 3, pixels));
+    ASSERT_TRUE(writePng("data/textures/oddAlpha.png", 5, 3, 4, patterned(5, 3, 4)));
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
     Texture* texture = Texture::load("odd.png");
     ASSERT_EQ(texture->width, 5u);
     EXPECT_EQ(readBack(*texture, GL_RGB, 3), pixels);
-    // The upload leaves the unpack alignment as it found it.
+    EXPECT_EQ(readBack(*Texture::load("oddAlpha.png"), GL_RGBA, 4), patterned(5, 3, 4));
+    // The uploads leave the unpack alignment as they found it.
     GLint alignment = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 4);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    EXPECT_EQ(alignment, 8);
 }
 
 TEST(TextureLoad, GreyImagesSampleAsGreyAndGreyWithAlpha) {
