@@ -449,7 +449,7 @@ TEST(PlaybackProgressTest, OnlySilenceWhileTheProcessRunsCounts) {
 // A file gone before a restart is reported once and stays silent while the
 // others come back; loads all the while, several of them inside each restart
 // (which slow memory stretches), neither keep it from succeeding nor get
-// lost; voices end there.
+// lost; voices end there, and the master volume carries over.
 TEST(SoundManagerRestart, BringsBackWhatItCanWhileTheGameLoadsOn) {
     static std::atomic<bool> slow{false};
     static std::thread::id game = std::this_thread::get_id();
@@ -476,6 +476,7 @@ TEST(SoundManagerRestart, BringsBackWhatItCanWhileTheGameLoadsOn) {
     ASSERT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("gone.mp3") > 0.1; }));
     std::filesystem::remove(scratch.path() + "/data/audio/gone.mp3");
     StreamCapture out(StreamCapture::Stream::Out);
+    own.setMasterVolume(0.5f);
     ma_engine* lost = SoundManagerWorkings::engine(own);
     slow = true;
     ma_engine_stop(lost);
@@ -484,6 +485,7 @@ TEST(SoundManagerRestart, BringsBackWhatItCanWhileTheGameLoadsOn) {
         return SoundManagerWorkings::engine(own) != lost;
     }));
     slow = false;
+    EXPECT_EQ(ma_engine_get_volume(SoundManagerWorkings::engine(own)), 0.5f) << "carried over";
     own.stopVoice(voice); // ended by the restart: harmless
     own.play("gone.mp3", true);
     EXPECT_TRUE(waitUntil(kDeadline, [&] { return own.cursorSeconds("long.mp3") > 0.5; }));
