@@ -23,10 +23,10 @@
 // half alpha when cut out), which shades fewer fragments than its quad;
 // drawn small, where the extra vertices would cost more than the fragments
 // they save, as its quad. The pixels are the same either way, up to the
-// rounding in which any two triangulations differ. Vertices and indices are gathered on the CPU and
-// uploaded into buffers reused from frame to frame; both grow geometrically
-// and never shrink, so once a batch has held its largest frame, building and
-// drawing allocate nothing.
+// rounding in which any two triangulations differ. Vertices and indices are
+// gathered on the CPU and uploaded into buffers reused from frame to frame;
+// both grow geometrically and never shrink, so once a batch has held its
+// largest frame, building and drawing allocate nothing.
 //
 // Pictures come from an Atlas (Atlas.h): loadPictures packs PNG files,
 // loadAtlas reads a pre-packed atlas, setAtlas shares one between batches.
