@@ -98,8 +98,8 @@ TEST(TextureLoad, StoresThreeChannelsAsRgb8AndFourAsEightBitRgba) {
     Texture* rgb = Texture::load("rgb.png");
     Texture* rgba = Texture::load("rgba.png");
     EXPECT_EQ(levelParameter(*rgb, GL_TEXTURE_INTERNAL_FORMAT), GL_RGB8);
-    for (const GLenum channel :
-         {GL_TEXTURE_RED_SIZE, GL_TEXTURE_GREEN_SIZE, GL_TEXTURE_BLUE_SIZE, GL_TEXTURE_ALPHA_SIZE}) {
+    for (const GLenum channel : {GL_TEXTURE_RED_SIZE, GL_TEXTURE_GREEN_SIZE, GL_TEXTURE_BLUE_SIZE,
+                                 GL_TEXTURE_ALPHA_SIZE}) {
         EXPECT_EQ(levelParameter(*rgba, channel), 8) << channel;
     }
     EXPECT_EQ(rgb->width, 4u);

@@ -294,9 +294,9 @@ TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
         bool mesh;
     };
     // It pays from about 24 pixels high.
-    const Row rows[] = {{1.0f, 1.0f, false},   {1.0f, 8.0f, false},  {1.0f, 16.0f, false},
-                        {1.0f, 32.0f, true},   {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
-                        {4.0f, 4.0f, false},   {4.0f, 8.0f, true},   {0.25f, 64.0f, false},
+    const Row rows[] = {{1.0f, 1.0f, false},  {1.0f, 8.0f, false},  {1.0f, 16.0f, false},
+                        {1.0f, 32.0f, true},  {1.0f, 150.0f, true}, {4.0f, 2.0f, false},
+                        {4.0f, 4.0f, false},  {4.0f, 8.0f, true},   {0.25f, 64.0f, false},
                         {0.25f, 300.0f, true}};
     for (const Row& row : rows) {
         Camera camera;

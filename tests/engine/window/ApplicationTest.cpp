@@ -30,12 +30,10 @@ std::vector<int> depthAndStencilBits() {
         GLint type = GL_NONE, size = 0;
         glGetNamedFramebufferAttachmentParameteriv(0, buffer, GL_FRAMEBUFFER_ATTACHMENT_OBJECT_TYPE,
                                                    &type);
+        const GLenum sizeOf = buffer == GL_DEPTH ? GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE
+                                                 : GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE;
         if (type != GL_NONE) {
-            glGetNamedFramebufferAttachmentParameteriv(
-                0, buffer,
-                buffer == GL_DEPTH ? GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE
-                                   : GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
-                &size);
+            glGetNamedFramebufferAttachmentParameteriv(0, buffer, sizeOf, &size);
         }
         bits.push_back(size);
     }
