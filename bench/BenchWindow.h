@@ -53,6 +53,9 @@ inline GLFWwindow* openBenchWindow(int argc, char** argv, const char* title, int
         width = mode->width;
         height = mode->height;
     }
+    // The engine's window: no depth or stencil buffer.
+    glfwWindowHint(GLFW_DEPTH_BITS, 0);
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
     GLFWwindow* window = glfwCreateWindow(width, height, title, monitor, nullptr);
     if (window == nullptr) {
         std::fprintf(stderr, "Failed to create GLFW window\n");

@@ -106,6 +106,8 @@ int main() {
     end("glfw_init");
 
     begin();
+    glfwWindowHint(GLFW_DEPTH_BITS, 0); // as the engine asks
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
     GLFWwindow* window =
         glfwCreateWindow(kWindowedWidth, kWindowedHeight, kWindowTitle, nullptr, nullptr);
     if (window == nullptr) {
