@@ -108,7 +108,7 @@ void uploadRgba8(unsigned int texture, int width, int height, const unsigned cha
     glTextureParameteri(texture, GL_TEXTURE_MAX_LEVEL, 0);
     // glTexImage2D has no DSA form; the binding of the active unit is put back.
     GLint bound = 0;
-    ;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     GLint savedAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

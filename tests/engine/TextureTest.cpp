@@ -132,15 +132,23 @@ TEST(TextureLoad, RgbRowsThatAreNotAMultipleOfFourBytesArriveUnskewed) {
     ASSERT_TRUE(writePng("data/textures/odd.png", 5, 3, 3, pixels));
     ASSERT_TRUE(writePng("data/textures/oddAlpha.png", 5, 3, 4, patterned(5, 3, 4)));
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    GLuint bound = 0;
+    glCreateTextures(GL_TEXTURE_2D, 1, &bound);
+    glBindTexture(GL_TEXTURE_2D, bound);
     Texture* texture = Texture::load("odd.png");
     ASSERT_EQ(texture->width, 5u);
     EXPECT_EQ(readBack(*texture, GL_RGB, 3), pixels);
     EXPECT_EQ(readBack(*Texture::load("oddAlpha.png"), GL_RGBA, 4), patterned(5, 3, 4));
-    // The uploads leave the unpack alignment as they found it.
+    // The uploads leave the unpack alignment and the bound texture as they
+    // found them.
     GLint alignment = 0;
+    GLint binding = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &binding);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glDeleteTextures(1, &bound);
     EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(static_cast<GLuint>(binding), bound);
 }
 
 TEST(TextureLoad, GreyImagesSampleAsGreyAndGreyWithAlpha) {
