@@ -26,7 +26,8 @@ void quitWithoutTheAudioDevice() {
 // The bus game's window: named after the engine, 1024×768 when windowed,
 // letterboxed to the picture's 4:3 on black, the frame clock in the title,
 // Escape quits, the cursor hidden and held in full screen, the driver's own
-// swap interval, and the assets under data/ of the working directory.
+// swap interval, GLFW's default depth and stencil buffers, and the assets
+// under data/ of the working directory.
 ApplicationSettings gameSettings() {
     ApplicationSettings settings;
     settings.title = "Velmora Demoengine";
@@ -39,6 +40,10 @@ ApplicationSettings gameSettings() {
     settings.vsync = Vsync::DriverDefault;
     settings.dataDirectory = "data";
     settings.captureCursor = true;
+    // The window the bus game has always had: GLFW's own depth and stencil
+    // buffers, which it never uses.
+    settings.depthBits = kGlfwDefaultDepthBits;
+    settings.stencilBits = kGlfwDefaultStencilBits;
     return settings;
 }
 

@@ -53,6 +53,10 @@ constexpr int kWindowedHeight = 768;
 
 // The window's title, unless the settings say otherwise.
 constexpr const char* kWindowTitle = "Velmora Demoengine";
+// The depth and stencil bits GLFW gives a window that asks for none in
+// particular.
+constexpr int kGlfwDefaultDepthBits = 24;
+constexpr int kGlfwDefaultStencilBits = 8;
 
 // How buffer swaps wait for the display.
 enum class Vsync {
@@ -98,7 +102,7 @@ struct ApplicationSettings {
     // Bits per pixel of the window's depth and stencil buffers; 0, none.
     // The engine draws without either, and a software rasteriser such as
     // Mesa's fills upright sprites on a faster path when the window has
-    // neither.
+    // neither. Each frame clears the buffers asked for, with the colour.
     int depthBits = 0;
     int stencilBits = 0;
 };

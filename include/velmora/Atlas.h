@@ -18,8 +18,8 @@
 // edge, so linear filtering at any position, scale or angle never blends a
 // neighbouring picture or the opposite edge into a picture's border.
 //
-// Loading again replaces the pictures and the texture: give the atlas anew
-// to the batches that draw from it (SpriteBatch::setAtlas).
+// Loading again replaces the pictures and the texture; the batches that
+// draw from the atlas follow (SpriteBatch::setAtlas).
 //
 // Ownership: a packed atlas owns its texture and deletes it when destroyed
 // (if a context is still current); it is move-only. A pre-packed atlas takes
@@ -53,12 +53,14 @@ class Atlas {
 
     // Reads the pre-packed atlas `atlasName`: its description
     // "data/textures/" + atlasName + ".txt" ("data" being the settings'
-    // dataDirectory) and its image atlasName + ".png", loaded unless the texture registry already holds it. Lines that do not
-    // parse are reported on standard error ("Error parsing line: ...") and
-    // skipped. False, after "Failed to open the file: \"<path>\"" on standard
-    // error, when the description cannot be opened; the atlas is then
-    // unchanged. An image that fails to load is reported by Texture::load and
-    // leaves pictures of size 0 × 0.
+    // dataDirectory) and its image atlasName + ".png", loaded unless the
+    // texture registry already holds it. Lines that do not parse, and lines
+    // whose rectangle is not inside the image (sizes in texels, negative or
+    // huge numbers), are reported on standard error ("Error parsing line:
+    // ...") and skipped. False, after "Failed to open the file:
+    // \"<path>\"" on standard error, when the description cannot be opened;
+    // the atlas is then unchanged. An image that fails to load is reported by
+    // Texture::load and leaves pictures of size 0 × 0.
     bool load(const std::string& atlasName);
 
     // Packs PNG files into one new texture. Each entry of `paths` is a PNG
@@ -68,14 +70,15 @@ class Atlas {
     // A picture is named by its file name, without the
     // folder ("bricks/red.png" is "red.png").
     //
-    // A file that cannot be read as an image is reported on standard output
-    // ("Failed to load texture <path>") and left out, and so is a second file
-    // of a name already taken (on standard error, "Picture name taken twice:
-    // <path>"). When the
-    // pictures cannot fit into the largest texture the driver allows, one
-    // line on standard error names the sizes, nothing is loaded and the
-    // result is false; the atlas is then unchanged. True otherwise, even when
-    // files were left out.
+    // A file that cannot be read as an image (a misspelt path among them)
+    // is reported on standard output ("Failed to load texture <path>") and
+    // left out, and so is a second file of a name already taken (on
+    // standard error, "Picture name taken twice: <path>"); a folder without
+    // PNG files is reported too ("No pictures in the folder <path>"). False,
+    // with the atlas unchanged, when no picture at all could be loaded, and
+    // when the pictures cannot fit into the largest texture the driver
+    // allows (one line on standard error names the sizes). True otherwise,
+    // even when files were left out.
     bool loadPictures(const std::vector<std::string>& paths);
 
     // The picture named exactly `name` ("star.png" is not "bigstar.png"), or

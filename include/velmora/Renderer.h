@@ -24,9 +24,14 @@ class Renderer {
     int init();
 
     // Clears the whole colour buffer, outside the viewport too, to opaque
-    // black, or to `colour` (red, green, blue, alpha in 0..1).
+    // black, or to `colour` (red, green, blue, alpha in 0..1), and the depth
+    // and stencil buffers when asked, to the game's glClearDepth and
+    // glClearStencil values (1 and 0 unless changed). Neither the scissor
+    // nor any write mask the game left holds it back; all are as the game
+    // left them afterwards. Sets the clear colour.
     void clear();
     void clear(const Vec4& colour);
+    void clear(const Vec4& colour, bool depth, bool stencil);
 
     // The version of the current context, as the driver reports it.
     static GlVersion contextVersion();

@@ -88,9 +88,14 @@ class SpriteBatch {
     bool loadPictures(const std::vector<std::string>& paths);
 
     // Draws from `atlas`, which the batch keeps alive as long as it uses it;
-    // other batches may draw from the same one. Sets the texture to the
-    // atlas's. Null leaves the batch without pictures. atlas() is null until
-    // an atlas is set or loaded.
+    // other batches may draw from the same one. The batch then draws with
+    // the atlas's texture, asked of the atlas at each draw. Null leaves the
+    // batch without pictures. atlas() is null until an atlas is set or
+    // loaded.
+    //
+    // The game may load the shared atlas again (a new level) without setting
+    // it anew: the batch follows, with the new pictures and texture; its
+    // per-picture setTightMesh switches then start over.
     void setAtlas(std::shared_ptr<const Atlas> atlas);
     const std::shared_ptr<const Atlas>& atlas() const { return pictures; }
 
@@ -103,10 +108,12 @@ class SpriteBatch {
     Vec2 pictureSize(int picture) const;
 
     // The texture every picture samples; draw() binds it on unit 0. Setting
-    // an atlas sets it to the atlas's; text sets the font texture. Null
-    // draws with whatever is bound.
-    void setTexture(Texture* texture) { sourceTexture = texture; }
-    Texture* texture() const { return sourceTexture; }
+    // an atlas makes it the atlas's, whatever texture the atlas holds at the
+    // time; setTexture replaces that until the next setAtlas (text sets the
+    // font texture). The texture must outlive the draws that use it. Null
+    // draws with whatever is bound on unit 0.
+    void setTexture(Texture* texture);
+    Texture* texture() const;
 
     // Blended (the default) or cut out; see the top of this file. Set it
     // before adding: a picture's mesh is chosen for the way it will be drawn.
@@ -165,10 +172,12 @@ class SpriteBatch {
 
     // Draws every shape with one glMultiDrawElements through the batch's own
     // program, made on the first call, with `camera`'s projection × view as
-    // its one matrix: uploads the shapes if they changed and binds the
-    // texture on unit 0. The program that was current, and the blending
-    // state, are as before afterwards. An empty batch issues no call and
-    // changes nothing.
+    // its one matrix, into the bound framebuffer and the current viewport:
+    // uploads the shapes if they changed and binds the texture on unit 0.
+    // Afterwards the game's program, vertex array, active unit, unit 0's
+    // texture and sampler, and blending (switch, factors and equations) are
+    // as they were; docs/engine.md ("OpenGL state") lists what a draw
+    // honours. An empty batch issues no call and changes nothing.
     void draw(const Camera& camera);
 
     // The same through a program of your own, which takes the position at
@@ -177,8 +186,8 @@ class SpriteBatch {
     // which a program that samples regardless draws textured). Sets its "modelMatrix"
     // (identity), "viewMatrix" and "projectionMatrix" from `camera` and its
     // "texture" sampler to unit 0 with glProgramUniform*, and leaves it
-    // current. Blending is set and restored as above; cut-out drawing relies
-    // on the program to drop the texels it should.
+    // current. Everything else is set and restored as above; cut-out drawing
+    // relies on the program to drop the texels it should.
     void draw(const Camera& camera, const Shader& shader);
 
     // How many draw calls this batch has issued since it was made.
@@ -205,6 +214,10 @@ class SpriteBatch {
     // Indices of a shape whose vertices start at `first`, and its place in the runs.
     void addIndices(std::size_t first, const std::uint16_t* triangles, std::size_t indexCount);
     void measurePixels(const Matrix4& transform);
+    // Takes the atlas's pictures as they are now, and follows a reload of it.
+    void takePictures() const;
+    void followAtlas() const;
+    std::uint64_t atlasLoad() const;
     void drawWith(unsigned int program);
     void upload();
     void grow(std::size_t vertexCount, std::size_t indexCount);
@@ -222,9 +235,12 @@ class SpriteBatch {
     std::vector<int> runs;              // index counts of the draw's runs, in order
     std::vector<const void*> runStarts; // their offsets in the index buffer, at draw
     std::shared_ptr<const Atlas> pictures;
-    std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
-    std::vector<Savings> savings; // one per picture of the atlas
-    Texture* sourceTexture = nullptr;
+    // Of the atlas's load the batch last saw (Atlas::Storage::load).
+    mutable std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
+    mutable std::vector<Savings> savings; // one per picture of the atlas
+    mutable std::uint64_t seenLoad = 0;
+    Texture* sourceTexture = nullptr; // set by setTexture
+    bool textureFromAtlas = false;    // draw with the atlas's texture instead
     std::size_t shapeCount = 0;
     std::size_t vertexCapacity = 0; // vertices the GPU buffer holds
     std::size_t indexCapacity = 0;  // indices the GPU buffer holds

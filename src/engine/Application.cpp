@@ -106,8 +106,15 @@ bool Application::openWindow(bool fullscreen) {
         width = mode->width;
         height = mode->height;
     }
-    glfwWindowHint(GLFW_DEPTH_BITS, std::max(current.depthBits, 0));
-    glfwWindowHint(GLFW_STENCIL_BITS, std::max(current.stencilBits, 0));
+    // A setting equal to the window system's default sets no hint, so that
+    // a game that states the defaults starts up exactly as one that states
+    // nothing.
+    if (current.depthBits != kGlfwDefaultDepthBits) {
+        glfwWindowHint(GLFW_DEPTH_BITS, std::max(current.depthBits, 0));
+    }
+    if (current.stencilBits != kGlfwDefaultStencilBits) {
+        glfwWindowHint(GLFW_STENCIL_BITS, std::max(current.stencilBits, 0));
+    }
     window = glfwCreateWindow(width, height, current.title.c_str(), monitor, nullptr);
     if (window == nullptr) {
         std::cerr << "Failed to create GLFW window" << std::endl;
@@ -195,7 +202,7 @@ void Application::run() {
             formatClockTitle(time, title, sizeof title);
             glfwSetWindowTitle(window, title);
         }
-        renderer.clear(current.clearColour);
+        renderer.clear(current.clearColour, current.depthBits > 0, current.stencilBits > 0);
         callHook(hooks.draw);
         glfwSwapBuffers(window);
         glfwPollEvents();

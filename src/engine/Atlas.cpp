@@ -3,6 +3,7 @@
 #include "engine/AtlasDescription.h"
 #include "engine/AtlasStorage.h"
 #include "engine/DataDirectory.h"
+#include "engine/GlState.h"
 #include "engine/TextureUpload.h"
 
 #include <GL/glew.h>
@@ -92,7 +93,10 @@ PictureAlpha readPictureAlpha(const Texture& texture, int left, int top, int wid
     if (x1 <= x0 || y1 <= y0) {
         return picture;
     }
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(x1 - x0) * (y1 - y0) * 4);
+    // Opaque until read: should the read fail all the same, the mesh is the
+    // full quad, which shows the picture as it is, only less tightly.
+    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(x1 - x0) * (y1 - y0) * 4, 255);
+    const PackStateKeeper packState;
     glGetTextureSubImage(texture.textureId, 0, x0, y0, 0, x1 - x0, y1 - y0, 1, GL_RGBA,
                          GL_UNSIGNED_BYTE, static_cast<GLsizei>(rgba.size()), rgba.data());
     for (int y = y0; y < y1; ++y) {
@@ -145,6 +149,9 @@ std::vector<fs::path> pictureFiles(const std::vector<std::string>& paths) {
             if (entry.path().extension() == ".png" && !entry.is_directory(error)) {
                 inFolder.push_back(entry.path());
             }
+        }
+        if (inFolder.empty()) {
+            std::cout << "No pictures in the folder " << full.string() << std::endl;
         }
         std::sort(inFolder.begin(), inFolder.end());
         files.insert(files.end(), inFolder.begin(), inFolder.end());
@@ -249,6 +256,11 @@ Texture* atlasTexture(const std::string& atlasName) {
     return atlas;
 }
 
+Atlas::Storage::Storage() {
+    static std::uint64_t loads = 0;
+    load = ++loads;
+}
+
 Atlas::Storage::~Storage() {
     // An atlas that outlives its window has nothing left to delete: the
     // context took the texture with it.
@@ -268,10 +280,13 @@ bool Atlas::load(const std::string& atlasName) {
         return false;
     }
     std::vector<AtlasEntry> read;
-    visitAtlasEntries(description, std::cerr, [&](AtlasEntry& entry) {
-        read.push_back(std::move(entry));
-        return false; // every line, not just the first match
-    });
+    visitAtlasEntries(
+        description, std::cerr,
+        [&](AtlasEntry& entry) {
+            read.push_back(std::move(entry));
+            return false; // every line, not just the first match
+        },
+        atlasRectangleInImage);
     auto loaded = std::make_unique<Storage>();
     loaded->texture = atlasTexture(atlasName);
     const unsigned int width = loaded->texture != nullptr ? loaded->texture->width : 0;
@@ -307,6 +322,14 @@ bool Atlas::loadPictures(const std::vector<std::string>& paths) {
         }
         names.insert(image.name);
         images.push_back(std::move(image));
+    }
+    if (images.empty()) {
+        // Each path that gave nothing was named above.
+        if (paths.empty()) {
+            std::cout << "No pictures to load: the list of files and folders is empty"
+                      << std::endl;
+        }
+        return false;
     }
 
     GLint maxSide = 0;

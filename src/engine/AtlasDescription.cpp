@@ -29,12 +29,23 @@ bool atlasNameMatches(const std::string& entryName, const std::string& fileName)
     return fileName.find(entryName) != std::string::npos;
 }
 
+bool atlasRectangleInImage(const AtlasEntry& entry) {
+    const auto within = [](float low, float value, float high) {
+        return value >= low && value <= high;
+    };
+    return within(0.0f, entry.x, 1.0f) && within(0.0f, entry.y, 1.0f) &&
+           within(0.0f, entry.w, 1.0f) && within(0.0f, entry.h, 1.0f) &&
+           within(0.0f, entry.x + entry.w, 1.0f + kAtlasEdgeSlack) &&
+           within(0.0f, entry.y + entry.h, 1.0f + kAtlasEdgeSlack);
+}
+
 bool visitAtlasEntries(std::istream& description, std::ostream& errors,
-                       const std::function<bool(AtlasEntry&)>& visit) {
+                       const std::function<bool(AtlasEntry&)>& visit,
+                       bool (*accept)(const AtlasEntry&)) {
     std::string line;
     while (std::getline(description, line)) {
         AtlasEntry entry;
-        if (!parseAtlasLine(line, entry)) {
+        if (!parseAtlasLine(line, entry) || (accept != nullptr && !accept(entry))) {
             errors << "Error parsing line: " << line << std::endl;
             continue;
         }

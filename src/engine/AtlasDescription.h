@@ -31,13 +31,23 @@ bool parseAtlasLine(const std::string& line, AtlasEntry& entry);
 // "Bussi5_full.png".
 bool atlasNameMatches(const std::string& entryName, const std::string& fileName);
 
-// Reads `description` line by line and hands each line that parses to
-// `visit`, until `visit` returns true (that line is then the last one read).
-// Each line that does not parse is reported on `errors` as
-// "Error parsing line: " and the line, and skipped. Returns whether `visit`
-// stopped the reading.
+// How far past the image's right or bottom edge a rectangle may reach: the
+// fractions of a description are rounded to a few digits.
+constexpr float kAtlasEdgeSlack = 1e-3f;
+
+// Whether the entry's rectangle lies inside the image: x, y, w and h within
+// 0 to 1, and x + w and y + h no further than 1 (give or take the slack).
+// A line of sizes in texels, or of huge or negative numbers, does not.
+bool atlasRectangleInImage(const AtlasEntry& entry);
+
+// Reads `description` line by line and hands each line that parses, and
+// that `accept` (when given) accepts, to `visit`, until `visit` returns true
+// (that line is then the last one read). Each other line is reported on
+// `errors` as "Error parsing line: " and the line, and skipped. Returns
+// whether `visit` stopped the reading.
 bool visitAtlasEntries(std::istream& description, std::ostream& errors,
-                       const std::function<bool(AtlasEntry&)>& visit);
+                       const std::function<bool(AtlasEntry&)>& visit,
+                       bool (*accept)(const AtlasEntry&) = nullptr);
 
 // Searches `description` line by line for the first line whose name occurs
 // within `fileName` ("_full.png" matches "Bussi5_full.png") and stops

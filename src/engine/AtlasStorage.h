@@ -8,6 +8,7 @@
 #include "velmora/Texture.h"
 #include "engine/TightMesh.h"
 
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -27,11 +28,14 @@ struct AtlasPicture {
 };
 
 struct Atlas::Storage {
-    Storage() = default;
+    Storage();
     ~Storage(); // deletes `owned`'s texture object if a context is current
     Storage(const Storage&) = delete;
     Storage& operator=(const Storage&) = delete;
 
+    // Which load made it: every load of any atlas gets a new number, so a
+    // batch sees that an atlas it draws from was loaded again.
+    std::uint64_t load = 0;
     Texture* texture = nullptr;     // `owned` or a registry entry
     std::unique_ptr<Texture> owned; // the texture of packed pictures
     std::vector<AtlasPicture> pictures;

@@ -31,8 +31,48 @@ void Renderer::clear() {
 }
 
 void Renderer::clear(const Vec4& colour) {
+    clear(colour, false, false);
+}
+
+void Renderer::clear(const Vec4& colour, bool depth, bool stencil) {
     glClearColor(colour.x, colour.y, colour.z, colour.w);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // A game may end its frame with writes masked or a scissor set (a
+    // transparent pass leaves depth writes off); the clear still reaches
+    // every pixel of every buffer, and the game's masks come back.
+    GLboolean colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    GLboolean depthMask = GL_TRUE;
+    GLint stencilMask = ~0;
+    glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    const GLboolean discard = glIsEnabled(GL_RASTERIZER_DISCARD);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_RASTERIZER_DISCARD);
+    GLbitfield buffers = GL_COLOR_BUFFER_BIT;
+    if (depth) {
+        buffers |= GL_DEPTH_BUFFER_BIT;
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+        glDepthMask(GL_TRUE);
+    }
+    if (stencil) {
+        buffers |= GL_STENCIL_BUFFER_BIT;
+        glGetIntegerv(GL_STENCIL_WRITEMASK, &stencilMask);
+        glStencilMask(~0u);
+    }
+    glClear(buffers);
+    glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+    if (scissor != GL_FALSE) {
+        glEnable(GL_SCISSOR_TEST);
+    }
+    if (discard != GL_FALSE) {
+        glEnable(GL_RASTERIZER_DISCARD);
+    }
+    if (depth) {
+        glDepthMask(depthMask);
+    }
+    if (stencil) {
+        glStencilMask(static_cast<GLuint>(stencilMask));
+    }
 }
 
 GlVersion Renderer::contextVersion() {

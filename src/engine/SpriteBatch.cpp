@@ -1,6 +1,7 @@
 #include "velmora/SpriteBatch.h"
 
 #include "engine/AtlasStorage.h"
+#include "engine/GlState.h"
 #include "engine/TightMesh.h"
 #include "velmora/Camera.h"
 #include "velmora/Shader.h"
@@ -144,40 +145,6 @@ Matrix4 multiplied(const Matrix4& a, const Matrix4& b) {
     return m;
 }
 
-// Sets the blending a batch draws with and puts back what was set before.
-class BlendingKeeper {
-  public:
-    explicit BlendingKeeper(bool blend) {
-        wasOn = glIsEnabled(GL_BLEND);
-        glGetIntegerv(GL_BLEND_SRC_RGB, &source);
-        glGetIntegerv(GL_BLEND_DST_RGB, &destination);
-        glGetIntegerv(GL_BLEND_SRC_ALPHA, &sourceAlpha);
-        glGetIntegerv(GL_BLEND_DST_ALPHA, &destinationAlpha);
-        if (blend) {
-            glEnable(GL_BLEND);
-            glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE,
-                                GL_ONE_MINUS_SRC_ALPHA);
-        } else {
-            glDisable(GL_BLEND);
-        }
-    }
-    ~BlendingKeeper() {
-        glBlendFuncSeparate(static_cast<GLenum>(source), static_cast<GLenum>(destination),
-                            static_cast<GLenum>(sourceAlpha), static_cast<GLenum>(destinationAlpha));
-        if (wasOn) {
-            glEnable(GL_BLEND);
-        } else {
-            glDisable(GL_BLEND);
-        }
-    }
-    BlendingKeeper(const BlendingKeeper&) = delete;
-    BlendingKeeper& operator=(const BlendingKeeper&) = delete;
-
-  private:
-    GLboolean wasOn = GL_FALSE;
-    GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
-};
-
 void setAttribute(GLuint vertexArray, GLuint index, GLint components, GLenum type,
                   GLboolean normalized, GLuint offset) {
     glEnableVertexArrayAttrib(vertexArray, index);
@@ -232,6 +199,8 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     meshesOff = std::exchange(other.meshesOff, {});
     savings = std::exchange(other.savings, {});
     sourceTexture = std::exchange(other.sourceTexture, nullptr);
+    textureFromAtlas = std::exchange(other.textureFromAtlas, false);
+    seenLoad = std::exchange(other.seenLoad, 0);
     shapeCount = std::exchange(other.shapeCount, 0);
     vertexCapacity = std::exchange(other.vertexCapacity, 0);
     indexCapacity = std::exchange(other.indexCapacity, 0);
@@ -280,6 +249,12 @@ bool SpriteBatch::loadPictures(const std::vector<std::string>& paths) {
 
 void SpriteBatch::setAtlas(std::shared_ptr<const Atlas> atlas) {
     pictures = std::move(atlas);
+    textureFromAtlas = true;
+    sourceTexture = nullptr;
+    takePictures();
+}
+
+void SpriteBatch::takePictures() const {
     const std::size_t count = pictures != nullptr ? pictures->size() : 0;
     meshesOff.assign(count, false);
     savings.assign(count, {});
@@ -290,7 +265,33 @@ void SpriteBatch::setAtlas(std::shared_ptr<const Atlas> atlas) {
             savings[i] = {quad - p->mesh.area(), quad - p->blendedMesh.area()};
         }
     }
-    sourceTexture = pictures != nullptr ? pictures->texture() : nullptr;
+    seenLoad = atlasLoad();
+}
+
+std::uint64_t SpriteBatch::atlasLoad() const {
+    return pictures != nullptr && pictures->storage != nullptr ? pictures->storage->load : 0;
+}
+
+void SpriteBatch::followAtlas() const {
+    // The atlas was loaded again since the batch last looked: its pictures
+    // are new, and so are what their meshes save; per-picture switches
+    // start over.
+    if (atlasLoad() != seenLoad) {
+        takePictures();
+    }
+}
+
+void SpriteBatch::setTexture(Texture* texture) {
+    sourceTexture = texture;
+    textureFromAtlas = false;
+}
+
+Texture* SpriteBatch::texture() const {
+    // Asked anew at each use: an atlas loaded again frees its old texture.
+    if (textureFromAtlas) {
+        return pictures != nullptr ? pictures->texture() : nullptr;
+    }
+    return sourceTexture;
 }
 
 int SpriteBatch::findPicture(const std::string& name) const {
@@ -312,6 +313,7 @@ void SpriteBatch::clear() {
 }
 
 void SpriteBatch::setTightMesh(int picture, bool on) {
+    followAtlas();
     if (picture >= 0 && static_cast<std::size_t>(picture) < meshesOff.size()) {
         meshesOff[static_cast<std::size_t>(picture)] = !on;
     }
@@ -319,6 +321,7 @@ void SpriteBatch::setTightMesh(int picture, bool on) {
 
 const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY,
                                         float rotation) const {
+    followAtlas();
     const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
     if (!tightMeshes || rotation == 0.0f || p == nullptr || !p->hasMesh ||
         static_cast<std::size_t>(picture) >= meshesOff.size() || meshesOff[picture]) {
@@ -491,12 +494,9 @@ void SpriteBatch::upload() {
 
 void SpriteBatch::drawWith(unsigned int program) {
     upload();
-    BlendingKeeper blendingKeeper(blending);
+    const Texture* drawn = texture();
+    BatchDrawStateKeeper keeper(vertexArray, drawn != nullptr ? drawn->textureId : 0, blending);
     glUseProgram(program);
-    if (sourceTexture != nullptr) {
-        sourceTexture->bind();
-    }
-    glBindVertexArray(vertexArray);
     runStarts.clear();
     std::uintptr_t start = 0;
     for (const int run : runs) {
@@ -506,7 +506,6 @@ void SpriteBatch::drawWith(unsigned int program) {
     glMultiDrawElements(GL_TRIANGLES, runs.data(), GL_UNSIGNED_INT, runStarts.data(),
                         static_cast<GLsizei>(runs.size()));
     ++drawCallCount;
-    glBindVertexArray(0);
 }
 
 void SpriteBatch::measurePixels(const Matrix4& transform) {

@@ -4,6 +4,7 @@
 #include "engine/DataDirectory.h"
 #include "engine/FontDescription.h"
 #include "engine/Glyph.h"
+#include "engine/GlState.h"
 #include "velmora/Shader.h"
 #include "velmora/SpriteBatch.h"
 #include "velmora/Texture.h"
@@ -102,35 +103,24 @@ std::unique_ptr<Texture> makeWhiteTexture() {
     const unsigned char white[4] = {255, 255, 255, 255};
     glCreateTextures(GL_TEXTURE_2D, 1, &texture->textureId);
     glTextureStorage2D(texture->textureId, 1, GL_RGBA8, 1, 1);
+    const UnpackStateKeeper unpackState;
     glTextureSubImage2D(texture->textureId, 0, 0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, white);
     texture->width = 1;
     texture->height = 1;
     return texture;
 }
 
-// Text switches to its own program and texture; whatever drew before it
-// (the game's sprites) finds both as it left them.
-class DrawingStateKeeper {
+// Text switches to its own program; whatever drew before it (the game's
+// sprites) finds the program as it left it. The batch puts back the rest.
+class ProgramKeeper {
   public:
-    DrawingStateKeeper() {
-        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeUnit);
-        glActiveTexture(GL_TEXTURE0);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-    }
-    ~DrawingStateKeeper() {
-        glUseProgram(static_cast<GLuint>(program));
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-        glActiveTexture(static_cast<GLenum>(activeUnit));
-    }
-    DrawingStateKeeper(const DrawingStateKeeper&) = delete;
-    DrawingStateKeeper& operator=(const DrawingStateKeeper&) = delete;
+    ProgramKeeper() { glGetIntegerv(GL_CURRENT_PROGRAM, &program); }
+    ~ProgramKeeper() { glUseProgram(static_cast<GLuint>(program)); }
+    ProgramKeeper(const ProgramKeeper&) = delete;
+    ProgramKeeper& operator=(const ProgramKeeper&) = delete;
 
   private:
     GLint program = 0;
-    GLint activeUnit = GL_TEXTURE0;
-    GLint texture = 0;
 };
 
 } // namespace
@@ -252,7 +242,7 @@ void TextRenderer::drawBatch(const Camera& camera) {
     if (batch->size() == 0) {
         return;
     }
-    DrawingStateKeeper keeper;
+    const ProgramKeeper keeper;
     batch->draw(camera, *shader);
 }
 

@@ -1,6 +1,7 @@
 #include "velmora/Texture.h"
 
 #include "engine/DataDirectory.h"
+#include "engine/GlState.h"
 #include "engine/RegistryKey.h"
 #include "engine/TextureUpload.h"
 
@@ -63,13 +64,15 @@ void upload(GLuint texture, int width, int height, const PixelLayout& layout,
     }
     glTextureStorage2D(texture, 1, layout.internalFormat, width, height);
     glTextureParameteriv(texture, GL_TEXTURE_SWIZZLE_RGBA, layout.swizzle);
-    // stb_image rows are tightly packed; OpenGL's default row alignment of 4
-    // would skew every image whose row is not a multiple of 4 bytes long.
-    GLint savedAlignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTextureSubImage2D(texture, 0, 0, 0, width, height, layout.format, GL_UNSIGNED_BYTE, pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
+    {
+        // stb_image rows are tightly packed; OpenGL's default row alignment
+        // of 4 would skew every image whose row is not a multiple of 4 bytes
+        // long, and a game's row length, skips or unpack buffer would read
+        // past the image.
+        const UnpackStateKeeper unpackState;
+        glTextureSubImage2D(texture, 0, 0, 0, width, height, layout.format, GL_UNSIGNED_BYTE,
+                            pixels);
+    }
     glGenerateTextureMipmap(texture);
 }
 
@@ -109,14 +112,11 @@ void uploadRgba8(unsigned int texture, int width, int height, const unsigned cha
     // glTexImage2D has no DSA form; the binding of the active unit is put back.
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    GLint savedAlignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &savedAlignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const UnpackStateKeeper unpackState;
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  bgra.data());
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-    glPixelStorei(GL_UNPACK_ALIGNMENT, savedAlignment);
 }
 
 bool textureSizeAcceptable(int width, int height, int maxTextureSize) {
