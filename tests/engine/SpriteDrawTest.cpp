@@ -14,14 +14,16 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 using namespace velmora;
 
 using testsupport::OffscreenTarget;
-using testsupport::ScratchDir;
 using testsupport::readFile;
+using testsupport::ScratchDir;
 
 namespace {
 
@@ -324,7 +326,6 @@ TEST_F(SpriteBatchDraw, RotatedScaledTintedQuadDrawnByAMovedBatchWhateverProgram
     EXPECT_EQ(target->pixel(pixels, 37, 40), (Bytes{0, 153, 255, 255}));
 }
 
-
 // Three pictures of odd sizes from separate files, each painted in one
 // channel only, at levels 100..199: a neighbour bleeding in would bring
 // another channel, and the transparent space between pictures a level
@@ -351,12 +352,13 @@ void writePictureFiles() {
         Bytes pixels(static_cast<std::size_t>(file.width) * file.height * 4, 0);
         for (int y = 0; y < file.height; ++y) {
             for (int x = 0; x < file.width; ++x) {
-                pixels[(y * file.width + x) * 4 + file.channel] = static_cast<unsigned char>(level(x, y));
+                pixels[(y * file.width + x) * 4 + file.channel] =
+                    static_cast<unsigned char>(level(x, y));
                 pixels[(y * file.width + x) * 4 + 3] = 255;
             }
         }
-        ASSERT_TRUE(testsupport::writePng(std::string("data/") + file.path, file.width,
-                                          file.height, 4, pixels));
+        ASSERT_TRUE(testsupport::writePng(std::string("data/") + file.path, file.width, file.height,
+                                          4, pixels));
     }
 }
 
@@ -418,7 +420,8 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
                 for (int i = 0; i < 3; ++i) {
                     u = (x + 0.5f - 2.0f - 21.0f * i - offset) / scale;
                     v = (y + 0.5f - 2.0f - offset) / scale;
-                    if (u > 0 && v > 0 && u < kPictureFiles[i].width && v < kPictureFiles[i].height) {
+                    if (u > 0 && v > 0 && u < kPictureFiles[i].width &&
+                        v < kPictureFiles[i].height) {
                         file = &kPictureFiles[i];
                         break;
                     }
@@ -432,7 +435,9 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
                     if (c != file->channel) {
                         ASSERT_EQ(got, 0) << file->name << " bled at " << x << ", " << y;
                     } else if (scale == 1.0f) {
-                        ASSERT_NEAR(got, level(static_cast<int>(u), file->height - 1 - static_cast<int>(v)), 1)
+                        ASSERT_NEAR(
+                            got, level(static_cast<int>(u), file->height - 1 - static_cast<int>(v)),
+                            1)
                             << file->name << " at " << x << ", " << y;
                     } else {
                         ASSERT_GE(got, 99) << file->name << " bled at " << x << ", " << y;
@@ -470,7 +475,6 @@ TEST(PackedPictures, DrawTheirFilesTexelForTexelWithoutBleedingFromAMovedIntoOrS
     EXPECT_EQ(drawing.findPicture("odd.png"), 2);
 }
 
-
 TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut) {
     VELMORA_REQUIRE_GL();
     ScratchDir dir;
@@ -507,6 +511,13 @@ TEST(PackedPictures, FilesThatAreNoPicturesOrTakeANameTwiceAreReportedAndLeftOut
     testsupport::StreamCapture missing(testsupport::StreamCapture::Stream::Err);
     EXPECT_FALSE(moved.load("absent"));
     missing.finish();
+    dir.makeDir("data/empty");
+    testsupport::StreamCapture nothing(testsupport::StreamCapture::Stream::Out);
+    EXPECT_FALSE(moved.loadPictures({"empty", "misspelt"}));
+    EXPECT_FALSE(moved.loadPictures({}));
+    EXPECT_EQ(nothing.finish(), "No pictures in the folder data/empty\n"
+                                "Failed to load texture data/misspelt\n"
+                                "No pictures to load: the list of files and folders is empty\n");
     EXPECT_EQ(moved.size(), 3u);
     const GLuint texture = moved.texture()->textureId;
     EXPECT_TRUE(glIsTexture(texture));
@@ -567,7 +578,7 @@ TEST_F(SpriteBatchDraw, ItsOwnProgramShowsThePixelsOfTheSpriteProgramCutOutAndBl
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(static_cast<GLuint>(current), shader->programId); // put back after the own program
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));                         // and the blending too
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));                        // and the blending too
 }
 
 // A picture at tint alpha 1, 0.5 and 0.3 over a rectangle, and the shapes
@@ -578,7 +589,8 @@ TEST_F(SpriteBatchDraw, BlendedPicturesAndShapesFollowTheBlendEquationInOneCall)
     const float backdrop[3] = {0.2f, 0.4f, 0.8f};
     for (const float alpha : {1.0f, 0.5f, 0.3f}) {
         batch->clear();
-        batch->addRectangle(0.0f, 0.0f, 64.0f, 64.0f, {backdrop[0], backdrop[1], backdrop[2], 1.0f});
+        batch->addRectangle(0.0f, 0.0f, 64.0f, 64.0f,
+                            {backdrop[0], backdrop[1], backdrop[2], 1.0f});
         batch->add(pic, 16.0f, 16.0f, 0.0f, 4.0f, 4.0f, 0.0f, 0.0f, {1.0f, 1.0f, 1.0f, alpha});
         // A half-transparent white square turned a quarter about its
         // lower-left corner at (60, 4): pixels 52..59 × 4..11.
@@ -617,5 +629,147 @@ TEST_F(SpriteBatchDraw, BlendedPicturesAndShapesFollowTheBlendEquationInOneCall)
         expect(4, 53, backdrop);
         expect(44, 56, backdrop);
         expect(20, 58, backdrop);
+    }
+}
+
+namespace {
+
+// 16 × 16 texels: a transparent ring 4 texels wide around an opaque square,
+// red in its upper half, green in its lower, so that a turned picture is
+// drawn through its tight mesh and a skewed upload or read shows.
+void writeRingedPicture(const std::string& path, const Bytes& upper, const Bytes& lower) {
+    Bytes pixels(16 * 16 * 4, 0);
+    for (int y = 4; y < 12; ++y) {
+        for (int x = 4; x < 12; ++x) {
+            std::copy_n((y < 8 ? upper : lower).begin(), 4, &pixels[(y * 16 + x) * 4]);
+        }
+    }
+    ASSERT_TRUE(testsupport::writePng(path, 16, 16, 4, pixels));
+}
+
+const Bytes kGreen = {0, 255, 0, 255};
+
+// Draws `picture` of `batch` turned upside down about its middle, twice its
+// size, in the middle of a 64 × 64 target.
+void drawUpsideDown(SpriteBatch& batch, int picture) {
+    Camera camera;
+    camera.ortho(0.0f, 64.0f, 0.0f, 64.0f, -1.0f, 1.0f);
+    batch.clear();
+    batch.add(picture, 32.0f, 32.0f, 3.1415927f, 2.0f, 2.0f, 8.0f, 8.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    batch.draw(camera);
+}
+
+// Red and green just below the middle of `target`, then just above: what
+// was the picture's upper half, then its lower.
+Bytes upsideDownColours(const OffscreenTarget& target) {
+    const Bytes pixels = target.readPixels();
+    return {target.pixel(pixels, 32, 28)[0], target.pixel(pixels, 32, 28)[1],
+            target.pixel(pixels, 32, 36)[0], target.pixel(pixels, 32, 36)[1]};
+}
+
+} // namespace
+
+TEST(AtlasLines, RectanglesOutsideTheImageAreReportedAndSkippedAtOnce) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    ASSERT_TRUE(
+        testsupport::writePng("data/textures/sheet.png", 64, 64, 4, Bytes(64 * 64 * 4, 255)));
+    const std::vector<std::string> bad = {
+        "texels.png 0 0 64 64",    "huge.png 0 0 200 200",     "long.png 0 0 1e9 1",
+        "left.png -0.5 0 0.5 1",   "narrow.png 0.5 0 -0.25 1", "past.png 0.75 0 0.5 0.5",
+        "below.png 0 0.6 0.5 0.5", "nan.png 0 0 nan 1",        "int.png 0 0 3e38 3e38"};
+    std::string description = "good.png 0.5 0.5 0.5 0.5\n", expected;
+    for (const std::string& line : bad) {
+        description += line + "\n";
+        expected += "Error parsing line: " + line + "\n";
+    }
+    dir.writeFile("data/textures/sheet.txt", description);
+    Atlas atlas;
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    ASSERT_TRUE(atlas.load("sheet"));
+    EXPECT_EQ(err.finish(), expected);
+    ASSERT_EQ(atlas.size(), 1u);
+    EXPECT_EQ(atlas.pictureSize(0).x, 32.0f);
+}
+
+TEST(PackedPictures, ASharedAtlasLoadedAgainIsWhatItsBatchesDrawNext) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writeRingedPicture("data/one/p.png", kRed, kGreen);
+    writeRingedPicture("data/two/a.png", kGreen, kGreen);
+    writeRingedPicture("data/two/p.png", kGreen, kRed);
+    OffscreenTarget target(64, 64);
+    auto atlas = std::make_shared<Atlas>();
+    ASSERT_TRUE(atlas->loadPictures({"one"}));
+    SpriteBatch batch;
+    batch.setAtlas(atlas);
+    drawUpsideDown(batch, 0);
+    EXPECT_EQ(upsideDownColours(target), (Bytes{255, 0, 0, 255}));
+    ASSERT_TRUE(atlas->loadPictures({"two"})); // frees the texture the batch drew
+    EXPECT_EQ(batch.texture(), atlas->texture());
+    drawUpsideDown(batch, batch.findPicture("p.png"));
+    EXPECT_EQ(upsideDownColours(target), (Bytes{0, 255, 255, 0}));
+}
+
+// Whatever pixel-store, buffer, blending, unit or vertex-array state a game
+// leaves, pictures load and draw right, and the game finds its state again.
+TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    writeRingedPicture("data/p.png", kRed, kGreen);
+    const Bytes rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9, 90, 90, 90, 200, 200, 200};
+    ASSERT_TRUE(testsupport::writePng("data/textures/rgb.png", 3, 2, 3, rgb));
+    GLuint buffer = 0, vertexArray = 0, sampler = 0, texture = 0;
+    glCreateBuffers(1, &buffer);
+    glNamedBufferData(buffer, 1 << 16, nullptr, GL_STREAM_COPY);
+    glCreateVertexArrays(1, &vertexArray);
+    glCreateSamplers(1, &sampler);
+    glCreateTextures(GL_TEXTURE_2D, 1, &texture);
+    const auto store = [](GLenum name) { return [name](GLint v) { glPixelStorei(name, v); }; };
+    const auto bound = [](GLenum target) {
+        return [target](GLint v) { glBindBuffer(target, static_cast<GLuint>(v)); };
+    };
+    struct Row {
+        GLenum query;
+        GLint value;
+        std::function<void(GLint)> set;
+    };
+    const Row rows[] = {
+        {GL_UNPACK_ROW_LENGTH, 23, store(GL_UNPACK_ROW_LENGTH)},
+        {GL_UNPACK_SKIP_PIXELS, 3, store(GL_UNPACK_SKIP_PIXELS)},
+        {GL_UNPACK_SKIP_ROWS, 2, store(GL_UNPACK_SKIP_ROWS)},
+        {GL_UNPACK_ALIGNMENT, 8, store(GL_UNPACK_ALIGNMENT)},
+        {GL_PIXEL_UNPACK_BUFFER_BINDING, GLint(buffer), bound(GL_PIXEL_UNPACK_BUFFER)},
+        {GL_PACK_ROW_LENGTH, 23, store(GL_PACK_ROW_LENGTH)},
+        {GL_PACK_SKIP_PIXELS, 3, store(GL_PACK_SKIP_PIXELS)},
+        {GL_PACK_SKIP_ROWS, 2, store(GL_PACK_SKIP_ROWS)},
+        {GL_PIXEL_PACK_BUFFER_BINDING, GLint(buffer), bound(GL_PIXEL_PACK_BUFFER)},
+        {GL_BLEND_EQUATION_RGB, GL_FUNC_REVERSE_SUBTRACT, [](GLint v) { glBlendEquation(v); }},
+        {GL_ACTIVE_TEXTURE, GL_TEXTURE3, [](GLint v) { glActiveTexture(v); }},
+        {GL_VERTEX_ARRAY_BINDING, GLint(vertexArray), [](GLint v) { glBindVertexArray(v); }},
+        {GL_SAMPLER_BINDING, GLint(sampler), [](GLint v) { glBindSampler(0, v); }},
+        {GL_TEXTURE_BINDING_2D, GLint(texture), [](GLint v) { glBindTexture(GL_TEXTURE_2D, v); }},
+    };
+    Bytes expected; // the RGB image as the shaders see it
+    for (std::size_t i = 0; i < rgb.size(); i += 3) {
+        expected.insert(expected.end(), {rgb[i], rgb[i + 1], rgb[i + 2], 255});
+    }
+    for (const Row& row : rows) {
+        const OffscreenTarget target(64, 64); // the texel probe binds a framebuffer of its own
+        GLint before = 0, after = 0;
+        glGetIntegerv(row.query, &before);
+        row.set(row.value);
+        SpriteBatch batch;
+        ASSERT_TRUE(batch.loadPictures({"p.png"}));
+        drawUpsideDown(batch, 0);
+        textureRegistry.erase("rgb");
+        const Texture* loaded = Texture::load("rgb.png");
+        glGetIntegerv(row.query, &after);
+        EXPECT_EQ(after, row.value) << row.query;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << row.query;
+        row.set(before); // the read-backs read with the default state
+        EXPECT_EQ(upsideDownColours(target), (Bytes{255, 0, 0, 255})) << row.query;
+        EXPECT_EQ(testsupport::sampleTexels(loaded->textureId, 3, 2), expected) << row.query;
     }
 }

@@ -1,4 +1,6 @@
 #include "velmora/Application.h"
+#include "velmora/Camera.h"
+#include "velmora/SpriteBatch.h"
 #include "velmora/Viewport.h"
 
 #include "support/GlContext.h"
@@ -7,6 +9,7 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -236,9 +239,39 @@ TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
     ApplicationSettings settings;
     settings.depthBits = 24;
     settings.stencilBits = 8;
+    // Each frame draws a square of its own colour where the last one was,
+    // depth- and stencil-tested against what that one left, and ends with
+    // depth writes off: only buffers cleared anew let the second show.
+    std::unique_ptr<SpriteBatch> batch;
+    std::vector<unsigned char> seen(4);
+    SceneHooks hooks;
+    hooks.draw = [&] {
+        if (!batch) {
+            batch = std::make_unique<SpriteBatch>();
+        }
+        glEnable(GL_DEPTH_TEST);
+        glDepthMask(GL_TRUE);
+        glEnable(GL_STENCIL_TEST);
+        glStencilFunc(GL_EQUAL, 0, 0xff);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        batch->clear();
+        batch->addRectangle(-1.0f, -1.0f, 2.0f, 2.0f,
+                            {0.0f, framesRun == 0 ? 1.0f : 0.5f, 0.0f, 1.0f});
+        batch->draw(Camera{});
+        glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, seen.data());
+        glDepthMask(GL_FALSE);
+        if (++framesRun == 2) {
+            Application::instance().close();
+        }
+    };
+    Application::instance().setSceneHooks(hooks);
     ASSERT_TRUE(Application::instance().init(false, settings));
     const std::vector<int> bits = depthAndStencilBits();
     EXPECT_TRUE(bits[0] >= 24 && bits[1] >= 8) << bits[0] << " and " << bits[1] << " bits";
+    Application::instance().run();
+    EXPECT_EQ(framesRun, 2);
+    EXPECT_EQ(seen, (std::vector<unsigned char>{0, 128, 0, 255}));
+    batch.reset();
 }
 
 } // namespace
