@@ -4,6 +4,7 @@
 // folder, and a game built on it runs from a prefix of its own.
 #include "support/Game.h"
 #include "support/GlContext.h"
+#include "support/GuideIndex.h"
 #include "support/Process.h"
 #include "support/Screenshot.h"
 #include "support/TempDir.h"
@@ -27,7 +28,11 @@ namespace {
 // and every install of the engine carries it.
 bool glfwIsBorrowed() { return fs::exists(VELMORA_SOURCE_DIR "/.deps/usr/include/GLFW/glfw3.h"); }
 
-std::string run(const std::string& command, int* rc) { return runShell("(" + command + ") 2>&1", rc); }
+// The command's standard error comes along in its output (runShell itself
+// drops the standard error of what it runs).
+std::string run(const std::string& command, int* rc) {
+    return runShell("(exec 2>&1; " + command + ")", rc);
+}
 
 TEST(Install, TheLauncherRunsTheGameFromItsDataDirectory) {
     VELMORA_REQUIRE_DISPLAY();
@@ -170,9 +175,9 @@ TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
 TEST(Install, EveryInstalledHeaderIsPublicAndCompilesAlone) {
     testsupport::ScratchDir scratch;
     const std::string prefix = scratch.path() + "/prefix";
+    std::string log;
+    ASSERT_TRUE(testsupport::installEngine(prefix, &log)) << log;
     int rc = -1;
-    runShell("cmake --install '" VELMORA_BINARY_DIR "' --component engine --prefix '" + prefix + "'", &rc);
-    ASSERT_EQ(rc, 0);
     const fs::path include = prefix + "/include";
     const std::regex quoted("#include\\s*\"([^\"]+)\"");
     int headers = 0;
@@ -189,9 +194,11 @@ TEST(Install, EveryInstalledHeaderIsPublicAndCompilesAlone) {
             EXPECT_TRUE(included.rfind("velmora/", 0) == 0 && fs::exists(include / included))
                 << name << " includes \"" << included << "\"";
         }
-        const std::string errors = runShell("echo '#include <" + name + ">' | c++ -std=c++17 -Wall -Wextra "
-                                            "-Werror -fsyntax-only -I'" + include.string() + "' -x c++ - 2>&1",
-                                            &rc);
+        const std::string errors = run("echo '#include <" + name +
+                                           ">' | c++ -std=c++17 -Wall -Wextra "
+                                           "-Werror -fsyntax-only -I'" +
+                                           include.string() + "' -x c++ -",
+                                       &rc);
         EXPECT_EQ(rc, 0) << name << " does not compile alone:\n" << errors;
     }
     EXPECT_EQ(headers, std::distance(fs::directory_iterator(VELMORA_SOURCE_DIR "/include/velmora"),
