@@ -1,7 +1,6 @@
 #include "support/GuideIndex.h"
 
 #include "support/Process.h"
-#include "support/TempDir.h"
 
 #include <unistd.h>
 
