@@ -10,9 +10,10 @@
 // Blending. A batch draws blended unless told otherwise: colours and the
 // texture hold straight (not premultiplied) alpha, as PNG files and the tint
 // give it, and each fragment lands as source × alpha + destination ×
-// (1 − alpha). A tint's alpha fades a picture: 0.3 is a faint picture. With
-// setBlended(false) it draws cut out, like the game's sprite program: texels
-// whose tinted alpha is below one half are dropped, the rest are opaque.
+// (1 − alpha). A tint's alpha fades a picture: 0.3 is a faint picture.
+// setBlendMode chooses another way (BlendMode below); setBlended(false)
+// draws cut out, like the game's sprite program: texels whose tinted alpha
+// is below one half are dropped, the rest are opaque.
 //
 // Cost. Each shape is transformed on the CPU into a 20-byte vertex (2D
 // position, texture coordinates, 8-bit colour) and the batch's own
@@ -50,6 +51,19 @@ namespace velmora {
 
 class Camera;
 class Shader;
+
+// How a batch's pixels land on what is already there (the destination),
+// with source the texel times the tint, or the shape's colour, and a its
+// alpha. Every blending mode leaves the destination's alpha as a + its
+// alpha × (1 − a), as painting over it would.
+enum class BlendMode {
+    Alpha,         // source × a + destination × (1 − a): straight alpha, the default
+    Additive,      // source × a + destination: glows, sparks, light
+    Multiply,      // destination × (source × a + 1 − a): shade, tint what is there
+    Premultiplied, // source + destination × (1 − a): colours already multiplied by
+                   // their alpha, such as a canvas drawn into with Alpha
+    CutOut         // alpha below one half dropped, the rest opaque; no blending
+};
 class Texture;
 struct TightMesh;
 
@@ -115,10 +129,15 @@ class SpriteBatch {
     void setTexture(Texture* texture);
     Texture* texture() const;
 
-    // Blended (the default) or cut out; see the top of this file. Set it
-    // before adding: a picture's mesh is chosen for the way it will be drawn.
-    void setBlended(bool on) { blending = on; }
-    bool blended() const { return blending; }
+    // How the batch blends (the default Alpha; see BlendMode). Set it before
+    // adding: a picture's mesh is chosen for the way it will be drawn. Each
+    // draw sets the mode's blending and puts the game's back.
+    void setBlendMode(BlendMode blendMode) { mode = blendMode; }
+    BlendMode blendMode() const { return mode; }
+    // setBlended(true) is BlendMode::Alpha, false BlendMode::CutOut;
+    // blended() is whether the mode is other than CutOut.
+    void setBlended(bool on) { mode = on ? BlendMode::Alpha : BlendMode::CutOut; }
+    bool blended() const { return mode != BlendMode::CutOut; }
 
     // Forgets the shapes of the previous frame; keeps every buffer's capacity.
     void clear();
@@ -149,6 +168,27 @@ class SpriteBatch {
     // filled with `colour`: the rectangle around the segment, with square
     // ends flush with the end points. A line of no length adds nothing.
     void addLine(float x0, float y0, float x1, float y1, float width, const Vec4& colour);
+    // The frame of the rectangle addRectangle would fill (unturned): its
+    // sides `lineWidth` camera units wide, inside the rectangle, so that the
+    // frame's outer edge is the filled rectangle's edge. A width of half the
+    // smaller side or more fills it. Nothing for sizes or widths of 0 or less.
+    void addRectangleOutline(float x, float y, float width, float height, float lineWidth,
+                             const Vec4& colour);
+    // A circle about (x, y) filled with `colour`, as a polygon of `segments`
+    // sides (3 to 1024) with its corners on the circle (6: a hexagon), or,
+    // with 0, of as many as keep its edge within a quarter pixel of the true
+    // circle at the size the last draw's camera and viewport give it (8 at
+    // least; one pixel per unit before the first draw), covering the
+    // circle's area. Nothing for a radius of 0 or less.
+    void addCircle(float x, float y, float radius, const Vec4& colour, int segments = 0);
+    // The ring of that circle `lineWidth` units wide, inside its radius; a
+    // width of the radius or more fills it.
+    void addCircleOutline(float x, float y, float radius, float lineWidth, const Vec4& colour,
+                          int segments = 0);
+    // A convex polygon through `points` (camera units, either way round),
+    // filled with `colour`. Nothing for fewer than 3 points or more than
+    // 65536; a concave outline fills wrongly.
+    void addPolygon(const std::vector<Vec2>& points, const Vec4& colour);
 
     // Tight meshes on or off, for the whole batch or for one picture (off:
     // always the full quad, for instance under a program of your own that
@@ -213,6 +253,7 @@ class SpriteBatch {
 
     // Indices of a shape whose vertices start at `first`, and its place in the runs.
     void addIndices(std::size_t first, const std::uint16_t* triangles, std::size_t indexCount);
+    int circleSides(float radius, int segments) const;
     void measurePixels(const Matrix4& transform);
     // Takes the atlas's pictures as they are now, and follows a reload of it.
     void takePictures() const;
@@ -227,13 +268,16 @@ class SpriteBatch {
     unsigned int vertexArray = 0;
     unsigned int vertexBuffer = 0;
     unsigned int indexBuffer = 0;
-    // Blended pictures, blended with shapes, cut out; each made when first needed.
-    unsigned int ownPrograms[3] = {0, 0, 0};
+    // Blended pictures, blended with shapes, cut out, multiplied; each made
+    // when first needed.
+    unsigned int ownPrograms[4] = {0, 0, 0, 0};
     bool hasShapes = false; // a shape was added since the last clear()
     std::vector<Vertex> vertices;
-    std::vector<std::uint32_t> indices; // triangles into `vertices`
-    std::vector<int> runs;              // index counts of the draw's runs, in order
-    std::vector<const void*> runStarts; // their offsets in the index buffer, at draw
+    std::vector<std::uint32_t> indices;        // triangles into `vertices`
+    std::vector<int> runs;                     // index counts of the draw's runs, in order
+    std::vector<const void*> runStarts;        // their offsets in the index buffer, at draw
+    std::vector<Vec2> shapePoints;             // a circle's, while it is added
+    std::vector<std::uint16_t> shapeTriangles; // a shape's triangles, while it is added
     std::shared_ptr<const Atlas> pictures;
     // Of the atlas's load the batch last saw (Atlas::Storage::load).
     mutable std::vector<bool> meshesOff;  // pictures whose tight meshes are switched off
@@ -242,12 +286,12 @@ class SpriteBatch {
     Texture* sourceTexture = nullptr; // set by setTexture
     bool textureFromAtlas = false;    // draw with the atlas's texture instead
     std::size_t shapeCount = 0;
-    std::size_t vertexCapacity = 0; // vertices the GPU buffer holds
-    std::size_t indexCapacity = 0;  // indices the GPU buffer holds
+    std::size_t vertexCapacity = 0;   // vertices the GPU buffer holds
+    std::size_t indexCapacity = 0;    // indices the GPU buffer holds
     float pixelsPerSquareUnit = 1.0f; // of the last draw's camera and viewport
-    bool uploaded = false;          // the GPU buffers hold `vertices` and `indices`
+    bool uploaded = false;            // the GPU buffers hold `vertices` and `indices`
     bool tightMeshes = true;
-    bool blending = true;
+    BlendMode mode = BlendMode::Alpha;
     std::size_t drawCallCount = 0;
 };
 

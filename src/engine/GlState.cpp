@@ -86,7 +86,7 @@ PackStateKeeper::~PackStateKeeper() {
 }
 
 BatchDrawStateKeeper::BatchDrawStateKeeper(unsigned int ownVertexArray, unsigned int ownTexture,
-                                           bool blend) {
+                                           const Blending& blending) {
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
     blendOn = glIsEnabled(GL_BLEND);
     glGetIntegerv(GL_BLEND_SRC_RGB, &blendFactors[0]);
@@ -95,10 +95,11 @@ BatchDrawStateKeeper::BatchDrawStateKeeper(unsigned int ownVertexArray, unsigned
     glGetIntegerv(GL_BLEND_DST_ALPHA, &blendFactors[3]);
     glGetIntegerv(GL_BLEND_EQUATION_RGB, &blendEquations[0]);
     glGetIntegerv(GL_BLEND_EQUATION_ALPHA, &blendEquations[1]);
-    if (blend) {
+    if (blending.on) {
         glEnable(GL_BLEND);
         glBlendEquation(GL_FUNC_ADD);
-        glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+        glBlendFuncSeparate(blending.source, blending.destination, blending.sourceAlpha,
+                            blending.destinationAlpha);
     } else {
         glDisable(GL_BLEND);
     }

@@ -50,16 +50,22 @@ class PackStateKeeper {
     PixelStore saved;
 };
 
+// How a draw blends: off, or on with these factors (OpenGL enums) for the
+// colour and for the alpha, the two added (GL_FUNC_ADD).
+struct Blending {
+    bool on = false;
+    unsigned int source = 1, destination = 0, sourceAlpha = 1, destinationAlpha = 0;
+};
+
 // While alive, a sprite batch draws with its own vertex array `vertexArray`,
 // its texture `texture` on unit 0 with no sampler object there (0: unit 0
-// is left as it is), and with blending on, adding source × alpha to
-// destination × (1 − alpha), or off (`blend` false). Afterwards the vertex
-// array, unit 0's 2D texture and sampler, and the whole blending state
-// (switch, factors, equations) are the game's again. The active unit is
-// never changed.
+// is left as it is), and with `blending`. Afterwards the vertex array, unit
+// 0's 2D texture and sampler, and the whole blending state (switch,
+// factors, equations) are the game's again. The active unit is never
+// changed.
 class BatchDrawStateKeeper {
   public:
-    BatchDrawStateKeeper(unsigned int vertexArray, unsigned int texture, bool blend);
+    BatchDrawStateKeeper(unsigned int vertexArray, unsigned int texture, const Blending& blending);
     ~BatchDrawStateKeeper();
     BatchDrawStateKeeper(const BatchDrawStateKeeper&) = delete;
     BatchDrawStateKeeper& operator=(const BatchDrawStateKeeper&) = delete;

@@ -23,8 +23,6 @@ namespace {
 constexpr std::size_t kVerticesPerQuad = 4;
 constexpr std::size_t kIndicesPerQuad = 6;
 constexpr std::uint16_t kQuadTriangles[kIndicesPerQuad] = {0, 1, 2, 2, 3, 0};
-// What a shape's corners sample: nothing (see the program below).
-constexpr float kShapeTexCoords[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
 
 // Pixels a turned picture's tight mesh must save per vertex it adds to the
 // quad's four, else the quad is drawn: with a software rasteriser a vertex
@@ -50,7 +48,9 @@ constexpr std::size_t kIndicesPerRun = 1020;
 // texture coordinates (-1, -1), sample no texel. CUT_OUT also drops texels
 // below half alpha and draws the rest opaque. The blending ones drop
 // nothing: a discard makes a software rasteriser shade more slowly, and a
-// fully transparent texel changes nothing when blended.
+// fully transparent texel changes nothing when blended. MULTIPLY (with
+// shapes) gives what the destination is multiplied by: the colour where
+// opaque, white where transparent, and in between by alpha.
 const char* const kProgramText = R"(
 #ifdef VERTEX_SHADER
 layout(location = 0) in vec2 position;
@@ -82,6 +82,9 @@ void main() {
     }
     texel.a = 1.0;
 #endif
+#ifdef MULTIPLY
+    texel.rgb = mix(vec3(1.0), texel.rgb, texel.a);
+#endif
     fragColour = texel;
 }
 #endif
@@ -92,6 +95,34 @@ constexpr int kTransformLocation = 0;
 constexpr int kPicturesBlended = 0;
 constexpr int kShapesBlended = 1;
 constexpr int kCutOut = 2;
+constexpr int kMultiply = 3;
+
+// The blending of each mode. The alpha of what is drawn into always
+// becomes source alpha + destination alpha × (1 − source alpha), as when
+// painting over it, so that a canvas keeps the coverage of what it holds.
+Blending blendingFor(BlendMode mode) {
+    switch (mode) {
+    case BlendMode::Alpha:
+        return {true, GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
+    case BlendMode::Additive:
+        return {true, GL_SRC_ALPHA, GL_ONE, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
+    case BlendMode::Multiply:
+        return {true, GL_DST_COLOR, GL_ZERO, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
+    case BlendMode::Premultiplied:
+        return {true, GL_ONE, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
+    case BlendMode::CutOut:
+        break;
+    }
+    return {};
+}
+
+// Sides of a circle whose edge strays at most this many pixels from the
+// true circle, within these bounds.
+constexpr float kCircleStrayPixels = 0.25f;
+constexpr int kFewestCircleSides = 8;
+constexpr int kMostCircleSides = 1024;
+// A shape's vertices are numbered within 16 bits.
+constexpr std::size_t kMostShapePoints = 65536;
 
 unsigned int makeProgram(int kind) {
     const unsigned int vertex = compileStage(kProgramText, GL_VERTEX_SHADER, {"VERTEX_SHADER"});
@@ -101,6 +132,9 @@ unsigned int makeProgram(int kind) {
     }
     if (kind == kCutOut) {
         fragmentDefines.emplace_back("CUT_OUT");
+    }
+    if (kind == kMultiply) {
+        fragmentDefines.emplace_back("MULTIPLY");
     }
     const unsigned int fragment = compileStage(kProgramText, GL_FRAGMENT_SHADER, fragmentDefines);
     if (vertex == kFailedStage || fragment == kFailedStage) {
@@ -208,7 +242,7 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     uploaded = std::exchange(other.uploaded, false);
     drawCallCount = std::exchange(other.drawCallCount, 0);
     tightMeshes = std::exchange(other.tightMeshes, true);
-    blending = std::exchange(other.blending, true);
+    mode = std::exchange(other.mode, BlendMode::Alpha);
 }
 
 void SpriteBatch::release() {
@@ -323,21 +357,24 @@ const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY,
                                         float rotation) const {
     followAtlas();
     const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
-    if (!tightMeshes || rotation == 0.0f || p == nullptr || !p->hasMesh ||
-        static_cast<std::size_t>(picture) >= meshesOff.size() || meshesOff[picture]) {
+    // Premultiplied texels of no alpha may still add colour: the whole quad.
+    if (!tightMeshes || rotation == 0.0f || mode == BlendMode::Premultiplied || p == nullptr ||
+        !p->hasMesh || static_cast<std::size_t>(picture) >= meshesOff.size() ||
+        meshesOff[picture]) {
         return nullptr;
     }
     // An upright quad is drawn as one rectangle by software rasterisers
     // (see kIndicesPerRun), faster than any mesh at every size. A mesh point
     // on the picture's edge lands exactly on the quad's edge only while the
     // picture is upright, so such a mesh is never used.
-    const TightMesh& mesh = blending ? p->blendedMesh : p->mesh;
+    const bool cutOut = mode == BlendMode::CutOut;
+    const TightMesh& mesh = cutOut ? p->mesh : p->blendedMesh;
     if (mesh.alongEdges || mesh.points.size() > TightMesh::kMaxVertices) {
         return nullptr;
     }
     const Savings& saves = savings[static_cast<std::size_t>(picture)];
     const float savedPixels =
-        (blending ? saves.blended : saves.cutOut) * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
+        (cutOut ? saves.cutOut : saves.blended) * std::fabs(scaleX * scaleY) * pixelsPerSquareUnit;
     const float extraVertices = static_cast<float>(mesh.points.size()) - 4.0f;
     return savedPixels >= kPixelsPerExtraVertex * extraVertices ? &mesh : nullptr;
 }
@@ -381,14 +418,15 @@ void SpriteBatch::add(int picture, float x, float y, float rotation, float scale
         uv[i * 2] = p->uv.left + (p->uv.right - p->uv.left) * (point.x / p->size.x);
         uv[i * 2 + 1] = p->uv.bottom + (p->uv.top - p->uv.bottom) * (point.y / p->size.y);
     }
-    addPoints(mesh->points.data(), uv, count, mesh->triangles.data(), mesh->triangles.size(), {x, y}, {originX, originY},
-              {scaleX, scaleY}, rotation, tint);
+    addPoints(mesh->points.data(), uv, count, mesh->triangles.data(), mesh->triangles.size(),
+              {x, y}, {originX, originY}, {scaleX, scaleY}, rotation, tint);
 }
 
 void SpriteBatch::addQuad(const Rect& positionRect, const Rect& uvRect, const Vec4& colour) {
     const Rect& p = positionRect;
     // Lower-left, lower-right, upper-right, upper-left, as an atlas sprite.
-    const Vec2 points[4] = {{p.left, p.bottom}, {p.right, p.bottom}, {p.right, p.top}, {p.left, p.top}};
+    const Vec2 points[4] = {
+        {p.left, p.bottom}, {p.right, p.bottom}, {p.right, p.top}, {p.left, p.top}};
     const float uv[8] = {uvRect.left,  uvRect.bottom, uvRect.right, uvRect.bottom,
                          uvRect.right, uvRect.top,    uvRect.left,  uvRect.top};
     addPoints(points, uv, 4, kQuadTriangles, kIndicesPerQuad, {}, {}, {1.0f, 1.0f}, 0.0f, colour);
@@ -397,25 +435,144 @@ void SpriteBatch::addQuad(const Rect& positionRect, const Rect& uvRect, const Ve
 void SpriteBatch::addRectangle(float x, float y, float width, float height, const Vec4& colour,
                                float rotation, float originX, float originY) {
     const Vec2 points[4] = {{0.0f, 0.0f}, {width, 0.0f}, {width, height}, {0.0f, height}};
-    addPoints(points, kShapeTexCoords, 4, kQuadTriangles, kIndicesPerQuad, {x, y},
-              {originX, originY}, {1.0f, 1.0f}, rotation, colour);
+    addPoints(points, nullptr, 4, kQuadTriangles, kIndicesPerQuad, {x, y}, {originX, originY},
+              {1.0f, 1.0f}, rotation, colour);
     hasShapes = true;
 }
 
-void SpriteBatch::addLine(float x0, float y0, float x1, float y1, float width,
-                          const Vec4& colour) {
+void SpriteBatch::addRectangleOutline(float x, float y, float width, float height, float lineWidth,
+                                      const Vec4& colour) {
+    if (!(width > 0.0f && height > 0.0f && lineWidth > 0.0f)) {
+        return;
+    }
+    // Wider than half the rectangle, the frame is the filled rectangle.
+    const float w = std::min(lineWidth, std::min(width, height) / 2.0f);
+    const Vec2 points[8] = {{x, y},
+                            {x + width, y},
+                            {x + width, y + height},
+                            {x, y + height},
+                            {x + w, y + w},
+                            {x + width - w, y + w},
+                            {x + width - w, y + height - w},
+                            {x + w, y + height - w}};
+    // Four sides, each a quad between an outer and an inner edge.
+    static constexpr std::uint16_t kFrame[24] = {0, 1, 5, 5, 4, 0, 1, 2, 6, 6, 5, 1,
+                                                 2, 3, 7, 7, 6, 2, 3, 0, 4, 4, 7, 3};
+    addPoints(points, nullptr, 8, kFrame, 24, {}, {}, {1.0f, 1.0f}, 0.0f, colour);
+    hasShapes = true;
+}
+
+namespace {
+
+// How much further out than the circle a polygon of `sides` corners must
+// put them to cover the circle's area: its edges then stray about as far
+// out as in, and a circle's pixels are as many as its area. A stated number
+// of sides keeps its corners on the circle (a hexagon of radius r).
+float cornerRadius(float radius, int sides, int segments) {
+    if (segments > 0) {
+        return radius;
+    }
+    const float turn = 6.2831853f / static_cast<float>(sides);
+    return radius * std::sqrt(turn / std::sin(turn));
+}
+
+} // namespace
+
+int SpriteBatch::circleSides(float radius, int segments) const {
+    if (segments > 0) {
+        return std::clamp(segments, 3, kMostCircleSides);
+    }
+    // The fewest sides whose chords stray no further than kCircleStrayPixels
+    // from the circle, drawn as large as the last draw's camera and viewport
+    // make it.
+    const float pixels = radius * std::sqrt(pixelsPerSquareUnit);
+    if (!(pixels > kCircleStrayPixels)) {
+        return kFewestCircleSides;
+    }
+    const float halfAngle = std::acos(1.0f - kCircleStrayPixels / pixels);
+    const float sides = std::ceil(3.14159265f / halfAngle);
+    return static_cast<int>(std::clamp(sides, static_cast<float>(kFewestCircleSides),
+                                       static_cast<float>(kMostCircleSides)));
+}
+
+void SpriteBatch::addCircle(float x, float y, float radius, const Vec4& colour, int segments) {
+    if (!(radius > 0.0f)) {
+        return;
+    }
+    const int sides = circleSides(radius, segments);
+    const float r = cornerRadius(radius, sides, segments);
+    shapePoints.resize(static_cast<std::size_t>(sides));
+    shapeTriangles.clear();
+    for (int i = 0; i < sides; ++i) {
+        const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(sides);
+        shapePoints[i] = {x + r * std::cos(angle), y + r * std::sin(angle)};
+        if (i >= 2) {
+            shapeTriangles.insert(shapeTriangles.end(), {0, static_cast<std::uint16_t>(i - 1),
+                                                         static_cast<std::uint16_t>(i)});
+        }
+    }
+    addPoints(shapePoints.data(), nullptr, shapePoints.size(), shapeTriangles.data(),
+              shapeTriangles.size(), {}, {}, {1.0f, 1.0f}, 0.0f, colour);
+    hasShapes = true;
+}
+
+void SpriteBatch::addCircleOutline(float x, float y, float radius, float lineWidth,
+                                   const Vec4& colour, int segments) {
+    if (!(radius > 0.0f && lineWidth > 0.0f)) {
+        return;
+    }
+    if (lineWidth >= radius) {
+        addCircle(x, y, radius, colour, segments);
+        return;
+    }
+    const int sides = circleSides(radius, segments);
+    const float outer = cornerRadius(radius, sides, segments);
+    const float inner = outer * (radius - lineWidth) / radius;
+    shapePoints.resize(static_cast<std::size_t>(sides) * 2);
+    shapeTriangles.clear();
+    for (int i = 0; i < sides; ++i) {
+        const float angle = 6.2831853f * static_cast<float>(i) / static_cast<float>(sides);
+        const float c = std::cos(angle), s = std::sin(angle);
+        shapePoints[2 * i] = {x + outer * c, y + outer * s};
+        shapePoints[2 * i + 1] = {x + inner * c, y + inner * s};
+        const auto here = static_cast<std::uint16_t>(2 * i);
+        const auto next = static_cast<std::uint16_t>(2 * ((i + 1) % sides));
+        shapeTriangles.insert(shapeTriangles.end(),
+                              {here, next, static_cast<std::uint16_t>(next + 1),
+                               static_cast<std::uint16_t>(next + 1),
+                               static_cast<std::uint16_t>(here + 1), here});
+    }
+    addPoints(shapePoints.data(), nullptr, shapePoints.size(), shapeTriangles.data(),
+              shapeTriangles.size(), {}, {}, {1.0f, 1.0f}, 0.0f, colour);
+    hasShapes = true;
+}
+
+void SpriteBatch::addPolygon(const std::vector<Vec2>& points, const Vec4& colour) {
+    if (points.size() < 3 || points.size() > kMostShapePoints) {
+        return;
+    }
+    shapeTriangles.clear();
+    for (std::size_t i = 2; i < points.size(); ++i) {
+        shapeTriangles.insert(shapeTriangles.end(), {0, static_cast<std::uint16_t>(i - 1),
+                                                     static_cast<std::uint16_t>(i)});
+    }
+    addPoints(points.data(), nullptr, points.size(), shapeTriangles.data(), shapeTriangles.size(),
+              {}, {}, {1.0f, 1.0f}, 0.0f, colour);
+    hasShapes = true;
+}
+
+void SpriteBatch::addLine(float x0, float y0, float x1, float y1, float width, const Vec4& colour) {
     const float length = std::hypot(x1 - x0, y1 - y0);
     if (length <= 0.0f) {
         return;
     }
-    addRectangle(x0, y0, length, width, colour, std::atan2(y1 - y0, x1 - x0), 0.0f,
-                 width / 2.0f);
+    addRectangle(x0, y0, length, width, colour, std::atan2(y1 - y0, x1 - x0), 0.0f, width / 2.0f);
 }
 
 void SpriteBatch::addPoints(const Vec2* points, const float* uv, std::size_t count,
-                            const std::uint16_t* triangles, std::size_t indexCount,
-                            const Vec2& at, const Vec2& origin, const Vec2& scale,
-                            float rotation, const Vec4& colour) {
+                            const std::uint16_t* triangles, std::size_t indexCount, const Vec2& at,
+                            const Vec2& origin, const Vec2& scale, float rotation,
+                            const Vec4& colour) {
     const bool upright = rotation == 0.0f;
     const float c = upright ? 1.0f : std::cos(rotation);
     const float s = upright ? 0.0f : std::sin(rotation);
@@ -429,8 +586,8 @@ void SpriteBatch::addPoints(const Vec2* points, const float* uv, std::size_t cou
         const float ly = (points[i].y - origin.y) * scale.y;
         out[i] = {at.x + c * lx - s * ly,
                   at.y + s * lx + c * ly,
-                  uv[i * 2],
-                  uv[i * 2 + 1],
+                  uv != nullptr ? uv[i * 2] : -1.0f,
+                  uv != nullptr ? uv[i * 2 + 1] : -1.0f,
                   {rgba[0], rgba[1], rgba[2], rgba[3]}};
     }
     addIndices(first, triangles, indexCount);
@@ -495,7 +652,8 @@ void SpriteBatch::upload() {
 void SpriteBatch::drawWith(unsigned int program) {
     upload();
     const Texture* drawn = texture();
-    BatchDrawStateKeeper keeper(vertexArray, drawn != nullptr ? drawn->textureId : 0, blending);
+    BatchDrawStateKeeper keeper(vertexArray, drawn != nullptr ? drawn->textureId : 0,
+                                blendingFor(mode));
     glUseProgram(program);
     runStarts.clear();
     std::uintptr_t start = 0;
@@ -521,7 +679,10 @@ void SpriteBatch::draw(const Camera& camera) {
     if (indices.empty() || vertexArray == 0) {
         return;
     }
-    const int kind = !blending ? kCutOut : hasShapes ? kShapesBlended : kPicturesBlended;
+    const int kind = mode == BlendMode::CutOut     ? kCutOut
+                     : mode == BlendMode::Multiply ? kMultiply
+                     : hasShapes                   ? kShapesBlended
+                                                   : kPicturesBlended;
     unsigned int& program = ownPrograms[kind];
     if (program == 0) {
         program = makeProgram(kind);

@@ -15,9 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 using namespace velmora;
 
@@ -771,5 +773,124 @@ TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
         row.set(before); // the read-backs read with the default state
         EXPECT_EQ(upsideDownColours(target), (Bytes{255, 0, 0, 255})) << row.query;
         EXPECT_EQ(testsupport::sampleTexels(loaded->textureId, 3, 2), expected) << row.query;
+    }
+}
+
+// Each blend mode over a known, half-transparent background, for a picture
+// and a shape in one call: every channel follows the mode's equation within
+// 2 / 255, and the background's alpha becomes a + its alpha × (1 − a).
+TEST_F(SpriteBatchDraw, EachBlendModeFollowsItsEquation) {
+    const int pic = batch->findPicture("pic.png");
+    const float dst[4] = {0.2f, 0.4f, 0.8f, 0.5f};
+    const float shape[3] = {0.6f, 0.3f, 0.1f};
+    const struct {
+        BlendMode mode;
+        float (*channel)(float s, float a, float d);
+    } modes[] = {
+        {BlendMode::Alpha, [](float s, float a, float d) { return s * a + d * (1 - a); }},
+        {BlendMode::Additive, [](float s, float a, float d) { return std::min(1.0f, s * a + d); }},
+        {BlendMode::Multiply, [](float s, float a, float d) { return d * (s * a + 1 - a); }},
+        {BlendMode::Premultiplied,
+         [](float s, float a, float d) { return std::min(1.0f, s + d * (1 - a)); }},
+        {BlendMode::CutOut, [](float s, float a, float d) { return a >= 0.5f ? s : d; }},
+    };
+    for (const auto& m : modes) {
+        for (const float a : {0.3f, 0.7f}) {
+            batch->setBlendMode(m.mode);
+            batch->clear();
+            batch->add(pic, 16.0f, 16.0f, 0.0f, 4.0f, 4.0f, 0.0f, 0.0f, {1.0f, 1.0f, 1.0f, a});
+            batch->addRectangle(48.0f, 48.0f, 8.0f, 8.0f, {shape[0], shape[1], shape[2], a});
+            glClearColor(dst[0], dst[1], dst[2], dst[3]);
+            glClear(GL_COLOR_BUFFER_BIT);
+            batch->draw(camera);
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            const Bytes pixels = target->readPixels();
+            const float red[3] = {1, 0, 0};
+            for (const auto& [x, y, source] :
+                 {std::tuple{20, 28, red}, {52, 52, shape}, {4, 4, dst}}) {
+                const bool drawn = source != dst;
+                const Bytes got = target->pixel(pixels, x, y);
+                for (int c = 0; c < 4; ++c) {
+                    const float want = !drawn  ? dst[c]
+                                       : c < 3 ? m.channel(source[c], a, dst[c])
+                                       : m.mode == BlendMode::CutOut ? (a >= 0.5f ? 1.0f : dst[3])
+                                                                     : a + dst[3] * (1 - a);
+                    EXPECT_NEAR(got[c], 255.0f * want, 2.0f)
+                        << "mode " << int(m.mode) << ", alpha " << a << " at " << x << ", " << y
+                        << " channel " << c;
+                }
+            }
+        }
+    }
+}
+
+// Shapes cover what their geometry covers: pixel counts against their
+// areas, and whether the middle is filled.
+TEST_F(SpriteBatchDraw, CirclesOutlinesAndPolygonsCoverTheirAreas) {
+    constexpr float pi = 3.14159265f;
+    const struct {
+        const char* what;
+        std::function<void(SpriteBatch&)> add;
+        float area;
+        bool middleFilled;
+    } shapes[] = {
+        {"circle",
+         [](SpriteBatch& b) {
+             b.addCircle(32, 32, 20, {1, 1, 1, 1});
+         },
+         pi * 400, true},
+        {"ring",
+         [](SpriteBatch& b) {
+             b.addCircleOutline(32, 32, 20, 4, {1, 1, 1, 1});
+         },
+         pi * (400 - 256), false},
+        {"diamond",
+         [](SpriteBatch& b) {
+             b.addCircle(32, 32, 20, {1, 1, 1, 1}, 4);
+         },
+         800, true},
+        {"square ring",
+         [](SpriteBatch& b) {
+             b.addCircleOutline(32, 32, 20, 4, {1, 1, 1, 1}, 4);
+         },
+         800 - 2 * 16 * 16, false},
+        {"frame",
+         [](SpriteBatch& b) {
+             b.addRectangleOutline(22, 27, 20, 10, 2, {1, 1, 1, 1});
+         },
+         200 - 16 * 6, false},
+        {"thick frame",
+         [](SpriteBatch& b) {
+             b.addRectangleOutline(22, 27, 20, 10, 9, {1, 1, 1, 1});
+         },
+         200, true},
+        {"triangle",
+         [](SpriteBatch& b) {
+             b.addPolygon({{10, 10}, {60, 10}, {10, 60}}, {1, 1, 1, 1});
+         },
+         1250, true},
+        {"hexagon",
+         [](SpriteBatch& b) {
+             std::vector<Vec2> points;
+             for (int i = 0; i < 6; ++i) {
+                 points.push_back({32 + 20 * std::cos(i * pi / 3), 32 + 20 * std::sin(i * pi / 3)});
+             }
+             b.addPolygon(points, {1, 1, 1, 1});
+             b.addPolygon({{0, 0}, {9, 9}}, {1, 1, 1, 1}); // two points: nothing
+         },
+         3 * std::sqrt(3.0f) / 2 * 400, true},
+    };
+    for (const auto& shape : shapes) {
+        batch->clear();
+        shape.add(*batch);
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch->draw(camera);
+        const Bytes pixels = target->readPixels();
+        int covered = 0;
+        for (std::size_t i = 0; i < pixels.size(); i += 4) {
+            covered += pixels[i] == 255;
+        }
+        EXPECT_NEAR(covered, shape.area, shape.area * 0.02f + 4) << shape.what;
+        EXPECT_EQ(target->pixel(pixels, 32, 32)[0] == 255, shape.middleFilled) << shape.what;
     }
 }
