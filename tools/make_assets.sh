@@ -10,6 +10,8 @@
 #   breakout    tools/art/breakout/*.svg -> examples/breakout/data/pictures/
 #               (separate PNG files, packed by the engine at load time), and
 #               its hit sound
+#   glow        tools/art/glow/*.txt (pixel art as text) ->
+#               examples/glow/data/pictures/
 # Run from anywhere: `make assets` (installs the asset tools first) or
 # `bash tools/make_assets.sh`. Set BUILD_DIR to use another build tree.
 set -euo pipefail
@@ -29,7 +31,7 @@ step() { echo "make_assets: $*"; }
 step "building the tools"
 cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD_DIR" --target pack_atlas bake_font audio_probe asset_check synth_sounds \
-  preview_scene >/dev/null
+  preview_scene pixel_art >/dev/null
 
 mkdir -p "$WORK/raster" "$WORK/audio" "$DATA/shaders" "$DATA/textures" "$DATA/audio"
 
@@ -131,5 +133,13 @@ for svg in "$ART"/breakout/*.svg; do
 done
 sox -R -n -r 44100 -c 1 -b 16 "$BREAKOUT_DATA/audio/hit.wav" \
   synth 0.14 pluck 880 fade q 0.001 0.14 0.12 gain -3
+
+step "making the glow example's pictures"
+GLOW_PICTURES="$ROOT/examples/glow/data/pictures"
+rm -rf "$GLOW_PICTURES"
+mkdir -p "$GLOW_PICTURES"
+for art in "$ART"/glow/*.txt; do
+  "$TOOLS/pixel_art" "$art" "$GLOW_PICTURES/$(basename "${art%.txt}").png"
+done
 
 step "done"
