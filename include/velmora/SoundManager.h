@@ -27,13 +27,17 @@
 // have ended meanwhile stays ended), with its volume, pitch and pan, and the
 // manager prints "The audio device is back; sound is on again". Voices end
 // at such a restart: they belong to a moment of the game that has passed.
-// A file that can no longer be opened then is reported once, with the load
-// failure line, and that name stays silent until it is loaded again.
+// Each file is opened again from the path it was loaded from. A file that can
+// no longer be opened then is reported once, with the load failure line, and
+// that name stays silent until it is loaded again.
 //
 // Threads: call the operations below from one thread at a time (the game's
-// main thread, in practice). Each takes a lock that the watch holds only for
-// moments, so they never wait on a hung sound server. Nothing here hands out
-// a pointer into the manager's state.
+// main thread, in practice). They and the watch share one lock, which guards
+// only the manager's own state: files are read, devices started and stopped,
+// and console lines written with it released. So an operation never waits on
+// a hung sound server or on the watch's console, and the watch never waits
+// on a slow file being loaded. Only the operations read the data directory
+// (see loadSound). Nothing here hands out a pointer into the manager's state.
 #pragma once
 
 #include <chrono>
@@ -84,8 +88,10 @@ class SoundManager {
     // manager does that itself: it flushes the console and ends the process
     // with status 0. A handler that returns makes shut-down wait for the
     // stuck thread after all, for as long as it takes. Setting it creates no
-    // manager.
-    static void setStuckShutdownHandler(void (*handler)());
+    // manager. Returns the handler set before (null: the manager's own), so
+    // that a caller can put it back.
+    using StuckShutdownHandler = void (*)();
+    static StuckShutdownHandler setStuckShutdownHandler(StuckShutdownHandler handler);
 
     // The game's manager, on the system's default playback device; created on
     // first call, destroyed at exit.
@@ -95,11 +101,17 @@ class SoundManager {
     // When no engine starts it prints "Failed to initialize audio engine."
     // and every load then fails.
     explicit SoundManager(const SoundOptions& options = SoundOptions());
+    // Stops the watch, every sound and the engine. A restart of the device
+    // under way gives up at once, at the latest after the file it is reading,
+    // so that only the device itself can hold shut-down up.
     ~SoundManager();
 
     // Opens "data/audio/" + name ("data" being the settings' dataDirectory,
     // see Application.h) as a streamed sound, stopped at its start,
-    // at volume 1, pitch 1, pan 0. A name may hold subdirectories but no
+    // at volume 1, pitch 1, pan 0. The path is settled by this call: voices
+    // of the name and a restart of the device open that same file, even once
+    // the data directory has changed (a sound loaded before
+    // Application::init stays with the folder it came from). A name may hold subdirectories but no
     // ".." part. Loading a name again replaces the earlier sound, which stops
     // and is freed with its voices; a failed load keeps the earlier one.
     void loadSound(const char* name);

@@ -140,6 +140,7 @@ struct Voice {
 // Everything the manager keeps under one name.
 struct Entry {
     ma_sound* sound = nullptr; // null once it could not be reopened: silent
+    std::string path;          // the file it was loaded from, reopened by a restart
     bool looping = false;      // the flag last asked for by play
     float volume = 1.0f;
     float pitch = 1.0f;
@@ -198,7 +199,9 @@ struct SoundManagerEngine {
     // milliseconds, whether anything plays or not, for as long as it works.
     std::atomic<std::uint64_t> pulls{0};
     // Blocks that miniaudio left behind after failed loads; freed after the
-    // engine has stopped.
+    // engine has stopped. The caller's thread and the device watch may both
+    // be opening files on the engine.
+    std::mutex abandonedLock;
     std::vector<void*> abandonedSources;
 
     // Starts an engine; with `backend`, on that back-end only (a lost device
@@ -234,9 +237,8 @@ struct SoundManagerEngine {
         return started;
     }
 
-    // Opens "data/audio/" + name; null when it cannot.
-    ma_sound* open(const std::string& name, ma_uint32 flags) {
-        const std::string path = kAudioDirectory + name;
+    // Opens the file at `path`; null when it cannot.
+    ma_sound* open(const std::string& path, ma_uint32 flags) {
         if (!readableFormat(path)) {
             return nullptr;
         }
@@ -250,6 +252,7 @@ struct SoundManagerEngine {
         // and its decoding thread may still be finishing with that block. It
         // is set aside and freed once the engine, and that thread, stopped.
         if (sound->pResourceManagerDataSource != nullptr && !sound->ownsDataSource) {
+            std::lock_guard<std::mutex> guard(abandonedLock);
             abandonedSources.push_back(sound->pResourceManagerDataSource);
         }
         delete sound;
@@ -331,11 +334,17 @@ struct SoundManager::State {
 
     SoundOptions options;
     std::unique_ptr<Engine> engine; // null when no engine ever started
-    // Guards everything below between the operations and the device watch,
-    // which holds it only for moments.
+    // Guards everything below between the operations and the device watch.
+    // Both hold it only for moments: files are read and lines written with
+    // it released.
     std::mutex lock;
     std::condition_variable wake;
     bool quitting = false;
+    // The engine that the caller's thread opens a file on while it has the
+    // lock released; a restart closes the engine it replaced only once this
+    // has moved off it.
+    const Engine* openingOn = nullptr;
+    std::condition_variable openDone;
     std::uint64_t loads = 0;     // loads so far
     std::uint64_t lastVoice = 0; // the id of the latest voice
     float masterVolume = 1.0f;
@@ -351,6 +360,34 @@ struct SoundManager::State {
     Entry* find(const char* name) {
         auto found = sounds.find(nameOf(name));
         return found != sounds.end() && found->second.sound != nullptr ? &found->second : nullptr;
+    }
+
+    // Opens `path` on the engine that plays, reading the file with `guard`
+    // released; returns with it held again, the sound (null when the file
+    // cannot be opened) on the engine that plays then. For the caller's
+    // thread only.
+    ma_sound* open(std::unique_lock<std::mutex>& guard, const std::string& path, ma_uint32 flags) {
+        for (Engine* on = engine.get(); on != nullptr; on = engine.get()) {
+            openingOn = on;
+            guard.unlock();
+            ma_sound* sound = on->open(path, flags);
+            guard.lock();
+            const bool current = engine.get() == on;
+            if (!current) { // replaced by a restart meanwhile: open it on the new one
+                releaseSound(sound);
+            }
+            openingOn = nullptr;
+            openDone.notify_all();
+            if (current) {
+                return sound;
+            }
+        }
+        return nullptr;
+    }
+
+    bool stopping() {
+        std::lock_guard<std::mutex> guard(lock);
+        return quitting;
     }
 
     void startWatching() {
@@ -371,9 +408,18 @@ struct SoundManager::State {
         voice.ending = true;
     }
 
+    // A sound that a restart opens again on the new engine.
+    struct Reopen {
+        std::string name;
+        std::uint64_t load;
+        std::string path;
+        ma_sound* sound = nullptr;
+    };
+
     void watchDevice();
-    void loseDevice(Clock::time_point now);
+    const char* loseDevice(Clock::time_point now);
     bool recover(Clock::time_point stalledSince);
+    bool reopen(Engine& on, std::vector<Reopen>& sounds);
     void releaseEverything();
 };
 
@@ -397,8 +443,12 @@ SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique
     }
 }
 
-void SoundManager::setStuckShutdownHandler(void (*handler)()) {
+SoundManager::StuckShutdownHandler
+SoundManager::setStuckShutdownHandler(StuckShutdownHandler handler) {
+    const StuckShutdownHandler previous =
+        stuckShutdownHandler != endStuckProcess ? stuckShutdownHandler : nullptr;
     stuckShutdownHandler = handler != nullptr ? handler : endStuckProcess;
+    return previous;
 }
 
 SoundManager::~SoundManager() {
@@ -445,6 +495,7 @@ void SoundManager::State::watchDevice() {
         const auto now = Clock::now();
         const bool advancing = progress.advancing(engine->pulls.load(), now);
         const bool movedSince = progress.lastMoved() > deviceSince;
+        const char* line = nullptr; // written once the lock is released
         switch (device) {
         case Device::Starting:
             // A PulseAudio stream fills its buffer at once and may then not
@@ -453,53 +504,77 @@ void SoundManager::State::watchDevice() {
             if (movedSince) {
                 device = Device::Working;
             } else if (progress.silence() > kStartLimit) {
-                loseDevice(now);
+                line = loseDevice(now);
                 lastAttempt = now;
             }
             break;
         case Device::Working:
             if (!advancing) {
-                loseDevice(now);
+                line = loseDevice(now);
                 lastAttempt = now; // the first attempt follows one interval later
             }
             break;
         case Device::Lost:
             if (movedSince) { // the old device came back by itself
                 device = Device::Working;
-                say(kDeviceBack);
+                line = kDeviceBack;
             } else if (now - lastAttempt >= kRetryInterval) {
                 lastAttempt = now;
                 const auto stalledSince = progress.lastMoved();
                 guard.unlock();
                 const bool restarted = recover(stalledSince);
                 guard.lock();
-                if (restarted) {
-                    say(kDeviceBack);
-                }
+                line = restarted ? kDeviceBack : nullptr;
             }
             break;
+        }
+        if (line != nullptr) {
+            guard.unlock();
+            say(line);
+            guard.lock();
         }
     }
 }
 
-void SoundManager::State::loseDevice(Clock::time_point now) {
+const char* SoundManager::State::loseDevice(Clock::time_point now) {
     device = Device::Lost;
     deviceSince = now;
-    say(kDeviceLost);
+    return kDeviceLost;
+}
+
+// Opens each sound on `on`, with the lock released; false as soon as the
+// manager quits, which then waits for no further file.
+bool SoundManager::State::reopen(Engine& on, std::vector<Reopen>& wanted) {
+    for (Reopen& each : wanted) {
+        if (stopping()) {
+            return false;
+        }
+        each.sound = on.open(each.path, kStreamFlags);
+    }
+    return !stopping();
 }
 
 bool SoundManager::State::recover(Clock::time_point stalledSince) {
-    std::map<std::string, std::uint64_t> wanted; // name: the load it reopens
+    std::vector<Reopen> wanted;
     ma_backend backend;
     {
         std::lock_guard<std::mutex> guard(lock);
+        if (quitting) {
+            return false;
+        }
         for (const auto& named : sounds) {
             if (named.second.sound != nullptr) {
-                wanted[named.first] = named.second.load;
+                wanted.push_back({named.first, named.second.load, named.second.path});
             }
         }
         backend = engine->backend();
     }
+    auto releaseOpened = [](std::vector<Reopen>& opened) {
+        for (Reopen& each : opened) {
+            releaseSound(each.sound);
+            each.sound = nullptr;
+        }
+    };
 
     // What may block (a frozen server) or take a while (opening files)
     // happens here, outside the lock, on an engine nobody else sees.
@@ -507,60 +582,88 @@ bool SoundManager::State::recover(Clock::time_point stalledSince) {
     if (fresh == nullptr) {
         return false;
     }
-    std::map<std::string, ma_sound*> opened; // null where it failed
-    for (const auto& named : wanted) {
-        opened[named.first] = fresh->open(named.first, kStreamFlags);
+    if (!reopen(*fresh, wanted)) {
+        releaseOpened(wanted);
+        fresh->close();
+        return false;
     }
 
     std::vector<ma_sound*> retired;
     std::vector<std::string> missing;
-    {
+    std::vector<Reopen> late; // loaded while the engine above started
+    Engine* const now = fresh.get();
+    const double lostRate = engine->sampleRate();
+    const double freshRate = fresh->sampleRate();
+    double secondsLost = 0.0;
+    // Gives an entry its sound on the new engine, or none; its sound on the
+    // lost one is retired.
+    auto replace = [&](const std::string& name, Entry& entry, ma_sound* sound) {
+        if (sound == nullptr) {
+            missing.push_back(name);
+        } else {
+            entry.applySettings(sound);
+            carryOver(entry.sound, lostRate, sound, freshRate, secondsLost);
+        }
+        retired.push_back(entry.sound);
+        entry.sound = sound;
+    };
+    const bool swapped = [&] {
         std::lock_guard<std::mutex> guard(lock);
         if (quitting) {
-            for (auto& named : opened) {
-                releaseSound(named.second);
-            }
-            fresh->close();
             return false;
         }
-        const double secondsLost =
-            std::chrono::duration<double>(Clock::now() - stalledSince).count();
+        secondsLost = std::chrono::duration<double>(Clock::now() - stalledSince).count();
         ma_engine_set_volume(&fresh->engine, masterVolume);
+        auto opened = wanted.begin();
         for (auto& named : sounds) {
             Entry& entry = named.second;
             entry.dropVoices(retired); // voices end here
             if (entry.sound == nullptr) {
                 continue; // reported when it went missing
             }
-            ma_sound* sound = nullptr;
-            auto found = wanted.find(named.first);
-            if (found != wanted.end() && found->second == entry.load) {
-                std::swap(sound, opened[named.first]);
-            } else { // loaded while the engine above started: open that one
-                sound = fresh->open(named.first, kStreamFlags);
+            while (opened != wanted.end() && opened->name < named.first) {
+                ++opened; // reloaded meanwhile under a name before this one
             }
-            if (sound == nullptr) {
-                missing.push_back(named.first);
-            } else {
-                entry.applySettings(sound);
-                carryOver(entry.sound, engine->sampleRate(), sound, fresh->sampleRate(),
-                          secondsLost);
+            if (opened != wanted.end() && opened->name == named.first &&
+                opened->load == entry.load) {
+                replace(named.first, entry, opened->sound);
+                opened->sound = nullptr;
+            } else { // keeps its sound on the lost engine until it is opened below
+                late.push_back({named.first, entry.load, entry.path});
             }
-            retired.push_back(entry.sound);
-            entry.sound = sound;
         }
         std::swap(engine, fresh); // fresh now holds the lost engine
         startWatching();
+        return true;
+    }();
+    if (!swapped) {
+        releaseOpened(wanted);
+        fresh->close();
+        return false;
     }
-    // Left over: sounds opened for loads that were replaced meanwhile (on the
-    // new engine), and everything of the lost one, which goes last.
-    for (auto& named : opened) {
-        releaseSound(named.second);
+    // Left over: sounds opened for loads that were replaced meanwhile.
+    releaseOpened(wanted);
+    const bool opened = reopen(*now, late);
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        for (Reopen& each : late) {
+            auto found = sounds.find(each.name);
+            if (found != sounds.end() && found->second.load == each.load) {
+                replace(each.name, found->second, each.sound);
+                each.sound = nullptr;
+            }
+        }
+        // The caller's thread may still be opening a file on the lost engine.
+        openDone.wait(guard, [&] { return openingOn != fresh.get(); });
     }
+    releaseOpened(late);
     for (ma_sound* sound : retired) {
         releaseSound(sound);
     }
     fresh->close();
+    if (!opened) {
+        return false;
+    }
     for (const std::string& name : missing) {
         say(kLoadFailed + name);
     }
@@ -568,12 +671,15 @@ bool SoundManager::State::recover(Clock::time_point stalledSince) {
 }
 
 void SoundManager::loadSound(const char* name) {
-    std::lock_guard<std::mutex> guard(state->lock);
     const std::string bare = nameOf(name);
-    ma_sound* sound = state->engine != nullptr && staysInAudioDirectory(bare)
-                          ? state->engine->open(bare, kStreamFlags)
-                          : nullptr;
+    // The data directory is read here, on the caller's thread, once: voices
+    // and a restart open this same file, wherever the directory moves later.
+    const std::string path = kAudioDirectory + bare;
+    std::unique_lock<std::mutex> guard(state->lock);
+    ma_sound* sound =
+        staysInAudioDirectory(bare) ? state->open(guard, path, kStreamFlags) : nullptr;
     if (sound == nullptr) {
+        guard.unlock();
         std::cout << kLoadFailed << bare << std::endl;
         return;
     }
@@ -583,6 +689,7 @@ void SoundManager::loadSound(const char* name) {
     entry.release();
     entry = Entry();
     entry.sound = sound;
+    entry.path = path;
     entry.load = ++state->loads;
 }
 
@@ -643,18 +750,24 @@ bool SoundManager::isPlaying(const char* name) {
 }
 
 double SoundManager::cursorSeconds(const char* name) {
-    std::lock_guard<std::mutex> guard(state->lock);
-    Entry* entry = state->find(name);
-    if (entry == nullptr) {
-        std::cout << "Sound not found: " << nameOf(name) << std::endl;
-        return 0.0;
+    const char* failure = nullptr;
+    double seconds = 0.0;
+    {
+        std::lock_guard<std::mutex> guard(state->lock);
+        Entry* entry = state->find(name);
+        ma_uint64 frames = 0;
+        if (entry == nullptr) {
+            failure = "Sound not found: ";
+        } else if (ma_sound_get_cursor_in_pcm_frames(entry->sound, &frames) != MA_SUCCESS) {
+            failure = "Failed to get cursor position for sound: ";
+        } else {
+            seconds = static_cast<double>(frames) / state->engine->sampleRate();
+        }
     }
-    ma_uint64 frames = 0;
-    if (ma_sound_get_cursor_in_pcm_frames(entry->sound, &frames) != MA_SUCCESS) {
-        std::cout << "Failed to get cursor position for sound: " << nameOf(name) << std::endl;
-        return 0.0;
+    if (failure != nullptr) {
+        std::cout << failure << nameOf(name) << std::endl;
     }
-    return static_cast<double>(frames) / state->engine->sampleRate();
+    return seconds;
 }
 
 void SoundManager::setVolume(const char* name, float volume) {
@@ -691,16 +804,27 @@ void SoundManager::setMasterVolume(float volume) {
 }
 
 VoiceHandle SoundManager::playVoice(const char* name, float volume, float pitch, float pan) {
-    std::lock_guard<std::mutex> guard(state->lock);
+    std::unique_lock<std::mutex> guard(state->lock);
     Entry* entry = state->find(name);
     if (entry == nullptr) {
         return VoiceHandle();
     }
     if (entry->voiceSource == nullptr && !entry->voiceSourceFailed) {
-        entry->voiceSource = state->engine->open(nameOf(name), kVoiceSourceFlags);
-        entry->voiceSourceFailed = entry->voiceSource == nullptr;
+        const std::string path = entry->path;
+        ma_sound* source = state->open(guard, path, kVoiceSourceFlags);
+        // Only this thread adds or removes names, but a restart meanwhile may
+        // have left the name without a sound.
+        entry = state->find(name);
+        if (entry == nullptr) {
+            releaseSound(source);
+            return VoiceHandle();
+        }
+        entry->voiceSource = source;
+        entry->voiceSourceFailed = source == nullptr;
         if (entry->voiceSourceFailed) {
+            guard.unlock();
             say(kLoadFailed + nameOf(name));
+            return VoiceHandle();
         }
     }
     if (entry->voiceSource == nullptr) {

@@ -56,9 +56,7 @@ class PrivateServerTest : public ::testing::Test {
 // The engine's own manager in this process, playing voices through the
 // test's server: what its sink plays is recorded and measured.
 TEST_F(PrivateServerTest, VoicesOverlapAndPlayAtTheirOwnVolume) {
-    for (const auto& variable : server.clientEnvironment()) {
-        setenv(variable.first.c_str(), variable.second->c_str(), 1);
-    }
+    const testsupport::ClientEnvironmentScope environment(server);
     testsupport::ScratchDir scratch;
     testsupport::installTestSound(scratch, "short.mp3", "short.mp3");
     testsupport::installTestSound(scratch, "long.mp3", "long.mp3");

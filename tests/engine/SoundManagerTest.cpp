@@ -2,6 +2,7 @@
 // engine plays on miniaudio's null device, which consumes audio in real time,
 // so the tests poll the playback state with generous deadlines.
 #include "velmora/SoundManager.h"
+#include "engine/DataDirectory.h"
 #include "engine/PlaybackProgress.h"
 #include "engine/SoundManagerWorkings.h"
 
@@ -19,14 +20,20 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <streambuf>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace velmora;
@@ -78,6 +85,36 @@ GraphCount soundsOnEndpoint(ma_engine& engine) {
     }
     return count;
 }
+
+// Sets the stuck-shutdown handler for one test, then puts the earlier one back.
+struct StuckShutdownHandlerForTest {
+    explicit StuckShutdownHandlerForTest(SoundManager::StuckShutdownHandler handler)
+        : earlier(SoundManager::setStuckShutdownHandler(handler)) {}
+    ~StuckShutdownHandlerForTest() { SoundManager::setStuckShutdownHandler(earlier); }
+    SoundManager::StuckShutdownHandler earlier;
+};
+
+// A named pipe in place of a sound file, as on a slow disk or a hung network
+// share: whoever opens it to read waits until the test lets it go on.
+struct SlowFile {
+    explicit SlowFile(const std::string& at) : path(at) {
+        std::filesystem::remove(path);
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    bool readerWaits() {
+        writer = writer >= 0 ? writer : open(path.c_str(), O_WRONLY | O_NONBLOCK);
+        return writer >= 0;
+    }
+    void release() { // to find no sound there
+        if (readerWaits()) {
+            EXPECT_EQ(write(writer, "not a sound", 11), 11);
+            close(writer);
+            writer = -1;
+        }
+    }
+    std::string path;
+    int writer = -1;
+};
 
 class SoundManagerTest : public ::testing::Test {
   protected:
@@ -418,7 +455,7 @@ TEST(SoundManagerShutdown, AHandlerThatReturnsHasItWaitPastItsBudget) {
         }
         std::free(block);
     };
-    SoundManager::setStuckShutdownHandler([] { ++calls; });
+    const StuckShutdownHandlerForTest counting([] { ++calls; });
     StreamCapture out(StreamCapture::Stream::Out);
     const auto start = std::chrono::steady_clock::now();
     {
@@ -614,6 +651,93 @@ TEST(SoundFormats, WavFlacMp3AndOggVorbisPlayAnyOtherFormatFailsWithOneLine) {
         own.stop(name);
     }
     EXPECT_EQ(soundManagerLines(out.finish()), Lines{"Failed to load sound: short.aiff"});
+}
+
+// Slow files (named pipes here) hold up only the thread reading them: the
+// watch notices a lost device while a load waits, and quitting while the
+// restart waits waits for that file and no further one, without giving up.
+TEST(SoundManagerSlowFiles, HoldUpOnlyTheThreadThatReadsThem) {
+    static std::atomic<int> calls{0};
+    ScratchDir scratch;
+    installTestSound(scratch, "long.mp3", "a.mp3");
+    installTestSound(scratch, "long.mp3", "b.mp3");
+    StreamCapture out(StreamCapture::Stream::Out);
+    {
+        const StuckShutdownHandlerForTest counting([] { ++calls; });
+        auto own = std::make_unique<SoundManager>();
+        own->loadSound("a.mp3"), own->loadSound("b.mp3");
+        ma_engine* lost = SoundManagerWorkings::engine(*own);
+        const std::string audio = scratch.path() + "/data/audio/";
+        SlowFile a(audio + "a.mp3"), b(audio + "b.mp3"), slow(audio + "slow.mp3");
+        std::thread game([&] { own->loadSound("slow.mp3"); });
+        EXPECT_TRUE(waitUntil(kDeadline, [&] { return slow.readerWaits(); }));
+        ma_engine_stop(lost);
+        EXPECT_TRUE(waitUntil(kDeadline, [&] { return a.readerWaits(); })) << "restarting";
+        slow.release();
+        game.join();
+        std::atomic<bool> done{false};
+        std::thread files([&] {
+            pause(0.2);
+            waitUntil(3.0, [&] { return a.release(), done.load(); });
+            waitUntil(kDeadline, [&] { return a.release(), b.release(), done.load(); });
+        });
+        const auto start = std::chrono::steady_clock::now();
+        own.reset();
+        EXPECT_LT(secondsSince(start), 0.9);
+        done = true;
+        files.join();
+    }
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(SoundManager::setStuckShutdownHandler(nullptr), nullptr) << "the earlier one";
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, "Failed to load sound: slow.mp3"}));
+}
+
+// Sounds loaded before the data directory moves (as Application::init moves
+// it) keep their folder: for voices, and when a restart reopens them.
+TEST(SoundManagerRestart, ReopensEachSoundFromTheFolderItWasLoadedFrom) {
+    ScratchDir scratch;
+    installTestSound(scratch, "long.mp3", "long.mp3");
+    SoundManager own;
+    own.loadSound("long.mp3");
+    own.play("long.mp3", true);
+    const std::string loadedFrom = dataDirectory();
+    setDataDirectory("elsewhere");
+    StreamCapture out(StreamCapture::Stream::Out);
+    EXPECT_TRUE(own.playVoice("long.mp3"));
+    ma_engine* lost = SoundManagerWorkings::engine(own);
+    ma_engine_stop(lost);
+    EXPECT_TRUE(waitUntil(kDeadline, [&] {
+        return SoundManagerWorkings::engine(own) != lost && own.isPlaying("long.mp3");
+    }));
+    setDataDirectory(loadedFrom);
+    EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
+}
+
+// A console that takes no output (a full pipe, a terminal on hold) holds up
+// the watch's line about a lost device, and no operation.
+TEST(SoundManagerHeldConsole, HoldsUpNoOperation) {
+    struct HeldConsole : std::streambuf {
+        std::atomic<bool> writing{false}, opened{false};
+        std::streamsize xsputn(const char*, std::streamsize n) override {
+            writing = true;
+            waitUntil(kDeadline, [&] { return opened.load(); });
+            return n;
+        }
+    } held;
+    ScratchDir scratch;
+    installTestSound(scratch, "long.mp3", "long.mp3");
+    std::streambuf* console = std::cout.rdbuf(&held);
+    {
+        SoundManager own; // gone before the console is back
+        own.loadSound("long.mp3");
+        ma_engine_stop(SoundManagerWorkings::engine(own));
+        EXPECT_TRUE(waitUntil(kDeadline, [&] { return held.writing.load(); }));
+        const auto start = std::chrono::steady_clock::now();
+        own.isPlaying("long.mp3");
+        EXPECT_LT(secondsSince(start), 1.0);
+        held.opened = true;
+    }
+    std::cout.rdbuf(console);
 }
 
 } // namespace

@@ -135,6 +135,25 @@ void PrivateSoundServer::thaw() {
     }
 }
 
+ClientEnvironmentScope::ClientEnvironmentScope(const PrivateSoundServer& server) {
+    for (const auto& variable : server.clientEnvironment()) {
+        const char* value = std::getenv(variable.first.c_str());
+        earlier[variable.first] =
+            value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        setenv(variable.first.c_str(), variable.second->c_str(), 1);
+    }
+}
+
+ClientEnvironmentScope::~ClientEnvironmentScope() {
+    for (const auto& variable : earlier) {
+        if (variable.second) {
+            setenv(variable.first.c_str(), variable.second->c_str(), 1);
+        } else {
+            unsetenv(variable.first.c_str());
+        }
+    }
+}
+
 SinkRecording::SinkRecording(const PrivateSoundServer& server) {
     ProcessOptions options;
     options.env = server.clientEnvironment();

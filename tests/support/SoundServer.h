@@ -49,6 +49,20 @@ class PrivateSoundServer {
     bool listening = false;
 };
 
+// Sends the clients of this process (a manager of the test's own) to the
+// server for its lifetime, then puts the environment back as it found it.
+class ClientEnvironmentScope {
+  public:
+    explicit ClientEnvironmentScope(const PrivateSoundServer& server);
+    ~ClientEnvironmentScope();
+
+    ClientEnvironmentScope(const ClientEnvironmentScope&) = delete;
+    ClientEnvironmentScope& operator=(const ClientEnvironmentScope&) = delete;
+
+  private:
+    std::map<std::string, std::optional<std::string>> earlier;
+};
+
 // Records the server's null sink with parec from construction on.
 class SinkRecording {
   public:
