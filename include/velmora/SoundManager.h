@@ -110,10 +110,10 @@ class SoundManager {
     // see Application.h) as a streamed sound, stopped at its start,
     // at volume 1, pitch 1, pan 0. The path is settled by this call: voices
     // of the name and a restart of the device open that same file, even once
-    // the data directory has changed (a sound loaded before
-    // Application::init stays with the folder it came from). A name may hold subdirectories but no
-    // ".." part. Loading a name again replaces the earlier sound, which stops
-    // and is freed with its voices; a failed load keeps the earlier one.
+    // the data directory has changed (a sound loaded before Application::init
+    // stays with the folder it came from). A name may hold subdirectories but
+    // no ".." part. Loading a name again replaces the earlier sound, which
+    // stops and is freed with its voices; a failed load keeps the earlier one.
     void loadSound(const char* name);
 
     // Sets the looping flag, then starts the sound. A sound that is already

@@ -713,6 +713,31 @@ TEST(SoundManagerRestart, ReopensEachSoundFromTheFolderItWasLoadedFrom) {
     EXPECT_EQ(soundManagerLines(out.finish()), (Lines{kLost, kBack}));
 }
 
+// Loads while a restart reopens the sounds (held up here by a slow file): a
+// new name and a name loaded again get their own sounds on the new engine,
+// and nothing opened for the earlier load stays behind on it.
+TEST(SoundManagerRestart, LoadsMeanwhileGetTheirOwnSounds) {
+    ScratchDir scratch;
+    for (const char* name : {"a.mp3", "m.mp3", "z.mp3"}) {
+        installTestSound(scratch, "long.mp3", name);
+    }
+    SoundManager own;
+    own.loadSound("a.mp3"), own.loadSound("z.mp3");
+    ma_engine* lost = SoundManagerWorkings::engine(own);
+    SlowFile a(scratch.path() + "/data/audio/a.mp3");
+    ma_engine_stop(lost);
+    EXPECT_TRUE(waitUntil(kDeadline, [&] { return a.readerWaits(); }));
+    own.loadSound("m.mp3"), own.loadSound("z.mp3");
+    a.release();
+    auto onTheNewEngine = [&](const char* name) {
+        ma_sound* sound = SoundManagerWorkings::sound(own, name);
+        return sound != nullptr && ma_sound_get_engine(sound) != lost;
+    };
+    EXPECT_TRUE(
+        waitUntil(kDeadline, [&] { return onTheNewEngine("m.mp3") && onTheNewEngine("z.mp3"); }));
+    EXPECT_EQ(soundsOnEndpoint(*SoundManagerWorkings::engine(own)).attached, 2);
+}
+
 // A console that takes no output (a full pipe, a terminal on hold) holds up
 // the watch's line about a lost device, and no operation.
 TEST(SoundManagerHeldConsole, HoldsUpNoOperation) {
