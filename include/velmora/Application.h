@@ -175,6 +175,26 @@ class Application {
     const FrameTimer& frameTimer() const { return frames; }
     const ApplicationSettings& settings() const { return current; }
 
+    // Writes the letterboxed picture (the game's picture, without the bars)
+    // to `path` as an RGB PNG file, one pixel per framebuffer pixel. It is
+    // taken from the draw hook, where it reads the back buffer: the frame
+    // as drawn so far, so call it after the frame's last draw. Elsewhere
+    // there is no picture to read (after a swap the back buffer holds
+    // nothing defined, and the front buffer belongs to the window system),
+    // so a call from update, an input hook or outside run() is refused: a
+    // key that asks for a screenshot sets a flag that the next draw hook
+    // answers. The file is written under a temporary name in the same
+    // folder and renamed to `path` once whole, replacing a file of that
+    // name: `path` never holds half a picture. Returns false after one line
+    // on standard error when there is no window, the call is not from the
+    // draw hook, there is no picture yet (minimised from the start) or the
+    // file cannot be written (a missing folder, no permission, a folder's
+    // name, a full disk); nothing is left behind then. OpenGL state: for the
+    // read it sets the pack state to tightly packed rows with no pixel pack
+    // buffer, binds framebuffer 0 for reading and sets its read buffer to
+    // GL_BACK; all of it is put back.
+    bool saveScreenshot(const std::string& path);
+
     // Destroys the window and ends GLFW; the destructor does this too. For an
     // exit that cannot wait for the ordinary destruction at process end.
     void shutDown();
@@ -214,6 +234,7 @@ class Application {
     ApplicationSettings current;
     FrameTimer frames;
     bool glfwReady = false;
+    bool drawing = false; // inside the draw hook: the back buffer holds the frame
 
     // What mousePosition needs, kept up to date by the window's callbacks
     // rather than asked of the window system at every call.

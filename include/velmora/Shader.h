@@ -3,6 +3,8 @@
 // header that selects it with a define; programs are registered by short name.
 #pragma once
 
+#include "velmora/Math.h"
+
 #include <map>
 #include <string>
 #include <vector>
@@ -22,9 +24,28 @@ class Shader {
     // Makes the program current; OpenGL errors around the switch are reported.
     void use();
 
-    // Sets an integer uniform of this program, which must be current. A name
-    // the program lacks is ignored silently.
+    // The setters write one uniform of this program, looked up by `name` at
+    // every call, straight into the program (glProgramUniform*): it need not
+    // be current, and no binding or current program changes. The value
+    // stays until set again or the program is linked anew. A name the
+    // program lacks (misspelt, or dropped by the compiler because nothing
+    // reads it) and a null name are ignored silently. A value of another
+    // type than the uniform's (setFloat on an int), and any setter on a
+    // program that failed to link, set nothing: OpenGL records
+    // GL_INVALID_OPERATION, which the next checkGlErrors reports.
+
+    // An int, or a sampler's texture unit.
     void setInt(const char* name, int value);
+    void setFloat(const char* name, float value);
+    // A vec2, vec3 or vec4, from the engine's vector or from plain floats.
+    void setVec2(const char* name, const Vec2& value);
+    void setVec2(const char* name, float x, float y);
+    void setVec3(const char* name, const Vec3& value);
+    void setVec3(const char* name, float x, float y, float z);
+    void setVec4(const char* name, const Vec4& value);
+    void setVec4(const char* name, float x, float y, float z, float w);
+    // A mat4, column by column as Matrix4 keeps it, untransposed.
+    void setMatrix4(const char* name, const Matrix4& value);
 
     unsigned int programId = 0;
 };

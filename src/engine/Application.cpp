@@ -203,7 +203,9 @@ void Application::run() {
             glfwSetWindowTitle(window, title);
         }
         renderer.clear(current.clearColour, current.depthBits > 0, current.stencilBits > 0);
+        drawing = true;
         callHook(hooks.draw);
+        drawing = false;
         glfwSwapBuffers(window);
         glfwPollEvents();
     }

@@ -42,6 +42,12 @@ bool readWholeFile(const std::string& path, std::string& text) {
     return true;
 }
 
+// Where `name` lives in `program`; -1, which every glProgramUniform* takes
+// as "nowhere" and ignores, for a missing or null name.
+GLint uniformLocation(GLuint program, const char* name) {
+    return name != nullptr ? glGetUniformLocation(program, name) : -1;
+}
+
 } // namespace
 
 std::string stageHeader(const std::vector<std::string>& defines) {
@@ -137,10 +143,40 @@ void Shader::use() {
 }
 
 void Shader::setInt(const char* name, int value) {
-    if (name == nullptr) {
-        return;
-    }
-    glUniform1i(glGetUniformLocation(programId, name), value);
+    glProgramUniform1i(programId, uniformLocation(programId, name), value);
+}
+
+void Shader::setFloat(const char* name, float value) {
+    glProgramUniform1f(programId, uniformLocation(programId, name), value);
+}
+
+void Shader::setVec2(const char* name, const Vec2& value) {
+    setVec2(name, value.x, value.y);
+}
+
+void Shader::setVec2(const char* name, float x, float y) {
+    glProgramUniform2f(programId, uniformLocation(programId, name), x, y);
+}
+
+void Shader::setVec3(const char* name, const Vec3& value) {
+    setVec3(name, value.x, value.y, value.z);
+}
+
+void Shader::setVec3(const char* name, float x, float y, float z) {
+    glProgramUniform3f(programId, uniformLocation(programId, name), x, y, z);
+}
+
+void Shader::setVec4(const char* name, const Vec4& value) {
+    setVec4(name, value.x, value.y, value.z, value.w);
+}
+
+void Shader::setVec4(const char* name, float x, float y, float z, float w) {
+    glProgramUniform4f(programId, uniformLocation(programId, name), x, y, z, w);
+}
+
+void Shader::setMatrix4(const char* name, const Matrix4& value) {
+    glProgramUniformMatrix4fv(programId, uniformLocation(programId, name), 1, GL_FALSE,
+                              value.data());
 }
 
 } // namespace velmora

@@ -2,11 +2,13 @@
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
+#include "support/Offscreen.h"
 #include "support/TempDir.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <regex>
 
 using namespace velmora;
@@ -283,6 +285,76 @@ TEST(ShaderUniforms, SetIntWritesARealUniformAndIgnoresAMissingOne) {
     EXPECT_EQ(err.finish(), "");
     glGetUniformiv(shader->programId, location, &value);
     EXPECT_EQ(value, 7);
+}
+
+// A triangle over the whole target that paints one uniform, chosen by
+// `pick`, as its colour.
+const char* const kUniformsAsColour = R"(
+#ifdef VERTEX_SHADER
+void main() { gl_Position = vec4(vec2((gl_VertexID << 1) & 2, gl_VertexID & 2) * 2.0 - 1.0, 0, 1); }
+#endif
+#ifdef FRAGMENT_SHADER
+uniform int pick;
+uniform float f;
+uniform vec2 v2;
+uniform vec3 v3;
+uniform vec4 v4;
+uniform mat4 m;
+out vec4 colour;
+void main() {
+    colour = pick == 0 ? vec4(f, 0, 0, 1) : pick == 1 ? vec4(v2, 0, 1) : pick == 2 ? vec4(v3, 1)
+           : pick == 3 ? v4 : m[pick - 4];
+}
+#endif
+)";
+
+TEST(ShaderUniforms, EachSetterReachesItsUniformWithoutTheProgramCurrent) {
+    VELMORA_REQUIRE_GL();
+    ScratchDir dir;
+    dir.writeFile("data/shaders/uniforms.glsl", kUniformsAsColour);
+    Shader* shader = Shader::load("uniforms.glsl");
+    ASSERT_NE(shader, nullptr);
+    testsupport::OffscreenTarget target(2, 2);
+    GLuint noVertices = 0;
+    glCreateVertexArrays(1, &noVertices);
+    glBindVertexArray(noVertices);
+    Matrix4 matrix{};
+    for (int i = 0; i < 16; ++i) {
+        matrix[i] = static_cast<float>(i + 1) / 17.0f; // column 1: 75, 90, 105, 120 of 255
+    }
+    const Vec2 two{0.2f, 0.4f};
+    const Vec3 three{0.2f, 0.4f, 0.6f};
+    const Vec4 four{0.2f, 0.4f, 0.6f, 0.8f};
+    const struct {
+        int pick;
+        const char* name;
+        std::function<void(Shader&, const char*)> set;
+        std::vector<unsigned char> rgba;
+    } rows[] = {
+        {0, "f", [](auto& s, auto n) { s.setFloat(n, 0.2f); }, {51, 0, 0, 255}},
+        {1, "v2", [&](auto& s, auto n) { s.setVec2(n, two); }, {51, 102, 0, 255}},
+        {1, "v2", [](auto& s, auto n) { s.setVec2(n, 0.4f, 0.2f); }, {102, 51, 0, 255}},
+        {2, "v3", [&](auto& s, auto n) { s.setVec3(n, three); }, {51, 102, 153, 255}},
+        {2, "v3", [](auto& s, auto n) { s.setVec3(n, 0.6f, 0.4f, 0.2f); }, {153, 102, 51, 255}},
+        {3, "v4", [&](auto& s, auto n) { s.setVec4(n, four); }, {51, 102, 153, 204}},
+        {3, "v4", [](auto& s, auto n) { s.setVec4(n, .8f, .6f, .4f, .2f); }, {204, 153, 102, 51}},
+        {5, "m", [&](auto& s, auto n) { s.setMatrix4(n, matrix); }, {75, 90, 105, 120}},
+    };
+    for (const auto& row : rows) {
+        glUseProgram(0);
+        discardPendingErrors();
+        shader->setInt("pick", row.pick);
+        row.set(*shader, "notThere"); // ignored, as a null name is
+        row.set(*shader, nullptr);
+        row.set(*shader, row.name);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << row.name;
+        shader->use();
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        EXPECT_EQ(target.pixel(target.readPixels(), 1, 1), row.rgba) << row.name << " " << row.pick;
+    }
+    glUseProgram(0);
+    glBindVertexArray(0);
+    glDeleteVertexArrays(1, &noVertices);
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// The one translation unit of the tests that compiles stb_image_write.
-#define STB_IMAGE_WRITE_IMPLEMENTATION
+// The tests' PNG writer, on the stb_image_write that the engine compiles in.
 #include <stb_image_write.h>
 
 #include "support/Images.h"

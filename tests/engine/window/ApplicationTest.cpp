@@ -3,12 +3,17 @@
 #include "velmora/SpriteBatch.h"
 #include "velmora/Viewport.h"
 
+#include "support/Capture.h"
 #include "support/GlContext.h"
+#include "support/TempDir.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -272,6 +277,106 @@ TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
     EXPECT_EQ(framesRun, 2);
     EXPECT_EQ(seen, (std::vector<unsigned char>{0, 128, 0, 255}));
     batch.reset();
+}
+
+// A PNG file's pixels as RGB, rows bottom first as OpenGL reads them.
+std::vector<unsigned char> pngBottomUp(const std::string& path, int width, int height) {
+    int w = 0, h = 0, channels = 0;
+    unsigned char* data = stbi_load(path.c_str(), &w, &h, &channels, 3);
+    std::vector<unsigned char> rows;
+    for (int row = h - 1; data != nullptr && row >= 0 && w == width && h == height; --row) {
+        rows.insert(rows.end(), data + row * w * 3, data + (row + 1) * w * 3);
+    }
+    stbi_image_free(data);
+    return rows;
+}
+
+std::string refusal(const std::string& path) {
+    testsupport::StreamCapture err(testsupport::StreamCapture::Stream::Err);
+    EXPECT_FALSE(Application::instance().saveScreenshot(path)) << path;
+    return err.finish();
+}
+
+TEST(Screenshot, WithoutAWindowIsRefused) {
+    EXPECT_EQ(refusal("shot.png"), "Cannot save the screenshot \"shot.png\": there is no window\n");
+}
+
+// The letterboxed picture, bars left out, as the draw hook's own read-back
+// gives it; the game's read framebuffer and pack state are honoured and
+// kept. Outside the draw hook there is no frame to take.
+TEST(Screenshot, IsTheFrameAsReadBackAndAPathThatCannotBeWrittenIsRefused) {
+    VELMORA_REQUIRE_DISPLAY();
+    testsupport::ScratchDir dir;
+    dir.makeDir("taken.png");
+    const int width = 500, height = 300; // 800 × 300 at 5:3
+    std::vector<unsigned char> seen(width * height * 4);
+    std::vector<unsigned char> drawn;
+    bool saved = false;
+    std::string outsideDraw;
+    GLint alignment = 0, readFramebuffer = 0;
+    GLuint gameFramebuffer = 0;
+    SceneHooks hooks;
+    int frames = 0;
+    hooks.update = [&] {
+        if (++frames == 2) {
+            outsideDraw = refusal("front.png"); // the frame shown is the window system's
+            Application::instance().close();
+        }
+    };
+    hooks.draw = [&] {
+        glEnable(GL_SCISSOR_TEST); // a red top-left quarter tells up from down
+        glScissor(150, 150, 250, 150);
+        glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        if (!drawn.empty()) {
+            return;
+        }
+        glReadPixels(150, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, seen.data());
+        for (std::size_t at = 0; at < seen.size(); at += 4) {
+            drawn.insert(drawn.end(), &seen[at], &seen[at + 3]);
+        }
+        glCreateFramebuffers(1, &gameFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, gameFramebuffer);
+        glPixelStorei(GL_PACK_ALIGNMENT, 8); // 1500-byte rows: padded, were it used
+        saved = Application::instance().saveScreenshot("frame.png");
+        for (const std::string path : {"missing/shot.png", "taken.png"}) {
+            const std::string line = refusal(path);
+            EXPECT_EQ(line.rfind("Cannot save the screenshot \"" + path + "\": ", 0), 0u) << line;
+            EXPECT_EQ(testsupport::countOccurrences(line, "\n"), 1) << line;
+        }
+        glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    };
+    ApplicationSettings settings;
+    settings.windowedWidth = 800;
+    settings.windowedHeight = 300;
+    settings.aspect = 5.0f / 3.0f;
+    settings.clearColour = Vec4{0.0f, 0.0f, 1.0f, 1.0f};
+    Application::instance().setSceneHooks(hooks);
+    ASSERT_TRUE(Application::instance().init(false, settings));
+    Application::instance().run();
+
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(outsideDraw, "Cannot save the screenshot \"front.png\": take it from the draw "
+                           "hook, after the frame's last draw\n");
+    EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(readFramebuffer, static_cast<GLint>(gameFramebuffer));
+    ASSERT_EQ(drawn.size(), static_cast<std::size_t>(width * height * 3));
+    EXPECT_EQ(std::vector<unsigned char>(&drawn[0], &drawn[3]),
+              (std::vector<unsigned char>{0, 0, 255}));
+    const std::size_t topLeft = static_cast<std::size_t>((height - 1) * width * 3);
+    EXPECT_EQ(std::vector<unsigned char>(&drawn[topLeft], &drawn[topLeft + 3]),
+              (std::vector<unsigned char>{255, 0, 0}));
+    EXPECT_TRUE(pngBottomUp("frame.png", width, height) == drawn);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"frame.png", "taken.png"}));
 }
 
 } // namespace

@@ -1,0 +1,146 @@
+#include "velmora/Application.h"
+
+#include "engine/GlState.h"
+
+#include <GL/glew.h>
+#include <fcntl.h>
+#include <stb_image_write.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+
+// While alive, glReadPixels reads the window's `buffer`, whatever
+// framebuffer the game has bound for reading; then the game's read
+// framebuffer and the window's read buffer are back.
+class WindowReadKeeper {
+  public:
+    explicit WindowReadKeeper(GLenum buffer) {
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &framebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+        glReadBuffer(buffer);
+    }
+    ~WindowReadKeeper() {
+        glReadBuffer(static_cast<GLenum>(readBuffer));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(framebuffer));
+    }
+    WindowReadKeeper(const WindowReadKeeper&) = delete;
+    WindowReadKeeper& operator=(const WindowReadKeeper&) = delete;
+
+  private:
+    GLint framebuffer = 0;
+    GLint readBuffer = GL_BACK;
+};
+
+// Where stb_image_write's encoder puts the file's bytes; the first error of
+// a write is kept.
+struct FileSink {
+    std::FILE* file = nullptr;
+    int error = 0;
+};
+
+void writeToSink(void* context, void* data, int size) {
+    auto* sink = static_cast<FileSink*>(context);
+    if (sink->error == 0 &&
+        std::fwrite(data, 1, static_cast<size_t>(size), sink->file) != static_cast<size_t>(size)) {
+        sink->error = errno != 0 ? errno : EIO;
+    }
+}
+
+// Opens a new file beside `path`, named after it, that no one else has: its
+// name goes into `temporary`. -1 with errno set when the folder refuses.
+int openTemporaryBeside(const std::string& path, std::string& temporary) {
+    static unsigned int serial = 0;
+    for (;;) {
+        temporary =
+            path + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".part";
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd; // EEXIST: a file left by an earlier process; try the next name
+        }
+    }
+}
+
+// Writes the PNG to a temporary file and renames it to `path`. Returns 0, or
+// the errno of the step that failed, with the temporary file removed.
+int writePngInPlace(const std::string& path, int width, int height,
+                    const std::vector<unsigned char>& topDownRgb) {
+    std::string temporary;
+    const int fd = openTemporaryBeside(path, temporary);
+    if (fd < 0) {
+        return errno;
+    }
+    FileSink sink;
+    sink.file = fdopen(fd, "wb");
+    if (sink.file == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(temporary.c_str());
+        return error;
+    }
+    const bool encoded = stbi_write_png_to_func(writeToSink, &sink, width, height, 3,
+                                                topDownRgb.data(), width * 3) != 0;
+    if (std::fclose(sink.file) != 0 && sink.error == 0) {
+        sink.error = errno;
+    }
+    if (!encoded && sink.error == 0) {
+        sink.error = ENOMEM; // the encoder's only failure is its allocation
+    }
+    if (sink.error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
+        sink.error = errno;
+    }
+    if (sink.error != 0) {
+        unlink(temporary.c_str());
+    }
+    return sink.error;
+}
+
+} // namespace
+
+bool Application::saveScreenshot(const std::string& path) {
+    const auto refuse = [&path](const std::string& why) {
+        std::cerr << "Cannot save the screenshot \"" << path << "\": " << why << std::endl;
+        return false;
+    };
+    if (window == nullptr) {
+        return refuse("there is no window");
+    }
+    if (!drawing) {
+        return refuse("take it from the draw hook, after the frame's last draw");
+    }
+    if (picture.width <= 0 || picture.height <= 0) {
+        return refuse("the window shows no picture");
+    }
+    const int width = picture.width;
+    const int height = picture.height;
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    std::vector<unsigned char> bottomUp(rowBytes * static_cast<size_t>(height));
+    {
+        const PackStateKeeper tightRows;
+        const WindowReadKeeper windowPicture(GL_BACK);
+        glReadPixels(picture.x, picture.y, width, height, GL_RGB, GL_UNSIGNED_BYTE,
+                     bottomUp.data());
+    }
+    // OpenGL gives the bottom row first, PNG wants the top row first.
+    std::vector<unsigned char> topDown(bottomUp.size());
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(&topDown[rowBytes * static_cast<size_t>(row)],
+                    &bottomUp[rowBytes * static_cast<size_t>(height - 1 - row)], rowBytes);
+    }
+    const int error = writePngInPlace(path, width, height, topDown);
+    if (error != 0) {
+        return refuse(std::strerror(error));
+    }
+    return true;
+}
+
+} // namespace velmora
