@@ -295,11 +295,7 @@ void main() { gl_Position = vec4(vec2((gl_VertexID << 1) & 2, gl_VertexID & 2) *
 #endif
 #ifdef FRAGMENT_SHADER
 uniform int pick;
-uniform float f;
-uniform vec2 v2;
-uniform vec3 v3;
-uniform vec4 v4;
-uniform mat4 m;
+uniform float f; uniform vec2 v2; uniform vec3 v3; uniform vec4 v4; uniform mat4 m;
 out vec4 colour;
 void main() {
     colour = pick == 0 ? vec4(f, 0, 0, 1) : pick == 1 ? vec4(v2, 0, 1) : pick == 2 ? vec4(v3, 1)
@@ -315,13 +311,10 @@ TEST(ShaderUniforms, EachSetterReachesItsUniformWithoutTheProgramCurrent) {
     Shader* shader = Shader::load("uniforms.glsl");
     ASSERT_NE(shader, nullptr);
     testsupport::OffscreenTarget target(2, 2);
-    GLuint noVertices = 0;
+    GLuint noVertices = 0; // the triangle's corners come from gl_VertexID
     glCreateVertexArrays(1, &noVertices);
     glBindVertexArray(noVertices);
-    Matrix4 matrix{};
-    for (int i = 0; i < 16; ++i) {
-        matrix[i] = static_cast<float>(i + 1) / 17.0f; // column 1: 75, 90, 105, 120 of 255
-    }
+    const Matrix4 matrix{0, 0, 0, 0, 5 / 17.0f, 6 / 17.0f, 7 / 17.0f, 8 / 17.0f}; // column 1
     const Vec2 two{0.2f, 0.4f};
     const Vec3 three{0.2f, 0.4f, 0.6f};
     const Vec4 four{0.2f, 0.4f, 0.6f, 0.8f};
@@ -352,9 +345,7 @@ TEST(ShaderUniforms, EachSetterReachesItsUniformWithoutTheProgramCurrent) {
         glDrawArrays(GL_TRIANGLES, 0, 3);
         EXPECT_EQ(target.pixel(target.readPixels(), 1, 1), row.rgba) << row.name << " " << row.pick;
     }
-    glUseProgram(0);
     glBindVertexArray(0);
-    glDeleteVertexArrays(1, &noVertices);
 }
 
 } // namespace
