@@ -87,6 +87,9 @@ int writePngInPlace(const std::string& path, int width, int height,
         unlink(temporary.c_str());
         return error;
     }
+    // The encoder hands over the whole file in one piece: a buffer would
+    // only copy it, and a write error shows at once.
+    std::setvbuf(sink.file, nullptr, _IONBF, 0);
     const bool encoded = stbi_write_png_to_func(writeToSink, &sink, width, height, 3,
                                                 topDownRgb.data(), width * 3) != 0;
     if (std::fclose(sink.file) != 0 && sink.error == 0) {
