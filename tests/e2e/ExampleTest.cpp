@@ -129,10 +129,16 @@ INSTANTIATE_TEST_SUITE_P(Both, Example,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Whether the catcher's white paddle (120 wide, its row 570 pixels from the
-// top of the 800×600 window) covers column x.
+// top of the 800×600 window) covers column x. A window that cannot be
+// photographed at that size fails the test: "not covered" would be no answer.
 bool paddleCovers(const std::string& window, int x) {
     const testsupport::Screenshot shot = testsupport::captureWindow(window);
-    return shot.height == 600 && shot.rgb[(570 * shot.width + x) * 3 + 2] > 230;
+    if (shot.width != 800 || shot.height != 600) {
+        ADD_FAILURE() << "no 800×600 screenshot of window \"" << window << "\" but " << shot.width
+                      << "×" << shot.height;
+        return false;
+    }
+    return shot.rgb[(570 * shot.width + x) * 3 + 2] > 230;
 }
 
 TEST(Guide, TheGuidesFirstGameFindsItsDataAndItsPaddleFollowsKeysAndMouse) {

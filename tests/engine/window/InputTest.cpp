@@ -124,7 +124,8 @@ TEST(Input, KeysStayDownWhileHeldEscapeReachesTheGameAndFocusLossReleases) {
 
 // The cursor, moved onto a drawn sprite, points at the sprite's own place in
 // the camera's units, in a 2:1 picture with bars; the picture keeps its shape
-// when the window is resized, on the game's clear colour.
+// when the window is resized, on the game's clear colour, and the cursor finds
+// the sprite again where the resized window draws it.
 TEST(Input, TheMouseOnADrawnSpriteFindsItInAGameOfItsOwnAspectAlsoAfterAResize) {
     VELMORA_REQUIRE_DISPLAY();
     ApplicationSettings settings;
@@ -134,7 +135,10 @@ TEST(Input, TheMouseOnADrawnSpriteFindsItInAGameOfItsOwnAspectAlsoAfterAResize) 
     Camera camera;
     camera.ortho(-100.0f, 100.0f, -50.0f, 50.0f, -1.0f, 1.0f);
     camera.scale(2.0f, 2.0f, 1.0f); // the world is x -50..50, y -25..25
-    int spriteX = -1, spriteY = -1; // the red sprite's centre in window pixels
+    struct Found {
+        int x = -1, y = -1; // the red sprite's centre in window pixels
+        int width = 0;      // of the frame it was found in
+    } sprite;
     unsigned char corner[4] = {};
     SceneHooks hooks;
     hooks.load = [] {
@@ -145,19 +149,25 @@ TEST(Input, TheMouseOnADrawnSpriteFindsItInAGameOfItsOwnAspectAlsoAfterAResize) 
     hooks.draw = [&] {
         textRenderer.drawPanel(camera, Rect{30.0f, -20.0f, 34.0f, -16.0f}, Vec4{1, 0, 0, 1});
         glReadPixels(50, 150, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, corner);
-        std::vector<unsigned char> rgba(800 * 600 * 4);
-        glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        int width = 0, height = 0;
+        glfwGetFramebufferSize(glfwGetCurrentContext(), &width, &height);
+        std::vector<unsigned char> rgba(static_cast<std::size_t>(width) * height * 4);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
         int first = -1, last = -1; // its lower-left and upper-right pixels
-        for (int i = 0; i < 800 * 600; ++i) {
+        for (int i = 0; i < width * height; ++i) {
             if (rgba[i * 4] > 200 && rgba[i * 4 + 1] < 50) {
                 first = first < 0 ? i : first;
                 last = i;
             }
         }
-        if (spriteX < 0 && first >= 0) {
-            spriteX = (first % 800 + last % 800) / 2;
-            spriteY = 599 - (first / 800 + last / 800) / 2;
+        if (first >= 0) {
+            sprite = {(first % width + last % width) / 2,
+                      height - 1 - (first / width + last / width) / 2, width};
         }
+    };
+    const auto pointAtSprite = [&] {
+        return xdo("windowfocus --sync mousemove --sync --window %1 " + std::to_string(sprite.x) +
+                   " " + std::to_string(sprite.y))();
     };
     const auto cursorOnSprite = [&] {
         const Vec2 at = camera.pictureToWorld(mousePosition());
@@ -172,16 +182,13 @@ TEST(Input, TheMouseOnADrawnSpriteFindsItInAGameOfItsOwnAspectAlsoAfterAResize) 
     };
     Seen seen;
     runSteps(settings, hooks, seen,
-             {[&] { return spriteX >= 0; }, viewportIs({0, 100, 800, 400}),
-              [&] {
-                  return xdo("windowfocus --sync mousemove --sync --window %1 " +
-                             std::to_string(spriteX) + " " + std::to_string(spriteY))();
-              },
+             {[&] { return sprite.x >= 0; }, viewportIs({0, 100, 800, 400}), pointAtSprite,
               cursorOnSprite, xdo("mousedown 1 click 4 click 4"),
               [&] { return isMouseButtonDown(kMouseLeft) && seen.scrolled >= 2.0f; },
               xdo("mouseup 1"), [] { return !isMouseButtonDown(kMouseLeft); },
               xdo("windowsize --sync %1 1000 300"), viewportIs({200, 0, 600, 300}),
-              [] { return true; }}); // one frame at the new size
+              // drawn at the new size: the sprite has moved in the window
+              [&] { return sprite.width == 1000; }, pointAtSprite, cursorOnSprite});
     EXPECT_EQ(seen.buttons, (Events{{kKeyPress, kMouseLeft}, {kKeyRelease, kMouseLeft}}));
     EXPECT_FALSE(isMouseButtonDown(kMouseRight) || isMouseButtonDown(-1) ||
                  isMouseButtonDown(kMouseLast + 1));
