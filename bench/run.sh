@@ -230,7 +230,10 @@ inner() {
     fi
     local arg=()
     [ "$mode" = windowed ] && arg=(windowed)
-    SWAPCOUNT="$ROOT/$build/bench/swapcount.so"
+    # Preloaded from the private results folder: LD_PRELOAD would split the
+    # checkout's path at a space or a colon.
+    SWAPCOUNT="$results/swapcount.so"
+    cp "$ROOT/$build/bench/swapcount.so" "$SWAPCOUNT"
     LAUNCH="$ROOT/$build/bench/bench_launch"
     local work="$results/$mode"
     mkdir -p "$work"
@@ -316,7 +319,9 @@ for exe in velmora bench/minimal_quads bench/bare_loop bench/startup_phases benc
     fi
 done
 
-RESULTS="$(mktemp -d)"
+# Under /tmp, never a TMPDIR of the user's: the swap counter is preloaded from
+# here, and its path must hold no space or colon.
+RESULTS="$(mktemp -d /tmp/velmora-bench.XXXXXX)"
 trap 'rm -rf "$RESULTS"' EXIT
 touch "$RESULTS/raw.txt"
 

@@ -22,6 +22,13 @@ SCREEN="-screen 0 1280x1024x24 -noreset"
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+# LD_PRELOAD splits its list at spaces and colons, and the sanitizers' option
+# strings end a value at either: a checkout may sit in a folder whose path has
+# both. What those variables name is therefore put in a private folder of this
+# run, whose path has neither.
+PRIVATE="$(mktemp -d /tmp/velmora-tests.XXXXXX)"
+trap 'rm -rf "$PRIVATE"' EXIT
+
 step "tests"
 xvfb-run -a -s "$SCREEN" ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
 
@@ -31,15 +38,16 @@ cmake -S . -B "$SANITIZE_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITI
 cmake --build "$SANITIZE_DIR"
 # System libraries opened at run time (the GPU driver, the audio clients)
 # must stay loaded until the leak check at exit; see the shim's comment.
-KEEP_LOADED="$(cd "$SANITIZE_DIR" && pwd)/keep_loaded.so"
+KEEP_LOADED="$PRIVATE/keep_loaded.so"
 cc -shared -fPIC -O2 -o "$KEEP_LOADED" tests/sanitizers/keep_loaded.c
+cp tests/sanitizers/lsan.supp "$PRIVATE/lsan.supp"
 export LD_PRELOAD="$KEEP_LOADED${LD_PRELOAD:+:$LD_PRELOAD}"
 # The leak check does not follow the dynamic thread-local storage of run-time
 # loaded libraries (intercept_tls_get_addr=0): this compiler's sanitizer
 # runtime misreads it with the system's C library and then crashes at exit
 # ("Tracer caught signal 11"). Our own code uses no such storage.
 export ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1:intercept_tls_get_addr=0"
-export LSAN_OPTIONS="suppressions=$ROOT/tests/sanitizers/lsan.supp:print_suppressions=0"
+export LSAN_OPTIONS="suppressions=$PRIVATE/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 xvfb-run -a -s "$SCREEN" ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS"
 unset LD_PRELOAD ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS

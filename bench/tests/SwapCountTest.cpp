@@ -4,11 +4,13 @@
 // window on time, and leave its counts behind however the program ends.
 #include "support/GlContext.h"
 #include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
@@ -38,12 +40,17 @@ std::string countsPath(const char* tag) {
     return std::string("/tmp/velmora-swapcount-") + tag + "-" + std::to_string(getpid());
 }
 
-ProcessOptions counted(const std::string& out, const char* skip, const char* span) {
+// LD_PRELOAD splits its list at spaces and colons, which the checkout's path
+// may hold: the counter is preloaded as a copy in `scratch`, under /tmp.
+ProcessOptions counted(const testsupport::ScratchDir& scratch, const std::string& out,
+                       const char* skip, const char* span) {
+    const std::string preloaded = scratch.path() + "/swapcount.so";
+    std::filesystem::copy_file(BENCH_SWAPCOUNT, preloaded);
     ProcessOptions options;
     options.env["SWAPCOUNT_OUT"] = out;
     options.env["SWAPCOUNT_SKIP"] = std::string(skip);
     options.env["SWAPCOUNT_SPAN"] = std::string(span);
-    options.env["LD_PRELOAD"] = std::string(BENCH_SWAPCOUNT);
+    options.env["LD_PRELOAD"] = preloaded;
     return options;
 }
 
@@ -51,7 +58,9 @@ TEST(SwapCount, CountsTheSwapsOfAGlfwProgramInItsWindowAndAtExit) {
     VELMORA_REQUIRE_DISPLAY();
     const std::string out = countsPath("window");
     std::remove(out.c_str());
-    ChildProcess program({BENCH_LAUNCH, BENCH_BARE_LOOP, "windowed"}, counted(out, "0.5", "1"));
+    const testsupport::ScratchDir scratch;
+    ChildProcess program({BENCH_LAUNCH, BENCH_BARE_LOOP, "windowed"},
+                         counted(scratch, out, "0.5", "1"));
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(waitUntil(60, [&] { return readCounts(out)["window_closed"] == 1; }))
         << program.standardError();
@@ -92,7 +101,8 @@ TEST(SwapCount, LeavesItsCountsWhenTheProgramIsTerminated) {
     VELMORA_REQUIRE_DISPLAY();
     const std::string out = countsPath("term");
     std::remove(out.c_str());
-    ChildProcess program({BENCH_BARE_LOOP, "windowed"}, counted(out, "0", "0"));
+    const testsupport::ScratchDir scratch;
+    ChildProcess program({BENCH_BARE_LOOP, "windowed"}, counted(scratch, out, "0", "0"));
     ASSERT_TRUE(program.started());
     ASSERT_TRUE(waitUntil(60, [&] { return readCounts(out)["swaps"] >= 1; }));
     // Without a span the window stays open until the end.
