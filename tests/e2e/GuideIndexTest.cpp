@@ -68,7 +68,9 @@ TEST_F(GuideIndex, AnEntryThatDriftedFailsAtItsLine) {
         {"batch.size() + 1;", 0, false}, // no entry: refused, never skipped
         {"bool app.init(bool fullscreen, const ApplicationSettings& s = {});", 1, true},
         {"VoiceHandle sound.playVoice(name, volume = 1, pitch = 1, pan = 0);", 1, true},
-        {"static void SoundManager::setStuckShutdownHandler(void (*handler)());", 1, true},
+        {"static SoundManager::StuckShutdownHandler SoundManager::setStuckShutdownHandler("
+         "SoundManager::StuckShutdownHandler handler);",
+         1, true},
         {"void batch.addRectangle(x, y, w, h, colour, …);  double app.time;", 2, true},
         {"std::size_t batch.size(), batch.drawCalls();  void texture->bind();", 3, true},
         {"Vec2, Rect, kKeyA … kKeyZ, kMouseLeft, …", 5, true},
