@@ -29,6 +29,7 @@
 #pragma once
 
 #include "velmora/Math.h"
+#include "velmora/Texture.h"
 
 #include <cstddef>
 #include <memory>
@@ -37,7 +38,6 @@
 
 namespace velmora {
 
-class Texture;
 struct AtlasPicture;
 
 class Atlas {
@@ -108,14 +108,30 @@ class Atlas {
     // belongs to the atlas (packed) or to the texture registry (pre-packed).
     Texture* texture() const;
 
+    // Linear (the default) or nearest filtering (Texture::setFilter) for the
+    // atlas's texture now and for the texture of every later load. A
+    // pre-packed atlas shares its texture with the texture registry, so the
+    // filter holds for every atlas and sprite cut from the same image; a
+    // pre-packed atlas never given a filter leaves the shared texture's as
+    // it finds it.
+    void setFilter(Filter filter);
+
   private:
     friend class SpriteBatch;
+    friend class Canvas;
     struct Storage;
+
+    // Makes the atlas one picture named `name`, width × height texels at
+    // `uv` of `texture`, which it neither owns nor reads (no tight mesh);
+    // a null texture empties the atlas. What a canvas shows itself with.
+    void showWhole(Texture* texture, int width, int height, const Rect& uv, const char* name);
 
     // The picture's drawing data, or null for an unknown picture.
     const AtlasPicture* picture(int picture) const;
 
     std::unique_ptr<Storage> storage;
+    Filter filtering = Filter::Linear;
+    bool filterChosen = false; // setFilter was called
 };
 
 } // namespace velmora

@@ -7,6 +7,12 @@
 
 namespace velmora {
 
+// How a texture is sampled between and across its texels: Linear blends the
+// nearest four (smooth when magnified), Nearest takes the one texel under the
+// sample (hard texel edges, for pixel art drawn large). Textures, atlases and
+// canvases start Linear.
+enum class Filter { Linear, Nearest };
+
 class Texture {
   public:
     // Decodes "data/textures/" + `name` ("data" being the settings'
@@ -18,6 +24,13 @@ class Texture {
 
     // Binds this texture as GL_TEXTURE_2D on texture unit 0.
     void bind();
+
+    // Sets the texture's minification and magnification filters together:
+    // GL_LINEAR both for Linear, GL_NEAREST both for Nearest. Its levels,
+    // wrapping and texels stay. Binds nothing (direct state access); needs a
+    // current context. A texture without an object (textureId 0) is left
+    // alone.
+    void setFilter(Filter filter);
 
     unsigned int textureId = 0;
     unsigned int width = 0;

@@ -302,6 +302,9 @@ bool Atlas::load(const std::string& atlasName) {
         picture.name = std::move(entry.name);
         loaded->pictures.push_back(std::move(picture));
     }
+    if (filterChosen && loaded->texture != nullptr) {
+        loaded->texture->setFilter(filtering);
+    }
     storage = std::move(loaded);
     return true;
 }
@@ -386,6 +389,7 @@ bool Atlas::loadPictures(const std::vector<std::string>& paths) {
         computeMesh(picture, *loaded->texture, left, top);
         loaded->pictures.push_back(std::move(picture));
     }
+    loaded->texture->setFilter(filtering);
     storage = std::move(loaded);
     return true;
 }
@@ -428,6 +432,30 @@ Rect Atlas::texCoords(int index) const {
 
 Texture* Atlas::texture() const {
     return storage != nullptr ? storage->texture : nullptr;
+}
+
+void Atlas::setFilter(Filter filter) {
+    filtering = filter;
+    filterChosen = true;
+    if (texture() != nullptr) {
+        texture()->setFilter(filter);
+    }
+}
+
+void Atlas::showWhole(Texture* texture, int width, int height, const Rect& uv, const char* name) {
+    if (texture == nullptr) {
+        storage.reset();
+        return;
+    }
+    auto loaded = std::make_unique<Storage>();
+    loaded->texture = texture;
+    AtlasPicture picture;
+    picture.name = name;
+    picture.size = {static_cast<float>(width), static_cast<float>(height)};
+    picture.uv = uv;
+    picture.quad = fullQuad(picture.size);
+    loaded->pictures.push_back(std::move(picture));
+    storage = std::move(loaded);
 }
 
 } // namespace velmora

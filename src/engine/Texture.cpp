@@ -160,4 +160,13 @@ void Texture::bind() {
     glBindTexture(GL_TEXTURE_2D, textureId);
 }
 
+void Texture::setFilter(Filter filter) {
+    if (textureId == 0) {
+        return;
+    }
+    const GLint mode = filter == Filter::Nearest ? GL_NEAREST : GL_LINEAR;
+    glTextureParameteri(textureId, GL_TEXTURE_MIN_FILTER, mode);
+    glTextureParameteri(textureId, GL_TEXTURE_MAG_FILTER, mode);
+}
+
 } // namespace velmora

@@ -35,6 +35,7 @@ void guideIndex(int argc, char** argv, std::ostream& out) {
     Camera camera;
     SpriteBatch batch;
     Atlas atlas;
+    Canvas canvas(64, 64);
     Sprite sprite;
     std::vector<std::string> paths;
     std::string atlasName, spriteName, fileName, text;
