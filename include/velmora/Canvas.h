@@ -81,13 +81,19 @@ class Canvas {
     //     { Canvas::Scope into(scene); batch.draw(camera); }
     class Scope {
       public:
-        explicit Scope(Canvas& canvas) : canvas(canvas) { canvas.begin(); }
-        ~Scope() { canvas.end(); }
+        explicit Scope(Canvas& canvas) : canvas(canvas), began(!canvas.begun()) { canvas.begin(); }
+        // Ends only what it began: a canvas begun already stays begun.
+        ~Scope() {
+            if (began) {
+                canvas.end();
+            }
+        }
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;
 
       private:
         Canvas& canvas;
+        bool began;
     };
 
     // Fills the whole canvas with `colour` (red, green, blue, alpha in
