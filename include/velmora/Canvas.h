@@ -30,8 +30,9 @@
 //
 // Ownership: a canvas owns its framebuffer and its texture and deletes them
 // when destroyed, if a context is still current. It is move-only; texture()
-// and atlas() are the same objects after a move. Every call needs a current
-// OpenGL 4.5 context.
+// and atlas() are the same objects after a move. Making, beginning, ending,
+// clearing, resizing, reading and filtering need a current OpenGL 4.5
+// context; the size and state queries do not.
 #pragma once
 
 #include "velmora/Math.h"

@@ -145,6 +145,7 @@ TEST(Canvas, AnUnacceptableSizeIsOneLineAndACanvasThatDrawsNothing) {
             Canvas::Scope into(canvas);
             canvas.clear({1, 1, 1, 1});
             drawInto(8, 8, [](SpriteBatch& b) { b.addRectangle(0, 0, 8, 8, {1, 0, 0, 1}); });
+            EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << size[0]; // drawn into nothing
         }
         drawInto(8, 8, [&](SpriteBatch& b) {
             b.setTexture(canvas.texture());
