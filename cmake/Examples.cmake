@@ -14,7 +14,7 @@ file(WRITE ${_velmora_example_package}/VelmoraConfig.cmake
      "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n")
 set(Velmora_DIR ${_velmora_example_package} CACHE PATH "The engine package the examples build against" FORCE)
 
-foreach(_example bounce breakout)
+foreach(_example bounce breakout glow)
     add_subdirectory(examples/${_example} ${CMAKE_BINARY_DIR}/examples/${_example})
     target_compile_options(${_example} PRIVATE ${VELMORA_WARNINGS})
 endforeach()

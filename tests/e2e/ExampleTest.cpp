@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <stb_image.h>
 
 #include <algorithm>
 #include <string>
@@ -77,6 +78,19 @@ void playBreakout(const std::string& window) {
     })) << "the ball knocks out a brick";
 }
 
+void playGlow(const std::string& window) {
+    // The pixel-art rocks and the additive sparks, through the post-effect.
+    EXPECT_TRUE(testsupport::waitUntil(
+        10, [&] { return tintedPixels(testsupport::captureWindow(window)) > 1500; }));
+    // F12 saves the frame into the folder the game was started from (the
+    // test's scratch folder), the whole 960 × 540 picture.
+    EXPECT_TRUE(testsupport::sendKey(window, "F12"));
+    int width = 0, height = 0, channels = 0;
+    EXPECT_TRUE(testsupport::waitUntil(
+        10, [&] { return stbi_info("glow-1.png", &width, &height, &channels) == 1; }));
+    EXPECT_EQ(width * 10000 + height, 960 * 10000 + 540);
+}
+
 void PrintTo(const ExampleCase& example, std::ostream* out) {
     *out << example.name;
 }
@@ -121,12 +135,13 @@ TEST_P(Example, BuildsAgainstTheInstalledEngineAndRunsFromAnyFolder) {
     EXPECT_EQ(testsupport::gameLines(game->standardOutput()), std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, Example,
-                         ::testing::Values(ExampleCase{"bounce", "Bounce — a Velmora example", 960,
-                                                       540, playBounce},
-                                           ExampleCase{"breakout", "Breakout — a Velmora example",
-                                                       800, 600, playBreakout}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Each, Example,
+    ::testing::Values(ExampleCase{"bounce", "Bounce — a Velmora example", 960, 540, playBounce},
+                      ExampleCase{"breakout", "Breakout — a Velmora example", 800, 600,
+                                  playBreakout},
+                      ExampleCase{"glow", "Glow — a Velmora example", 960, 540, playGlow}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Whether the catcher's white paddle (120 wide, its row 570 pixels from the
 // top of the 800×600 window) covers column x. A window that cannot be
