@@ -247,14 +247,23 @@ TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
     settings.stencilBits = 8;
     // Each frame draws a square of its own colour where the last one was,
     // depth- and stencil-tested against what that one left, and ends with
-    // depth writes off: only buffers cleared anew let the second show.
+    // depth writes off, stencil writes masked and the rasteriser off: only
+    // buffers cleared anew, whatever the masks, let the second show, and the
+    // masks are the game's again after the clear.
     std::unique_ptr<SpriteBatch> batch;
     std::vector<unsigned char> seen(4);
+    GLint stencilMask = 0;
+    GLboolean depthMask = GL_TRUE, discarding = GL_FALSE;
     SceneHooks hooks;
     hooks.draw = [&] {
         if (!batch) {
             batch = std::make_unique<SpriteBatch>();
         }
+        glGetIntegerv(GL_STENCIL_WRITEMASK, &stencilMask);
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+        discarding = glIsEnabled(GL_RASTERIZER_DISCARD);
+        glStencilMask(0xff);
+        glDisable(GL_RASTERIZER_DISCARD);
         glEnable(GL_DEPTH_TEST);
         glDepthMask(GL_TRUE);
         glEnable(GL_STENCIL_TEST);
@@ -266,6 +275,8 @@ TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
         batch->draw(Camera{});
         glReadPixels(400, 300, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, seen.data());
         glDepthMask(GL_FALSE);
+        glStencilMask(0x0f);
+        glEnable(GL_RASTERIZER_DISCARD);
         if (++framesRun == 2) {
             Application::instance().close();
         }
@@ -277,6 +288,8 @@ TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
     Application::instance().run();
     EXPECT_EQ(framesRun, 2);
     EXPECT_EQ(seen, (std::vector<unsigned char>{0, 128, 0, 255}));
+    EXPECT_EQ(std::vector<int>({stencilMask, depthMask, discarding}),
+              std::vector<int>({0x0f, GL_FALSE, GL_TRUE}));
     batch.reset();
 }
 
