@@ -751,6 +751,7 @@ TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
         {GL_BLEND_SRC_ALPHA, GL_DST_ALPHA,
          [](GLint v) { glBlendFuncSeparate(GL_ONE, GL_ZERO, v, GL_ZERO); }},
         {GL_UNPACK_SWAP_BYTES, 1, store(GL_UNPACK_SWAP_BYTES)},
+        {GL_UNPACK_SKIP_IMAGES, 2, store(GL_UNPACK_SKIP_IMAGES)},
         {GL_ACTIVE_TEXTURE, GL_TEXTURE3, [](GLint v) { glActiveTexture(v); }},
         {GL_VERTEX_ARRAY_BINDING, GLint(vertexArray), [](GLint v) { glBindVertexArray(v); }},
         {GL_SAMPLER_BINDING, GLint(sampler), [](GLint v) { glBindSampler(0, v); }},
