@@ -12,10 +12,63 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 struct GLFWwindow;
 
 namespace velmora {
+
+// The onKey hook: any callable that takes (int action, int key), as a game
+// that needs no modifiers writes it, or (int action, int key, int mods),
+// where mods holds kModShift, kModControl, kModAlt and kModSuper
+// (<velmora/Keys.h>). Both forms are assigned alike:
+//     hooks.onKey = [&](int action, int key) { … };
+//     hooks.onKey = [&](int action, int key, int mods) { … };
+// A callable that takes both forms gets all three. Empty by default and
+// after `= nullptr`; calling an empty one does nothing.
+class KeyHook {
+  public:
+    KeyHook() = default;
+    KeyHook(std::nullptr_t) {}
+    template <typename Callable,
+              typename = std::enable_if_t<
+                  !std::is_same<std::decay_t<Callable>, KeyHook>::value &&
+                  (std::is_invocable<std::decay_t<Callable>&, int, int, int>::value ||
+                   std::is_invocable<std::decay_t<Callable>&, int, int>::value)>>
+    KeyHook(Callable&& callable) : call(adapt(std::forward<Callable>(callable))) {}
+
+    explicit operator bool() const { return static_cast<bool>(call); }
+    void operator()(int action, int key, int mods = 0) const {
+        if (call) {
+            call(action, key, mods);
+        }
+    }
+
+  private:
+    using Full = std::function<void(int, int, int)>;
+
+    template <typename Callable> static Full adapt(Callable&& callable) {
+        using Stored = std::decay_t<Callable>;
+        if constexpr (std::is_invocable<Stored&, int, int, int>::value) {
+            return Full(std::forward<Callable>(callable));
+        } else {
+            Stored keys(std::forward<Callable>(callable));
+            // An empty std::function or a null pointer stays empty.
+            if constexpr (std::is_pointer<Stored>::value ||
+                          std::is_same<Stored, std::function<void(int, int)>>::value) {
+                if (!keys) {
+                    return Full();
+                }
+            }
+            return [keys = std::move(keys)](int action, int key, int /*mods*/) mutable {
+                keys(action, key);
+            };
+        }
+    }
+
+    Full call;
+};
 
 // The entry points through which the application drives a game. Each is any
 // callable: a plain function, or a lambda that captures the game's own object
@@ -31,20 +84,49 @@ struct SceneHooks {
     std::function<void()> update;
     // Once per frame, after the clear and before the buffer swap.
     std::function<void()> draw;
-    // Every key event, with its action (kKeyPress, kKeyRelease, kKeyRepeat)
-    // and its key (<velmora/Keys.h>), except a press of Escape while the
-    // settings' escapeQuits holds. Runs during the event polling at the end
-    // of a frame. When the window loses focus, every held key is released
-    // here.
-    std::function<void(int action, int key)> onKey;
+    // Every key event, with its action (kKeyPress, kKeyRelease, kKeyRepeat),
+    // its key (<velmora/Keys.h>) and, to a hook that takes a third
+    // parameter, the modifiers held (see KeyHook), except a press of Escape
+    // while the settings' escapeQuits holds. Runs during the event polling
+    // at the end of a frame. When the window loses focus, every held key is
+    // released here. A key is a place on the keyboard; for what it types,
+    // see onText.
+    KeyHook onKey;
+    // Every character typed, as one Unicode code point, the way the
+    // player's keyboard layout and input method make it: Shift+A gives 'A',
+    // and a letter composed of several keys (a dead accent, then the
+    // letter) arrives once, whole. Keys that type nothing (arrows,
+    // Backspace, Enter, function keys) and keys typed with Control or Super
+    // held never come here. Runs during the event polling, after the key's
+    // onKey.
+    std::function<void(char32_t codePoint)> onText;
     // Every press and release of a mouse button: action kKeyPress or
     // kKeyRelease, button kMouseLeft, kMouseRight, kMouseMiddle, … Where it
     // happened is mousePosition() (<velmora/Input.h>).
     std::function<void(int action, int button)> onMouseButton;
+    // Every move of the cursor over the window (or anywhere, while it is
+    // captured and hidden), with where it now points in the fractions that
+    // mousePosition() gives.
+    std::function<void(Vec2 at)> onMouseMove;
     // Every turn of a mouse wheel or swipe on a touchpad, in notches of a
     // wheel (a touchpad gives fractions): y > 0 when the wheel turns away
     // from the player, x > 0 to the right.
     std::function<void(float x, float y)> onScroll;
+    // The framebuffer's new size in pixels, after the player or the window
+    // system resized the window, and after setFullscreen. The viewport is
+    // already fitted to it. Not called while the window is minimised (its
+    // framebuffer is then 0 × 0); its return calls it again.
+    std::function<void(int w, int h)> onResize;
+    // The window gained (true) or lost (false) the keyboard's focus. After
+    // a loss, onKey and onMouseButton see the release of whatever was held.
+    std::function<void(bool focused)> onFocus;
+};
+
+// A width and a height, of the window in screen coordinates or of its
+// framebuffer in pixels.
+struct Size {
+    int width = 0;
+    int height = 0;
 };
 
 // The window size of a windowed run, unless the settings say otherwise.
@@ -68,7 +150,8 @@ enum class Vsync {
 // What a game states about its window, its loop and its files. Read once, by
 // init. The defaults suit a new game; the bus game states its own values.
 struct ApplicationSettings {
-    // The title at creation; kept for the whole run unless clockInTitle.
+    // The title at creation; kept until setTitle or, with clockInTitle,
+    // the first frame.
     std::string title = kWindowTitle;
     // The window's size in screen coordinates when not full screen; a size
     // the window system refuses fails start-up.
@@ -96,8 +179,10 @@ struct ApplicationSettings {
     // program, wherever it is started from.
     std::string dataDirectory = "data";
     // In full screen, hide the cursor and hold it in the window (mousePosition
-    // then follows the mouse's motion without bounds). When false, the cursor
-    // shows and stays free, as in a window.
+    // then follows the mouse's motion without bounds): from a full-screen
+    // start and from every setFullscreen(true); setFullscreen(false) shows
+    // and frees it. When false, the cursor shows and stays free, as in a
+    // window, until setCursorVisible or setCursorCaptured.
     bool captureCursor = false;
     // Bits per pixel of the window's depth and stencil buffers; 0, none.
     // The engine draws without either, and a software rasteriser such as
@@ -155,8 +240,8 @@ class Application {
 
     // The main loop; returns once the window is to close, with the window
     // already hidden. Each frame, in this order: the clock into `time`, the
-    // frame timer, update, the title (if clockInTitle), the clear to the
-    // settings' clearColour, draw, the buffer swap, and the event polling,
+    // frame timer, update, the title (if clockInTitle), the clear to
+    // clearColour(), draw, the buffer swap, and the event polling,
     // during which the input hooks run.
     void run();
 
@@ -173,7 +258,59 @@ class Application {
     // Frame rate and the last frame's time, measured by the loop on the
     // frame clock (see FrameTimer).
     const FrameTimer& frameTimer() const { return frames; }
+    // What init was given. The calls below change the window afterwards;
+    // they leave these as they were.
     const ApplicationSettings& settings() const { return current; }
+
+    // The window's size in screen coordinates, and its framebuffer's in
+    // pixels (more of them on a high-density screen), as the window system
+    // last reported them; 0 × 0 without a window. A minimised window keeps
+    // the sizes it had.
+    Size windowSize() const { return Size{windowWidth, windowHeight}; }
+    Size framebufferSize() const { return Size{framebufferWidth, framebufferHeight}; }
+
+    // Full screen (true) on the monitor that holds most of the window, at
+    // that monitor's current video mode; or back (false) to a window of the
+    // size and at the place it had before, or after a full-screen start of
+    // the settings' windowed size, centred on the monitor. The new
+    // framebuffer reaches onResize and the letterbox; the cursor follows
+    // the settings' captureCursor. Asking for what already is does nothing.
+    // Without a window it does nothing and isFullscreen() is false. One
+    // line on standard error when there is no monitor to fill.
+    void setFullscreen(bool on);
+    bool isFullscreen() const;
+
+    // The window's title. While the settings' clockInTitle holds, the next
+    // frame puts the clock back. title() is what the window shows now: the
+    // settings' title before init.
+    void setTitle(const std::string& text);
+    const std::string& title() const { return shownTitle; }
+
+    // The window's icon, where the window system shows one (the task bar, a
+    // window's corner), from a PNG file (or any picture that stb_image
+    // reads): a relative path is read from the data directory, as
+    // loadPictures reads it, an absolute one as it is. Returns false after
+    // one line on standard error, leaving the icon as it was, without a
+    // window or when the file is missing or no picture; a window system
+    // that draws no icons (Wayland) ignores it.
+    bool setIcon(const std::string& path);
+
+    // The colour of the whole window before each frame's draw hook, bars
+    // included, from the next frame on; the settings' clearColour at init.
+    void setClearColour(const Vec4& colour) { background = colour; }
+    const Vec4& clearColour() const { return background; }
+
+    // The cursor over the window: shown or hidden, and captured (held
+    // inside the window, so that it cannot leave it) or free. Hidden and
+    // captured together, the cursor stops at no edge: mousePosition()
+    // follows the mouse's motion beyond the picture, the way to steer by the
+    // mouse; raw motion is used where the system has it. Both hold from the
+    // next event on. init sets them from the settings' captureCursor;
+    // without a window the calls are only recorded.
+    void setCursorVisible(bool on);
+    bool isCursorVisible() const { return cursorVisible; }
+    void setCursorCaptured(bool on);
+    bool isCursorCaptured() const { return cursorCaptured; }
 
     // Writes the letterboxed picture (the game's picture, without the bars)
     // to `path` as an RGB PNG file, one pixel per framebuffer pixel. It is
@@ -222,6 +359,11 @@ class Application {
 
     bool openWindow(bool fullscreen);
     void installCallbacks();
+    void applyCursorMode();
+    bool takeFramebufferSize(int width, int height);
+
+    static void charCallback(GLFWwindow* window, unsigned int codePoint);
+    static void focusCallback(GLFWwindow* window, int focused);
 
     static void mouseButtonCallback(GLFWwindow* window, int button, int action, int mods);
     static void scrollCallback(GLFWwindow* window, double x, double y);
@@ -244,6 +386,17 @@ class Application {
     int framebufferWidth = 0; // pixels
     int framebufferHeight = 0;
     Viewport picture; // the letterbox, in framebuffer pixels
+
+    // What the game may change while the window is open.
+    Vec4 background;
+    std::string shownTitle = kWindowTitle;
+    bool cursorVisible = true;
+    bool cursorCaptured = false;
+    // The windowed place and size that setFullscreen(false) returns to.
+    int windowedX = 0;
+    int windowedY = 0;
+    int windowedWidth = 0;
+    int windowedHeight = 0;
 };
 
 // Sets the viewport letterboxed to `aspect` (see letterboxViewport) for a

@@ -11,6 +11,8 @@
 #include "velmora/Keys.h"
 #include "velmora/Math.h"
 
+#include <string>
+
 namespace velmora {
 
 // Whether `key` (kKeyA, kKeyLeft, kKeySpace, … of <velmora/Keys.h>) is held
@@ -36,5 +38,13 @@ bool isMouseButtonDown(int button);
 // with `camera` must be at to be under the cursor. With
 // camera.ortho(0, W, 0, H, …) alone that is simply (x × W, y × H).
 Vec2 mousePosition();
+
+// The code points of `text` in UTF-8, the encoding that the text renderer
+// draws and measures. Text typed through the onText hook is best kept as a
+// std::u32string, one element per character, so that Backspace takes off a
+// whole letter (name.pop_back()); this makes it drawable. A value that is
+// no character (a UTF-16 surrogate, or above U+10FFFF) becomes U+FFFD, the
+// replacement character.
+std::string utf8(const std::u32string& text);
 
 } // namespace velmora

@@ -78,6 +78,14 @@ constexpr int kKeyMenu = 348;
 // The highest key code; every key above lies in kKeySpace … kKeyLast.
 constexpr int kKeyLast = kKeyMenu;
 
+// The modifiers held at a key event, one bit each in the `mods` of a
+// three-parameter onKey hook: `mods & kModShift` is true while either Shift
+// is down. Caps Lock and Num Lock are not reported.
+constexpr int kModShift = 0x1;
+constexpr int kModControl = 0x2;
+constexpr int kModAlt = 0x4;
+constexpr int kModSuper = 0x8;
+
 // Mouse buttons. A mouse with more has them as 3 … 7.
 constexpr int kMouseLeft = 0;
 constexpr int kMouseRight = 1;

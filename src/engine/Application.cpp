@@ -6,6 +6,7 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
+#include <stb_image.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,33 @@ void callHook(const Hook& hook, Arguments... arguments) {
         Hook running = hook;
         running(arguments...);
     }
+}
+
+// The monitor that holds the largest part of the window; the primary one
+// when none holds any of it.
+GLFWmonitor* monitorUnder(GLFWwindow* window) {
+    int x = 0, y = 0, width = 0, height = 0;
+    glfwGetWindowPos(window, &x, &y);
+    glfwGetWindowSize(window, &width, &height);
+    GLFWmonitor* best = glfwGetPrimaryMonitor();
+    long bestArea = 0;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; i < count; ++i) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        int left = 0, top = 0;
+        glfwGetMonitorPos(monitors[i], &left, &top);
+        if (mode == nullptr) {
+            continue;
+        }
+        const long across = std::min(x + width, left + mode->width) - std::max(x, left);
+        const long down = std::min(y + height, top + mode->height) - std::max(y, top);
+        if (across > 0 && down > 0 && across * down > bestArea) {
+            bestArea = across * down;
+            best = monitors[i];
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -120,11 +148,24 @@ bool Application::openWindow(bool fullscreen) {
         std::cerr << "Failed to create GLFW window" << std::endl;
         return false;
     }
+    // Where setFullscreen(false) puts the window: where it opened, or the
+    // middle of the monitor that a full-screen start filled.
+    windowedWidth = current.windowedWidth;
+    windowedHeight = current.windowedHeight;
+    if (monitor != nullptr) {
+        glfwGetMonitorPos(monitor, &windowedX, &windowedY);
+        windowedX += (width - windowedWidth) / 2;
+        windowedY += (height - windowedHeight) / 2;
+    } else {
+        glfwGetWindowPos(window, &windowedX, &windowedY);
+    }
     return true;
 }
 
 bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     current = settings;
+    background = current.clearColour;
+    shownTitle = current.title;
     frames = FrameTimer{};
     setDataDirectory(current.dataDirectory);
     preferTheNamedDisplay();
@@ -138,11 +179,10 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         shutDown();
         return false;
     }
-    if (fullscreen && current.captureCursor) {
-        glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-        if (glfwRawMouseMotionSupported() == GLFW_TRUE) {
-            glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
-        }
+    cursorVisible = !(fullscreen && current.captureCursor);
+    cursorCaptured = !cursorVisible;
+    if (cursorCaptured) {
+        applyCursorMode();
     }
     glfwMakeContextCurrent(window);
     if (current.vsync != Vsync::DriverDefault) {
@@ -168,11 +208,11 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     glfwGetWindowSize(window, &width, &height);
     windowSizeCallback(window, width, height);
     glfwGetFramebufferSize(window, &width, &height);
-    framebufferSizeCallback(window, width, height);
+    takeFramebufferSize(width, height);
     double x = 0.0;
     double y = 0.0;
     glfwGetCursorPos(window, &x, &y);
-    cursorPositionCallback(window, x, y);
+    cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
 
     if (fullscreen) {
         while (glfwGetTime() < kFullscreenSettleSeconds) {
@@ -201,8 +241,9 @@ void Application::run() {
         if (current.clockInTitle) {
             formatClockTitle(time, title, sizeof title);
             glfwSetWindowTitle(window, title);
+            shownTitle = title;
         }
-        renderer.clear(current.clearColour, current.depthBits > 0, current.stencilBits > 0);
+        renderer.clear(background, current.depthBits > 0, current.stencilBits > 0);
         drawing = true;
         callHook(hooks.draw);
         drawing = false;
@@ -215,8 +256,89 @@ void Application::run() {
     glfwHideWindow(window);
 }
 
+bool Application::isFullscreen() const {
+    return window != nullptr && glfwGetWindowMonitor(window) != nullptr;
+}
+
+void Application::setFullscreen(bool on) {
+    if (window == nullptr || on == isFullscreen()) {
+        return;
+    }
+    if (!on) {
+        glfwSetWindowMonitor(window, nullptr, windowedX, windowedY, windowedWidth, windowedHeight,
+                             GLFW_DONT_CARE);
+    } else {
+        GLFWmonitor* monitor = monitorUnder(window);
+        const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+        if (mode == nullptr) {
+            std::cerr << "No monitor to go full screen on; the window stays" << std::endl;
+            return;
+        }
+        glfwGetWindowPos(window, &windowedX, &windowedY);
+        glfwGetWindowSize(window, &windowedWidth, &windowedHeight);
+        glfwSetWindowMonitor(window, monitor, 0, 0, mode->width, mode->height, mode->refreshRate);
+    }
+    if (current.captureCursor) {
+        cursorVisible = !on;
+        cursorCaptured = on;
+        applyCursorMode();
+    }
+}
+
+void Application::setTitle(const std::string& text) {
+    shownTitle = text;
+    if (window != nullptr) {
+        glfwSetWindowTitle(window, text.c_str());
+    }
+}
+
+bool Application::setIcon(const std::string& path) {
+    const std::string file = (std::filesystem::path(dataDirectory()) / path).string();
+    if (window == nullptr) {
+        std::cerr << "No window to show the icon " << file << std::endl;
+        return false;
+    }
+    GLFWimage image{};
+    int channels = 0;
+    image.pixels = stbi_load(file.c_str(), &image.width, &image.height, &channels, 4);
+    if (image.pixels == nullptr) {
+        std::cerr << "Cannot show " << file << " as the window's icon: " << stbi_failure_reason()
+                  << std::endl;
+        return false;
+    }
+    glfwSetWindowIcon(window, 1, &image);
+    stbi_image_free(image.pixels);
+    return true;
+}
+
+void Application::setCursorVisible(bool on) {
+    cursorVisible = on;
+    applyCursorMode();
+}
+
+void Application::setCursorCaptured(bool on) {
+    cursorCaptured = on;
+    applyCursorMode();
+}
+
+void Application::applyCursorMode() {
+    if (window == nullptr) {
+        return;
+    }
+    const int mode = cursorCaptured ? (cursorVisible ? GLFW_CURSOR_CAPTURED : GLFW_CURSOR_DISABLED)
+                                    : (cursorVisible ? GLFW_CURSOR_NORMAL : GLFW_CURSOR_HIDDEN);
+    glfwSetInputMode(window, GLFW_CURSOR, mode);
+    // Raw motion, where there is, only for the cursor that stops at no edge:
+    // it steers, and pointer acceleration would distort that.
+    if (glfwRawMouseMotionSupported() == GLFW_TRUE) {
+        glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, mode == GLFW_CURSOR_DISABLED);
+    }
+}
+
 void Application::installCallbacks() {
     glfwSetKeyCallback(window, keyCallback);
+    glfwSetCharCallback(window, charCallback);
+    glfwSetWindowFocusCallback(window, focusCallback);
     glfwSetMouseButtonCallback(window, mouseButtonCallback);
     glfwSetScrollCallback(window, scrollCallback);
     glfwSetCursorPosCallback(window, cursorPositionCallback);
@@ -228,14 +350,23 @@ void Application::installCallbacks() {
     glfwSetFramebufferSizeCallback(window, framebufferSizeCallback);
 }
 
-void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,
-                              int /*mods*/) {
+void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action, int mods) {
     Application& application = instance();
     if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS && application.current.escapeQuits) {
         glfwSetWindowShouldClose(window, GLFW_TRUE);
         return;
     }
-    callHook(application.hooks.onKey, action, key);
+    // Caps Lock and Num Lock are reported only on request; mask them anyway.
+    const int held = mods & (kModShift | kModControl | kModAlt | kModSuper);
+    callHook(application.hooks.onKey, action, key, held);
+}
+
+void Application::charCallback(GLFWwindow* /*window*/, unsigned int codePoint) {
+    callHook(instance().hooks.onText, static_cast<char32_t>(codePoint));
+}
+
+void Application::focusCallback(GLFWwindow* /*window*/, int focused) {
+    callHook(instance().hooks.onFocus, focused == GLFW_TRUE);
 }
 
 void Application::mouseButtonCallback(GLFWwindow* /*window*/, int button, int action,
@@ -248,7 +379,11 @@ void Application::scrollCallback(GLFWwindow* /*window*/, double x, double y) {
 }
 
 void Application::cursorPositionCallback(GLFWwindow* /*window*/, double x, double y) {
-    instance().cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
+    Application& application = instance();
+    application.cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
+    if (application.hooks.onMouseMove) {
+        callHook(application.hooks.onMouseMove, mousePosition());
+    }
 }
 
 void Application::windowSizeCallback(GLFWwindow* /*window*/, int width, int height) {
@@ -261,13 +396,20 @@ void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int
     // Runs inside glfwPollEvents on the main thread, where the window's
     // context is current: the next frame draws into the new viewport.
     Application& application = instance();
-    if (width <= 0 || height <= 0) {
-        return; // minimised: the picture stays as it was for the window's return
+    if (application.takeFramebufferSize(width, height)) {
+        callHook(application.hooks.onResize, width, height);
     }
-    application.framebufferWidth = width;
-    application.framebufferHeight = height;
-    application.picture = letterboxViewport(width, height, application.current.aspect);
-    fitViewportToFramebuffer(width, height, application.current.aspect);
+}
+
+bool Application::takeFramebufferSize(int width, int height) {
+    if (width <= 0 || height <= 0) {
+        return false; // minimised: the picture stays as it was for the window's return
+    }
+    framebufferWidth = width;
+    framebufferHeight = height;
+    picture = letterboxViewport(width, height, current.aspect);
+    fitViewportToFramebuffer(width, height, current.aspect);
+    return true;
 }
 
 bool isKeyDown(int key) {
@@ -300,6 +442,32 @@ Vec2 mousePosition() {
                             static_cast<float>(application.windowHeight);
     return viewportFraction(application.picture, application.framebufferHeight,
                             application.cursor.x * toPixelsX, application.cursor.y * toPixelsY);
+}
+
+std::string utf8(const std::u32string& text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (char32_t point : text) {
+        if (point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+            point = 0xFFFD;
+        }
+        if (point < 0x80) {
+            bytes += static_cast<char>(point);
+        } else if (point < 0x800) {
+            bytes += static_cast<char>(0xC0 | (point >> 6));
+            bytes += static_cast<char>(0x80 | (point & 0x3F));
+        } else if (point < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (point >> 12));
+            bytes += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (point & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (point >> 18));
+            bytes += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (point & 0x3F));
+        }
+    }
+    return bytes;
 }
 
 void FrameTimer::tick(double now) {

@@ -190,7 +190,8 @@ bool translateCall(const std::string& text, std::string* returns, std::string* o
 std::string translateEntry(const std::string& entry, int* checks) {
     const auto parts = splitTopLevel(entry, ',');
     std::string out;
-    if (parts[0].find('(') != std::string::npos) {
+    // A call closes its arguments; "std::function<void(int)> X::hook" is a member.
+    if (parts[0].find('(') != std::string::npos && parts.back().back() == ')') {
         std::string returns;
         for (const auto& part : parts) {
             if (!translateCall(part, &returns, &out)) {

@@ -11,6 +11,7 @@
 //       both; "= value" marks what may be left out, "…" further arguments
 //   std::size_t batch.size(), batch.capacity();   calls that return alike
 //   double app.time;                              a data member
+//   std::function<void(bool on)> SceneHooks::onFocus;   a member of a function type
 //   Vec2, Vec3, kKeyA … kKeyZ, kMouseLeft, …      names the headers declare
 // Each becomes a check at the entry's own line of the guide (#line), so a
 // compiler's error names the line to fix. An entry that fits none of these

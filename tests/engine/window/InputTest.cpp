@@ -1,6 +1,7 @@
-// Input, the settings of a game other than the bus game, and resizing, through
-// real X events: xdotool presses keys and moves the mouse on the test X
-// server while the application's own loop runs. Each test is a list of steps
+// Input, typed text, the settings of a game other than the bus game, and the
+// window's changes while it runs, through real X events: xdotool presses
+// keys, types and moves the mouse on the test X server while the
+// application's own loop runs. Each test is a list of steps
 // run from the update hook; what a step makes the X server send arrives in
 // the event polling that ends its frame.
 #include "velmora/Application.h"
@@ -10,6 +11,9 @@
 
 #include "support/Game.h"
 #include "support/GlContext.h"
+#include "support/Images.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
@@ -32,6 +36,7 @@ using Events = std::vector<std::pair<int, int>>; // (action, key or button)
 
 struct Seen {
     Events keys, buttons; // key repeats are counted apart
+    Events modified;      // (key, mods) of each press with a modifier held
     int repeats = 0;
     float scrolled = 0.0f;
 };
@@ -56,8 +61,11 @@ void runSteps(ApplicationSettings settings, SceneHooks hooks, Seen& seen, std::v
             app.close();
         }
     };
-    hooks.onKey = [&](int action, int key) {
+    hooks.onKey = [&](int action, int key, int mods) {
         action == kKeyRepeat ? ++seen.repeats : (seen.keys.emplace_back(action, key), 0);
+        if (action == kKeyPress && mods != 0) {
+            seen.modified.emplace_back(key, mods);
+        }
     };
     hooks.onMouseButton = [&](int action, int button) {
         seen.buttons.emplace_back(action, button);
@@ -70,14 +78,45 @@ void runSteps(ApplicationSettings settings, SceneHooks hooks, Seen& seen, std::v
 }
 
 // A step that runs xdotool once, after a search that makes our window its
-// "%1" and the default window of its commands.
-Step xdo(const std::string& commands) {
-    return [commands] {
+// "%1" and the default window of its commands. In the background, the loop
+// reads the events while they come: a character that xdotool types through
+// a keycode it maps for the moment is lost if read after the mapping is
+// undone.
+Step xdo(const std::string& commands, bool background = false) {
+    return [commands, background] {
         const std::string search =
             "search --onlyvisible --pid " + std::to_string(getpid()) + " --name .";
-        testsupport::xdotool(search + " " + commands);
+        if (background) {
+            testsupport::runShell("xdotool " + search + " " + commands + " >/dev/null 2>&1 &");
+        } else {
+            testsupport::xdotool(search + " " + commands);
+        }
         return true;
     };
+}
+
+// Whether what xprop reads of our window's `property` holds `part`.
+bool xprop(const std::string& property, const std::string& part) {
+    const std::string window = testsupport::xdotool("search --onlyvisible --pid " +
+                                                    std::to_string(getpid()) + " --name .");
+    return testsupport::runShell("xprop -id " + window + " " + property).find(part) !=
+           std::string::npos;
+}
+
+TEST(Input, AKeyHookTakesTheKeysWithOrWithoutTheModifiers) {
+    Events calls;
+    const KeyHook two = [&](int action, int key) { calls.emplace_back(action, key); };
+    const KeyHook three = [&](int, int key, int mods) { calls.emplace_back(key, mods); };
+    two(kKeyPress, kKeyA, kModShift);
+    three(kKeyPress, kKeyA, kModShift);
+    EXPECT_EQ(calls, (Events{{kKeyPress, kKeyA}, {kKeyA, kModShift}}));
+    EXPECT_FALSE(KeyHook(std::function<void(int, int)>()) || KeyHook(nullptr));
+}
+
+TEST(Input, TypedCodePointsBecomeUtf8) {
+    EXPECT_EQ(utf8(U"Zo\u00EB \u20AC\U0001F68C"), "Zo\xC3\xAB \xE2\x82\xAC\xF0\x9F\x9A\x8C");
+    const std::string replacement = "\xEF\xBF\xBD"; // U+FFFD
+    EXPECT_EQ(utf8(std::u32string{0xD800, U'a', 0x110000}), replacement + "a" + replacement);
 }
 
 TEST(Input, WithoutAWindowNothingIsHeldAndTheMouseIsAtTheOrigin) {
@@ -194,6 +233,104 @@ TEST(Input, TheMouseOnADrawnSpriteFindsItInAGameOfItsOwnAspectAlsoAfterAResize) 
                  isMouseButtonDown(kMouseLast + 1));
     EXPECT_EQ(std::vector<int>(corner, corner + 3), (std::vector<int>{0, 255, 0}))
         << "the clear colour";
+}
+
+// Typed text reaches onText a character at a time, an accented letter whole,
+// following Shift; Control types nothing. The keys carry their modifiers.
+TEST(Input, TypedTextArrivesWholeAndKeysCarryTheirModifiers) {
+    VELMORA_REQUIRE_DISPLAY();
+    std::u32string typed;
+    SceneHooks hooks;
+    hooks.onText = [&](char32_t letter) { typed += letter; };
+    Seen seen;
+    runSteps(ApplicationSettings{}, hooks, seen,
+             {xdo("windowfocus --sync type --delay 20 'Zo\u00EB'", true),
+              [&] { return typed.size() >= 3; }, [&] { return seen.modified.clear(), true; },
+              xdo("key --delay 20 shift+a ctrl+b"), [&] { return seen.modified.size() >= 2; }});
+    EXPECT_EQ(utf8(typed), utf8(U"Zo\u00EBA"));
+    EXPECT_EQ(seen.modified, (Events{{kKeyA, kModShift}, {kKeyB, kModControl}}));
+}
+
+// The window's changes while the loop runs, a row each: an act, then what it
+// must lead to, read back through the hooks, the getters and the X server.
+TEST(Window, ChangesWhileItRunsReachTheHooksTheGettersAndTheXServer) {
+    VELMORA_REQUIRE_DISPLAY();
+    testsupport::ScratchDir scratch; // the settings' data directory "data" lies in it
+    ASSERT_TRUE(testsupport::writePng(scratch.path() + "/data/icon.png", 24, 16, 4,
+                                      std::vector<unsigned char>(24 * 16 * 4, 200)));
+    scratch.writeFile("data/notes.png", "not a picture");
+    ApplicationSettings settings;
+    settings.clearColour = Vec4{0.0f, 1.0f, 0.0f, 1.0f};
+    Application& app = Application::instance();
+    Size resized;
+    Vec2 moved;
+    std::vector<bool> focus{false};
+    unsigned char pixel[4] = {};
+    SceneHooks hooks;
+    hooks.onResize = [&](int w, int h) { resized = Size{w, h}; };
+    hooks.onMouseMove = [&](Vec2 at) { moved = at; };
+    hooks.onFocus = [&](bool focused) { focus.push_back(focused); };
+    hooks.draw = [&] { glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel); };
+    const auto placed = [&](int x, int y, int w, int h) { // every size, and the window's place
+        int wx = -1, wy = -1;
+        glfwGetWindowPos(app.window, &wx, &wy);
+        const Size window = app.windowSize(), framebuffer = app.framebufferSize();
+        return std::vector<int>{wx,
+                                wy,
+                                resized.width,
+                                resized.height,
+                                window.width,
+                                window.height,
+                                framebuffer.width,
+                                framebuffer.height} == std::vector<int>{x, y, w, h, w, h, w, h};
+    };
+    const auto shows = [&pixel](int g, int b) { return pixel[1] == g && pixel[2] == b; };
+    const Vec4 blue{0.0f, 0.0f, 1.0f, 1.0f};
+    GLFWwindow* other = nullptr;
+    struct Row {
+        const char* what;
+        Step act, until;
+    };
+    const std::vector<Row> rows = {
+        {"resized and moved", xdo("windowsize --sync %1 640 480 windowmove --sync %1 40 30"),
+         [&] { return placed(40, 30, 640, 480); }},
+        {"full screen", [&] { return app.setFullscreen(true), true; },
+         [&] {
+             const GLFWvidmode* screen = glfwGetVideoMode(glfwGetPrimaryMonitor());
+             return app.isFullscreen() && placed(0, 0, screen->width, screen->height);
+         }},
+        {"windowed again", [&] { return app.setFullscreen(false), true; },
+         [&] { return !app.isFullscreen() && placed(40, 30, 640, 480); }},
+        {"title", [&] { return app.setTitle("Second level"), true; },
+         [&] {
+             return app.title() == "Second level" && xprop("_NET_WM_NAME", "\"Second level\"");
+         }},
+        {"icon",
+         [&] {
+             return !app.setIcon("no.png") && !app.setIcon("notes.png") && app.setIcon("icon.png");
+         },
+         [&] { return xprop("_NET_WM_ICON", "24 x 16"); }},
+        {"clear colour", [&] { return shows(255, 0) && (app.setClearColour(blue), true); },
+         [&] { return shows(0, 255) && app.clearColour().z == 1.0f; }},
+        {"mouse moved", xdo("mousemove --sync --window %1 160 360"),
+         [&] { return std::fabs(moved.x - 0.25f) < 0.01f && std::fabs(moved.y - 0.25f) < 0.01f; }},
+        {"focused", xdo("windowfocus --sync %1"), [&] { return focus.back(); }},
+        {"focus lost",
+         [&] {
+             other = glfwCreateWindow(64, 64, "elsewhere", nullptr, nullptr);
+             return testsupport::xdotool(
+                        "search --sync --onlyvisible --name ^elsewhere$ windowfocus --sync"),
+                    true;
+         },
+         [&] { return !focus.back(); }},
+    };
+    std::vector<Step> steps; // row r is steps 2r and 2r + 1
+    for (const Row& row : rows) {
+        steps.insert(steps.end(), {row.act, row.until});
+    }
+    Seen seen;
+    runSteps(settings, hooks, seen, steps);
+    glfwDestroyWindow(other);
 }
 
 } // namespace
