@@ -25,7 +25,7 @@ namespace velmora {
 // (<velmora/Keys.h>). Both forms are assigned alike:
 //     hooks.onKey = [&](int action, int key) { … };
 //     hooks.onKey = [&](int action, int key, int mods) { … };
-// A callable that takes both forms gets all three. Empty by default and
+// A callable that takes both forms is given all three. Empty by default and
 // after `= nullptr`; calling an empty one does nothing.
 class KeyHook {
   public:

@@ -80,7 +80,9 @@ constexpr int kKeyLast = kKeyMenu;
 
 // The modifiers held at a key event, one bit each in the `mods` of a
 // three-parameter onKey hook: `mods & kModShift` is true while either Shift
-// is down. Caps Lock and Num Lock are not reported.
+// is down. Caps Lock and Num Lock are not reported. A modifier's own
+// press and release may or may not carry its bit (X11 reports the state
+// before the event): for the modifier keys themselves, look at the key.
 constexpr int kModShift = 0x1;
 constexpr int kModControl = 0x2;
 constexpr int kModAlt = 0x4;
