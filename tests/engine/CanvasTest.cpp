@@ -127,6 +127,9 @@ TEST(Canvas, ClearsResizesAndMovesKeepingItsTextureAndTheGamesPackState) {
     EXPECT_EQ(moved.texture(), texture);
     EXPECT_FALSE(canvas.valid());
     EXPECT_EQ(pixelAt(moved.readPixels(), 3, 0, 0), kRed);
+    const GLuint id = moved.texture()->textureId;
+    { const Canvas gone(std::move(moved)); } // deletes what it owns
+    EXPECT_FALSE(glIsTexture(id));
 }
 
 TEST(Canvas, AnUnacceptableSizeIsOneLineAndACanvasThatDrawsNothing) {
