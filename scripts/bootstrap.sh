@@ -47,7 +47,7 @@ SYSTEM_PACKAGES=(
 # - what the package test builds the game's .deb with (file and
 #   dpkg-shlibdeps, which compute its dependencies).
 TEST_PACKAGES=(
-  xvfb xauth xdotool x11-utils x11-apps imagemagick
+  xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick
   clang
   sway grim libwayland-client0 libwayland-cursor0 libwayland-egl1 libegl1 libegl-mesa0
   libdecor-0-plugin-1-cairo
