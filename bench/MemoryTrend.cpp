@@ -48,11 +48,25 @@ double MemoryTrend::medianSlopeKibPerMinute(double from) const {
         return 0.0;
     }
     const std::size_t lag = std::max<std::size_t>(1, kept.size() / 6);
+    // A level that toggles between two values (an allocator that trims a
+    // block and grows it again every few seconds) is no climb. The slopes
+    // are taken on the floor: the least level of each stretch of a third of
+    // the samples, which a leak raises at its own rate and a toggle leaves
+    // where it is.
+    const std::size_t span = std::max<std::size_t>(1, kept.size() / 3);
+    std::vector<Sample> floor;
+    for (std::size_t i = 0; i + span <= kept.size(); ++i) {
+        double least = kept[i].kib;
+        for (std::size_t j = i + 1; j < i + span; ++j) {
+            least = std::min(least, kept[j].kib);
+        }
+        floor.push_back({kept[i].seconds, least});
+    }
     std::vector<double> slopes;
-    for (std::size_t i = 0; i + lag < kept.size(); ++i) {
-        const double dt = kept[i + lag].seconds - kept[i].seconds;
+    for (std::size_t i = 0; i + lag < floor.size(); ++i) {
+        const double dt = floor[i + lag].seconds - floor[i].seconds;
         if (dt > 0.0) {
-            slopes.push_back((kept[i + lag].kib - kept[i].kib) / dt);
+            slopes.push_back((floor[i + lag].kib - floor[i].kib) / dt);
         }
     }
     if (slopes.empty()) {

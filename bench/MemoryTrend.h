@@ -30,9 +30,11 @@ class MemoryTrend {
     // `from`; 0 with fewer than two such samples or no spread in time.
     double slopeKibPerMinute(double from) const;
 
-    // Median, in KiB per minute, of the slopes between each sample at or after
-    // `from` and the sample a sixth of those samples later; 0 with fewer than
-    // two such samples. Samples are expected at a steady rate.
+    // Median, in KiB per minute, of the slopes of the floor of the samples at
+    // or after `from` (the least level of each stretch of a third of them),
+    // each between one point and the point a sixth of the samples later; 0
+    // with fewer than two such samples. Samples are expected at a steady
+    // rate. A level that toggles between two values gives no slope.
     double medianSlopeKibPerMinute(double from) const;
 
     std::vector<Sample> samples;

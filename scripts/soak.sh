@@ -5,7 +5,8 @@
 #   - every attempt came back to aiming within 10 s of game time, every press
 #     while aiming started one, and none started by itself;
 #   - resident memory does not climb after the warm-up: the median slope of
-#     the VmRSS samples (over a lag of a sixth of the span) stays under the
+#     the VmRSS samples' floor (their least level over each third of the
+#     span, slopes over a lag of a sixth of it) stays under the
 #     limit; the least-squares slope and the live heap are reported beside it.
 #     Each sample is taken after malloc_trim, so that the allocator's
 #     high-water mark of a burst of freed blocks does not pass for growth.
@@ -17,7 +18,9 @@
 # minute, is VELMORA_SOAK_MAX_SLOPE (default 64): a per-frame leak of even one
 # small heap block (32 bytes at the 70 to 200 frames per second this game
 # runs at here) climbs 130 to 370 KiB a minute, while a flat game moves by
-# single pages and by rare one-time steps, which the median slope ignores.
+# single pages, by rare one-time steps and by a block the allocator trims and
+# grows again every few seconds (a level toggling by some 60 KiB), which the
+# median slope of the floor ignores.
 # Set VELMORA_SOAK_SEED to replay a run's presses.
 set -euo pipefail
 

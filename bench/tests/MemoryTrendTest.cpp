@@ -77,6 +77,20 @@ TEST(MemoryTrend, OneTimeStepPullsTheLineButNotTheMedianSlope) {
     EXPECT_NEAR(trend.medianSlopeKibPerMinute(60.0), 0.0, 1e-9);
 }
 
+TEST(MemoryTrend, ALevelThatTogglesIsNoClimbButALeakUnderItIs) {
+    // 56 KiB trimmed and grown again every 6 s, with and without a leak of
+    // one 4 KiB page every 2 s (120 KiB/min) beneath it.
+    for (const double leak : {0.0, 120.0}) {
+        MemoryTrend trend;
+        for (int i = 0; i <= 80; ++i) {
+            const double t = 20.0 + i * 0.5;
+            const double high = static_cast<int>(t / 6.0) % 2 == 1 ? 56.0 : 0.0;
+            trend.add(t, 135400.0 + high + 4.0 * static_cast<int>(t * leak / 240.0));
+        }
+        EXPECT_NEAR(trend.medianSlopeKibPerMinute(20.0), leak, 12.0) << leak;
+    }
+}
+
 TEST(MemoryTrend, TwoStepsAnywhereStillLeaveTheMedianFlat) {
     for (double first : {70.0, 200.0, 330.0, 500.0}) {
         MemoryTrend trend;
