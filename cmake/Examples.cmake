@@ -11,7 +11,8 @@ foreach(_file ${VELMORA_ENGINE_DATA_FILES})
 endforeach()
 file(WRITE ${_velmora_example_package}/VelmoraConfig.cmake
      "# The engine of the enclosing build: Velmora::engine is already defined.\n"
-     "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n")
+     "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n"
+     "include(\"${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake\")\n")
 set(Velmora_DIR ${_velmora_example_package} CACHE PATH "The engine package the examples build against" FORCE)
 
 foreach(_example bounce breakout glow)
@@ -35,7 +36,9 @@ set_target_properties(guide_catcher PROPERTIES OUTPUT_NAME catcher
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/guide)
 target_compile_options(guide_catcher PRIVATE ${VELMORA_WARNINGS})
 target_link_libraries(guide_catcher PRIVATE Velmora::engine)
-file(COPY ${_velmora_example_package}/data DESTINATION ${CMAKE_BINARY_DIR}/guide)
+set(Velmora_DATA_DIR ${_velmora_example_package}/data)
+include(${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake)
+velmora_add_data(guide_catcher)
 if(TARGET e2e_tests)
     add_dependencies(e2e_tests guide_catcher)
 endif()

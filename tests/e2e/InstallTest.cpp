@@ -141,9 +141,26 @@ TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
             " --build build --target velmora_engine && cmake --install build --component engine --prefix '" + engine +
             "' && (cd build && cpack -G DEB -D CPACK_COMPONENTS_ALL='" + (glfwIsBorrowed() ? "engine;glfw" : "engine") +
             "') && cmake -S examples/bounce -B b"
-            " -DCMAKE_PREFIX_PATH='" + engine + "' && cmake --build b && cmake --install b --prefix '" + game + "' && rm -r b",
+            " -DCMAKE_PREFIX_PATH='" + engine + "' && cmake --build b && cmake --install b --prefix '" + game + "'",
         &rc);
     ASSERT_EQ(rc, 0) << log;
+    // The game's data/ follows its folder: a file added, changed, removed;
+    // a build with nothing new leaves it alone.
+    const std::string example = link + "/examples/bounce/data", built = link + "/b/data/extra/note.txt";
+    const struct { const char* change; const char* copied; } steps[] = {
+        {"mkdir extra && echo one > extra/note.txt", "one\n"}, {"echo two > extra/note.txt", "two\n"},
+        {"", "two\n"}, {"rm -r extra", nullptr}};
+    for (const auto& step : steps) {
+        const std::string output =
+            run("cd '" + example + "' && " + (*step.change ? step.change : "true") + " && cmake --build '" + link + "/b'", &rc);
+        ASSERT_EQ(rc, 0) << output;
+        EXPECT_EQ(output.find("data/ together") != std::string::npos, *step.change != '\0') << step.change << "\n" << output;
+        EXPECT_EQ(fs::exists(built), step.copied != nullptr) << step.change;
+        if (step.copied != nullptr) {
+            EXPECT_EQ(testsupport::readFile(built), step.copied) << step.change;
+        }
+    }
+    fs::remove_all(link + "/b");
     EXPECT_FALSE(fs::exists(engine + "/bin")) << "the game came along";
     EXPECT_TRUE(fs::exists(engine + "/share/velmora-engine/data/shaders/textured.glsl"));
     // The engine's package depends on GLFW's, which carries it, never on the game's.
