@@ -190,7 +190,23 @@ struct ApplicationSettings {
     // neither. Each frame clears the buffers asked for, with the colour.
     int depthBits = 0;
     int stencilBits = 0;
+    // Updates per second for a game that moves in fixed steps; 0 (or less)
+    // runs update once a frame, whatever the frame's length. With a rate,
+    // each frame runs update once for every whole step of 1 / rate seconds
+    // that has passed, and at least once on the first frame; a frame
+    // shorter than a step may run none, a long one several, at most
+    // kMaxFixedStepsPerFrame: the time owed beyond them is dropped, so a
+    // machine too slow for the rate sees the game slow down rather than
+    // freeze catching up. update then moves things by app.stepSeconds(), and
+    // draw may show them app.stepFraction() of the way to the next step.
+    // For movement and physics whose outcome must not depend on the frame
+    // rate (collisions at speed, replays, the same jump height at 30 and
+    // 144 frames/s); a game that moves things by dt needs none.
+    double fixedUpdateRate = 0.0;
 };
+
+// The most updates one frame runs with ApplicationSettings::fixedUpdateRate.
+constexpr int kMaxFixedStepsPerFrame = 5;
 
 // Frame rate and frame time, from the clock read once per frame. The rate
 // is the number of frames in a window of at least kWindowSeconds divided by
@@ -215,6 +231,34 @@ class FrameTimer {
     int windowFrames = 0;
     double rate = 0.0;
     double lastFrame = 0.0;
+};
+
+// The clock behind fixedUpdateRate, for a part of a game that keeps a
+// fixed rate of its own (a simulation at 120 steps/s under a loop at 60).
+class FixedStep {
+  public:
+    // `rate` updates per second; 0, a negative or non-finite rate is off.
+    explicit FixedStep(double rate = 0.0);
+
+    bool on() const { return length > 0.0; }
+    // One step in seconds; 0 when off.
+    double step() const { return length; }
+
+    // A frame of `seconds` has passed: the number of updates to run now.
+    // Off, always 1. On, one for each whole step owed, and at least one on
+    // the first frame, so that update runs before the first draw; at most
+    // `maxSteps`, the time owed beyond them being dropped (the game falls
+    // behind the clock rather than spending every frame catching up). A
+    // negative or non-finite time counts as none.
+    int advance(double seconds, int maxSteps = kMaxFixedStepsPerFrame);
+
+    // The part of a step owed after the last advance, 0 ≤ f < 1; 0 when off.
+    double fraction() const { return on() ? owed / length : 0.0; }
+
+  private:
+    double length = 0.0;
+    double owed = 0.0;
+    bool first = true;
 };
 
 class Application {
@@ -258,6 +302,14 @@ class Application {
     // Frame rate and the last frame's time, measured by the loop on the
     // frame clock (see FrameTimer).
     const FrameTimer& frameTimer() const { return frames; }
+    // The time that each update moves the game by, in seconds: 1 / the
+    // settings' fixedUpdateRate, or without one the last frame's time
+    // (frameTimer().lastFrameSeconds()).
+    double stepSeconds() const;
+    // How far the clock has gone past the last update, in steps (0 ≤ f <
+    // 1): a draw hook shows a thing at previous + (current − previous) × f
+    // to move it smoothly between fixed steps. 0 without a fixedUpdateRate.
+    double stepFraction() const;
     // What init was given. The calls below change the window afterwards;
     // they leave these as they were.
     const ApplicationSettings& settings() const { return current; }
@@ -375,6 +427,7 @@ class Application {
     SceneHooks hooks;
     ApplicationSettings current;
     FrameTimer frames;
+    FixedStep steps;
     bool glfwReady = false;
     bool drawing = false; // inside the draw hook: the back buffer holds the frame
 

@@ -115,6 +115,9 @@ class Atlas {
     // pre-packed atlas never given a filter leaves the shared texture's as
     // it finds it.
     void setFilter(Filter filter);
+    // The filter its pictures are drawn with: its texture's (Texture::filter),
+    // or without one the filter that the next load gives it.
+    Filter filter() const;
 
   private:
     friend class SpriteBatch;

@@ -134,6 +134,7 @@ class Canvas {
     // Linear (the default) or nearest filtering for the canvas's texture,
     // kept through resize.
     void setFilter(Filter filter);
+    Filter filter() const { return filtering; }
 
   private:
     void release();

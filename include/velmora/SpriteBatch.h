@@ -193,8 +193,12 @@ class SpriteBatch {
     // Tight meshes on or off, for the whole batch or for one picture (off:
     // always the full quad, for instance under a program of your own that
     // shows texels the mesh leaves out). On by default.
-    void setTightMeshes(bool on) { tightMeshes = on; }
+    void setTightMeshes(bool on) { meshesOn = on; }
+    bool tightMeshes() const { return meshesOn; }
     void setTightMesh(int picture, bool on);
+    // Whether `picture`'s own switch is on (false for an unknown picture);
+    // the batch's switch above holds over it.
+    bool isTightMeshOn(int picture) const;
 
     // The tight mesh add() would use for `picture` turned by `rotation` and
     // scaled by `scaleX` × `scaleY` in the current blending, or null when it
@@ -290,7 +294,7 @@ class SpriteBatch {
     std::size_t indexCapacity = 0;    // indices the GPU buffer holds
     float pixelsPerSquareUnit = 1.0f; // of the last draw's camera and viewport
     bool uploaded = false;            // the GPU buffers hold `vertices` and `indices`
-    bool tightMeshes = true;
+    bool meshesOn = true;
     BlendMode mode = BlendMode::Alpha;
     std::size_t drawCallCount = 0;
 };

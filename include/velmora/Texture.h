@@ -31,6 +31,10 @@ class Texture {
     // current context. A texture without an object (textureId 0) is left
     // alone.
     void setFilter(Filter filter);
+    // The texture's magnification filter as OpenGL holds it, whoever set
+    // it: Nearest for GL_NEAREST, else Linear; Linear without an object.
+    // Needs a current context.
+    Filter filter() const;
 
     unsigned int textureId = 0;
     unsigned int width = 0;

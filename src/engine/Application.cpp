@@ -164,6 +164,7 @@ bool Application::openWindow(bool fullscreen) {
 
 bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     current = settings;
+    steps = FixedStep(settings.fixedUpdateRate);
     background = current.clearColour;
     shownTitle = current.title;
     frames = FrameTimer{};
@@ -237,7 +238,9 @@ void Application::run() {
     while (glfwWindowShouldClose(window) != GLFW_TRUE) {
         time = glfwGetTime();
         frames.tick(time);
-        callHook(hooks.update);
+        for (int due = steps.advance(frames.lastFrameSeconds()); due > 0; --due) {
+            callHook(hooks.update);
+        }
         if (current.clockInTitle) {
             formatClockTitle(time, title, sizeof title);
             glfwSetWindowTitle(window, title);
@@ -255,6 +258,12 @@ void Application::run() {
     // a while. It is destroyed later, in the usual order.
     glfwHideWindow(window);
 }
+
+double Application::stepSeconds() const {
+    return steps.on() ? steps.step() : frames.lastFrameSeconds();
+}
+
+double Application::stepFraction() const { return steps.fraction(); }
 
 bool Application::isFullscreen() const {
     return window != nullptr && glfwGetWindowMonitor(window) != nullptr;

@@ -442,6 +442,8 @@ void Atlas::setFilter(Filter filter) {
     }
 }
 
+Filter Atlas::filter() const { return texture() != nullptr ? texture()->filter() : filtering; }
+
 void Atlas::showWhole(Texture* texture, int width, int height, const Rect& uv, const char* name) {
     if (texture == nullptr) {
         storage.reset();

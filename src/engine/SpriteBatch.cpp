@@ -241,7 +241,7 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     pixelsPerSquareUnit = std::exchange(other.pixelsPerSquareUnit, 1.0f);
     uploaded = std::exchange(other.uploaded, false);
     drawCallCount = std::exchange(other.drawCallCount, 0);
-    tightMeshes = std::exchange(other.tightMeshes, true);
+    meshesOn = std::exchange(other.meshesOn, true);
     mode = std::exchange(other.mode, BlendMode::Alpha);
 }
 
@@ -346,6 +346,12 @@ void SpriteBatch::clear() {
     uploaded = false;
 }
 
+bool SpriteBatch::isTightMeshOn(int picture) const {
+    followAtlas();
+    return picture >= 0 && static_cast<std::size_t>(picture) < meshesOff.size() &&
+           !meshesOff[static_cast<std::size_t>(picture)];
+}
+
 void SpriteBatch::setTightMesh(int picture, bool on) {
     followAtlas();
     if (picture >= 0 && static_cast<std::size_t>(picture) < meshesOff.size()) {
@@ -358,7 +364,7 @@ const TightMesh* SpriteBatch::tightMesh(int picture, float scaleX, float scaleY,
     followAtlas();
     const AtlasPicture* p = pictures != nullptr ? pictures->picture(picture) : nullptr;
     // Premultiplied texels of no alpha may still add colour: the whole quad.
-    if (!tightMeshes || rotation == 0.0f || mode == BlendMode::Premultiplied || p == nullptr ||
+    if (!meshesOn || rotation == 0.0f || mode == BlendMode::Premultiplied || p == nullptr ||
         !p->hasMesh || static_cast<std::size_t>(picture) >= meshesOff.size() ||
         meshesOff[picture]) {
         return nullptr;

@@ -160,6 +160,14 @@ void Texture::bind() {
     glBindTexture(GL_TEXTURE_2D, textureId);
 }
 
+Filter Texture::filter() const {
+    GLint mode = GL_LINEAR;
+    if (textureId != 0) {
+        glGetTextureParameteriv(textureId, GL_TEXTURE_MAG_FILTER, &mode);
+    }
+    return mode == GL_NEAREST ? Filter::Nearest : Filter::Linear;
+}
+
 void Texture::setFilter(Filter filter) {
     if (textureId == 0) {
         return;

@@ -199,6 +199,7 @@ TEST(Filter, NearestShowsHardTexelEdgesOnATextureAnAtlasAndACanvas) {
             });
             const Bytes shown = window.readPixels();
             const bool nearest = filter == Filter::Nearest;
+            EXPECT_EQ(owner == 0 ? loaded->filter() : owner == 1 ? atlas.filter() : canvas.filter(), filter);
             // Both texels in one pixel: one of them, or their blend.
             EXPECT_EQ(window.pixel(shown, 40, 4)[0] % 255 == 0, nearest) << owner;
             // Pixel 30's middle is 0.95 texels in: 0.45 of the way to white.

@@ -317,14 +317,19 @@ TEST(TightMeshDraw, IsChosenByTheDrawnSize) {
     // size; an unknown picture's switch changes nothing.
     batch.setTightMesh(picture, false);
     EXPECT_EQ(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
+    EXPECT_FALSE(batch.isTightMeshOn(picture));
     batch.setTightMesh(picture, true);
     for (const int unknown : {-1, static_cast<int>(batch.atlas()->size())}) {
         batch.setTightMesh(unknown, false);
         EXPECT_EQ(batch.tightMesh(unknown, 100.0f, 100.0f, 1.0f), nullptr);
+        EXPECT_FALSE(batch.isTightMeshOn(unknown));
     }
     EXPECT_NE(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
+    EXPECT_TRUE(batch.isTightMeshOn(picture));
     batch.setTightMeshes(false);
     EXPECT_EQ(batch.tightMesh(picture, 100.0f, 100.0f, 1.0f), nullptr);
+    EXPECT_FALSE(batch.tightMeshes());
+    EXPECT_TRUE(batch.isTightMeshOn(picture)) << "the batch's switch holds over it";
 }
 
 } // namespace

@@ -37,6 +37,7 @@ void guideIndex(int argc, char** argv, std::ostream& out) {
     Atlas atlas;
     Canvas canvas(64, 64);
     Sprite sprite;
+    FixedStep clock;
     std::vector<std::string> paths;
     std::string atlasName, spriteName, fileName, text;
     const char* name = "";

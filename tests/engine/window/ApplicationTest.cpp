@@ -13,6 +13,7 @@
 #include <stb_image.h>
 #include <sys/resource.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <memory>
@@ -238,6 +239,40 @@ TEST(ApplicationInit, TheGameStatesItsTitleWindowAndAspectAndTheLoopTimesFrames)
     EXPECT_EQ(framesRun, 4);
     EXPECT_STREQ(glfwGetWindowTitle(app.window), "Another game") << "no clock in the title";
     EXPECT_GT(app.frameTimer().lastFrameSeconds(), 0.0) << "the loop times its frames";
+}
+
+// With a fixed update rate the loop runs update by the clock, not once a
+// frame, and draw sees how far the clock is into the next step.
+TEST(ApplicationInit, AFixedUpdateRateRunsUpdateByTheClock) {
+    VELMORA_REQUIRE_DISPLAY();
+    Application& app = Application::instance();
+    ApplicationSettings settings;
+    settings.vsync = Vsync::Off;
+    settings.fixedUpdateRate = 4.0; // a step each quarter second
+    int updates = 0, draws = 0;
+    double first = -1.0, last = 0.0, seconds = 0.0;
+    std::vector<double> fractions;
+    SceneHooks hooks;
+    hooks.update = [&] { ++updates; seconds = app.stepSeconds(); };
+    hooks.draw = [&] {
+        ++draws;
+        first = first < 0.0 ? app.time : first;
+        last = app.time;
+        fractions.push_back(app.stepFraction());
+        if (last - first >= 0.6) {
+            app.close();
+        }
+    };
+    app.setSceneHooks(hooks);
+    ASSERT_TRUE(app.init(false, settings));
+    app.run();
+    EXPECT_GT(draws, updates) << "a fast loop draws between steps";
+    EXPECT_EQ(updates, 1 + static_cast<int>(std::floor((last - first) * 4.0 + 1e-9)));
+    EXPECT_DOUBLE_EQ(seconds, 0.25);
+    for (const double f : fractions) {
+        ASSERT_TRUE(f >= 0.0 && f < 1.0) << f;
+    }
+    EXPECT_GT(fractions.back(), fractions.front()) << "the fraction grows between steps";
 }
 
 TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
