@@ -270,6 +270,9 @@ class Application {
     // replace the hooks, its own included; the new ones take over from the
     // next event or frame step.
     void setSceneHooks(SceneHooks hooks);
+    // The hooks in use: a scene that steps in for a while (a pause menu)
+    // keeps a copy to hand back.
+    const SceneHooks& sceneHooks() const { return hooks; }
 
     // Start-up: GLFW, the window (full screen on the primary monitor, or
     // windowed at the settings' size) titled as the settings say, the
