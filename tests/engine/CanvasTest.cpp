@@ -200,6 +200,11 @@ TEST(Filter, NearestShowsHardTexelEdgesOnATextureAnAtlasAndACanvas) {
             const Bytes shown = window.readPixels();
             const bool nearest = filter == Filter::Nearest;
             EXPECT_EQ(owner == 0 ? loaded->filter() : owner == 1 ? atlas.filter() : canvas.filter(), filter);
+            if (owner == 1) { // the texture's own filter, whoever set it
+                texture->setFilter(filter == Filter::Linear ? Filter::Nearest : Filter::Linear);
+                EXPECT_NE(atlas.filter(), filter);
+                texture->setFilter(filter);
+            }
             // Both texels in one pixel: one of them, or their blend.
             EXPECT_EQ(window.pixel(shown, 40, 4)[0] % 255 == 0, nearest) << owner;
             // Pixel 30's middle is 0.95 texels in: 0.45 of the way to white.

@@ -26,6 +26,7 @@ TEST(FixedStep, RunsOneUpdatePerWholeStepOwedWithinTheCap) {
         {"a frame of two steps runs two", 60.0, {0.0, 1 / 30.0}, {1, 2}, 0.0},
         {"half steps alternate", 60.0, {0.0, 1 / 120.0, 1 / 120.0, 1 / 120.0}, {1, 0, 1, 0}, 0.5},
         {"a stall runs the cap and drops the rest", 60.0, {0.0, 1.0 + 0.25 / 60}, {1, 5}, 0.25},
+        {"a stall of one step past the cap leaves none", 4.0, {0.0, 1.5}, {1, 5}, 0.0},
         {"a long first frame", 10.0, {0.35}, {3}, 0.5},
         {"time that is none or runs back", 10.0, {0.0, -1.0, nan, 0.05}, {1, 0, 0, 0}, 0.5},
     };

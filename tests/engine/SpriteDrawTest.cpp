@@ -708,7 +708,9 @@ TEST(PackedPictures, ASharedAtlasLoadedAgainIsWhatItsBatchesDrawNext) {
     batch.setAtlas(atlas);
     drawUpsideDown(batch, 0);
     EXPECT_EQ(upsideDownColours(target), (Bytes{255, 0, 0, 255}));
+    batch.setTightMesh(0, false);
     ASSERT_TRUE(atlas->loadPictures({"two"})); // frees the texture the batch drew
+    EXPECT_TRUE(batch.isTightMeshOn(0)) << "the switches start over";
     EXPECT_EQ(batch.texture(), atlas->texture());
     drawUpsideDown(batch, batch.findPicture("p.png"));
     EXPECT_EQ(upsideDownColours(target), (Bytes{0, 255, 255, 0}));
