@@ -14,9 +14,9 @@ namespace velmora {
 
 namespace {
 
-const char* const kNames[] = {"wasapi", "dsound",   "winmm",   "coreaudio", "sndio",
-                              "audio4", "oss",      "pulseaudio", "alsa",   "jack",
-                              "aaudio", "opensl",   "webaudio", "custom",   "null"};
+const char* const kNames[] = {"wasapi", "dsound", "winmm",      "coreaudio", "sndio",
+                              "audio4", "oss",    "pulseaudio", "alsa",      "jack",
+                              "aaudio", "opensl", "webaudio",   "custom",    "null"};
 static_assert(sizeof kNames / sizeof kNames[0] == ma_backend_null + 1,
               "one name for each of miniaudio's back-ends, in its order");
 
@@ -46,8 +46,8 @@ const Alsa& alsa() {
     static const Alsa found = [] {
         Alsa library;
         if (void* so = openFirst({"libasound.so.2", "libasound.so"})) {
-            library.setLocal = reinterpret_cast<decltype(library.setLocal)>(
-                dlsym(so, "snd_lib_error_set_local"));
+            library.setLocal =
+                reinterpret_cast<decltype(library.setLocal)>(dlsym(so, "snd_lib_error_set_local"));
             library.nextCard =
                 reinterpret_cast<decltype(library.nextCard)>(dlsym(so, "snd_card_next"));
             library.describe =

@@ -502,7 +502,8 @@ SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique
     // can be lost.
     if (ma_engine_get_device(&state->engine->engine) != nullptr) {
         // Every back-end before the null device found nothing to play on.
-        if (state->engine->backend() == ma_backend_null && choice.order.front() != ma_backend_null) {
+        if (state->engine->backend() == ma_backend_null &&
+            choice.order.front() != ma_backend_null) {
             std::cout << kNoSoundDevice << std::endl;
         }
         state->startWatching();

@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,10 +22,10 @@ using testsupport::StreamCapture;
 namespace {
 
 using Names = std::vector<std::string>;
-const std::string kQuiet = "No sound device: the game runs silently\n";
+const std::string kQuiet = std::string(testsupport::kNoSoundDeviceLine) + "\n";
 
 TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
-    if (std::filesystem::exists("/dev/snd/controlC0")) {
+    if (testsupport::soundCardPresent()) {
         GTEST_SKIP() << "this machine has a sound card: ALSA gives a device";
     }
     testsupport::PrivateSoundServer server;
@@ -46,7 +45,10 @@ TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
         {{}, false, kQuiet, "null"},
         {{"jack", "null"}, false, kQuiet, "null"},
         {{"null"}, false, "", "null"},
-        {{"wasapi", "alsa"}, false, "Failed to initialize audio engine.\n", ""},
+        {{"wasapi", "alsa"},
+         false,
+         "Failed to initialize audio engine.\nFailed to load sound: long.mp3\n",
+         ""},
     };
     testsupport::ClientEnvironmentScope client(server);
     for (const auto& c : cases) {
@@ -63,17 +65,11 @@ TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
             SoundManager manager(options);
             EXPECT_EQ(manager.backend(), c.backend);
             manager.loadSound("long.mp3");
-            manager.play("long.mp3", false);
-            // Silent or not, a device that runs plays the sound on.
-            EXPECT_EQ(testsupport::waitUntil(10, [&] { return manager.cursorSeconds("long.mp3") > 0.1; }),
-                      !c.backend.empty());
+            manager.play("long.mp3", false); // silent or not, a device plays it
+            EXPECT_EQ(manager.isPlaying("long.mp3"), !c.backend.empty());
         }
-        const std::string printed = out.finish();
+        EXPECT_EQ(out.finish(), c.printed);
         const std::string complained = err.finish();
-        EXPECT_EQ(printed.substr(0, c.printed.size()), c.printed);
-        if (!c.backend.empty()) {
-            EXPECT_EQ(printed, c.printed);
-        }
         EXPECT_EQ(c.serverRuns ? testsupport::gameLines(complained).size() : complained.size(), 0u)
             << complained;
     }
@@ -88,47 +84,29 @@ TEST(SoundBackends, TheGamesListIsTakenOnceBeforeItsManagerStarts) {
     EXPECT_EQ(SoundManager::backends(), Names{"null"});
 }
 
-// JACK's report functions, called as libjack calls them.
-using JackReport = void (*)(const char*);
-JackReport jackError() {
+// What libjack calls to report, as it calls it.
+void jackSays(const char* line) {
     void* jack = dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL);
-    void* callback = jack != nullptr ? dlsym(jack, "jack_error_callback") : nullptr;
-    return callback != nullptr ? *static_cast<JackReport*>(callback) : nullptr;
+    (*static_cast<void (**)(const char*)>(dlsym(jack, "jack_error_callback")))(line);
 }
 
 TEST(QuietProbe, HoldsBackOnlyWhatSaysThatNothingIsThere) {
-    if (jackError() == nullptr) {
+    if (dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL) == nullptr) {
         GTEST_SKIP() << "no JACK client library";
     }
     const struct {
-        const char* what;
-        std::vector<const char*> lines;
-        bool gaveDevice, otherThread;
-        std::string printed;
-    } cases[] = {
-        {"no server", {"Cannot connect to server request channel", "jack server is not running or "
-                       "cannot be started"}, false, false, ""},
-        {"a real failure", {"Cannot open the client: out of ports"}, false, false,
-         "Cannot open the client: out of ports\n"},
-        {"a device after all", {"Cannot open the client: out of ports"}, true, false, ""},
-        {"another thread's line", {"a line of the game's own client"}, true, true,
-         "a line of the game's own client\n"},
-    };
+        const char* line;
+        bool gaveDevice, otherThread, printed;
+    } cases[] = {{"jack server is not running or cannot be started", false, false, false},
+                 {"Cannot open the client: out of ports", false, false, true},
+                 {"Cannot open the client: out of ports", true, false, false},
+                 {"a line of the game's own JACK client", true, true, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         StreamCapture err(StreamCapture::Stream::Err);
-        {
-            QuietProbe probe(ma_backend_jack);
-            for (const char* line : c.lines) {
-                if (c.otherThread) {
-                    std::thread([&] { jackError()(line); }).join();
-                } else {
-                    jackError()(line);
-                }
-            }
-            probe.finish(c.gaveDevice);
-        }
-        EXPECT_EQ(err.finish(), c.printed);
+        QuietProbe probe(ma_backend_jack);
+        c.otherThread ? std::thread(jackSays, c.line).join() : jackSays(c.line);
+        probe.finish(c.gaveDevice);
+        EXPECT_EQ(err.finish(), c.printed ? c.line + std::string("\n") : "") << c.line;
     }
 }
 

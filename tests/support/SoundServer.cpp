@@ -195,4 +195,17 @@ bool soundServerInstalled() {
     return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
 }
 
+std::map<std::string, std::optional<std::string>>
+noSoundServerEnvironment(const std::string& folder) {
+    std::ofstream(clientConfig(folder)) << "autospawn = no\n";
+    return {{"PULSE_SERVER", "unix:" + socketPath(folder)},
+            {"PULSE_CLIENTCONFIG", clientConfig(folder)}};
+}
+
+bool soundCardPresent() {
+    return std::filesystem::exists("/dev/snd/controlC0");
+}
+
+const char* const kNoSoundDeviceLine = "No sound device: the game runs silently";
+
 } // namespace testsupport

@@ -83,4 +83,16 @@ class SinkRecording {
 // Whether the PulseAudio server program is installed.
 bool soundServerInstalled();
 
+// An environment in which a client (the game) finds no sound server and
+// starts none; its files go into `folder`, which must exist.
+std::map<std::string, std::optional<std::string>>
+noSoundServerEnvironment(const std::string& folder);
+
+// Whether the machine has a sound card, on which ALSA gives a device even
+// without a sound server.
+bool soundCardPresent();
+
+// What the engine prints when it finds no sound device.
+extern const char* const kNoSoundDeviceLine;
+
 } // namespace testsupport
