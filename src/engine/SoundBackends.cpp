@@ -68,11 +68,7 @@ void holdAlsaLine(const char* file, int line, const char* function, int err, con
     if (err != 0 && alsa().describe != nullptr) {
         whole += std::string(": ") + alsa().describe(err);
     }
-    if (heldHere != nullptr) {
-        heldHere->push_back(whole);
-    } else {
-        std::cerr << whole << std::endl;
-    }
+    heldHere->push_back(whole); // set only on a thread that holds lines back
 }
 
 bool alsaHasACard() {
@@ -190,16 +186,14 @@ void QuietProbe::finish(bool gaveDevice) {
     }
     holding = false;
     heldHere = nullptr;
-    bool nothingThere = false;
     if (backend == ma_backend_alsa) {
         alsa().setLocal(nullptr);
-        nothingThere = !alsaHasACard();
     } else {
         jack().setError(jackErrorBefore);
         jack().setInfo(jackInfoBefore);
         jackProbe.unlock();
-        nothingThere = saysNoJackServer(held);
     }
+    const bool nothingThere = backend == ma_backend_alsa ? !alsaHasACard() : saysNoJackServer(held);
     if (!gaveDevice && !nothingThere) {
         for (const std::string& line : held) {
             std::cerr << line << '\n';

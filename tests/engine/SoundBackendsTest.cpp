@@ -22,7 +22,6 @@ using testsupport::StreamCapture;
 namespace {
 
 using Names = std::vector<std::string>;
-const std::string kQuiet = std::string(testsupport::kNoSoundDeviceLine) + "\n";
 
 TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
     if (testsupport::soundCardPresent()) {
@@ -34,6 +33,7 @@ TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
     }
     testsupport::ScratchDir scratch;
     testsupport::installTestSound(scratch, "long.mp3", "long.mp3");
+    const std::string kQuiet = testsupport::noSoundDeviceLine();
     const struct {
         Names backends;
         bool serverRuns;
@@ -84,29 +84,60 @@ TEST(SoundBackends, TheGamesListIsTakenOnceBeforeItsManagerStarts) {
     EXPECT_EQ(SoundManager::backends(), Names{"null"});
 }
 
-// What libjack calls to report, as it calls it.
+// What libjack reports, as it reports it; what ALSA reports on opening a
+// device that is not there.
 void jackSays(const char* line) {
     void* jack = dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL);
     (*static_cast<void (**)(const char*)>(dlsym(jack, "jack_error_callback")))(line);
 }
+void alsaSays(const char* device) {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    void* pcm = nullptr;
+    reinterpret_cast<int (*)(void**, const char*, int, int)>(dlsym(alsa, "snd_pcm_open"))(
+        &pcm, device, 0, 0);
+}
 
 TEST(QuietProbe, HoldsBackOnlyWhatSaysThatNothingIsThere) {
-    if (dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL) == nullptr) {
-        GTEST_SKIP() << "no JACK client library";
+    if (dlopen("libjack.so.0", RTLD_NOW | RTLD_LOCAL) == nullptr ||
+        dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL) == nullptr ||
+        testsupport::soundCardPresent()) {
+        GTEST_SKIP() << "needs libjack and libasound, and no sound card";
     }
+    enum When { During, OnAnotherThread, After };
     const struct {
+        ma_backend backend;
+        void (*say)(const char*);
         const char* line;
-        bool gaveDevice, otherThread, printed;
-    } cases[] = {{"jack server is not running or cannot be started", false, false, false},
-                 {"Cannot open the client: out of ports", false, false, true},
-                 {"Cannot open the client: out of ports", true, false, false},
-                 {"a line of the game's own JACK client", true, true, true}};
+        bool gaveDevice;
+        When when;
+        bool printed;
+    } cases[] = {
+        {ma_backend_jack, jackSays, "jack server is not running or cannot be started", 0, During,
+         0},
+        {ma_backend_jack, jackSays, "Cannot open the client: out of ports", 0, During, 1},
+        {ma_backend_jack, jackSays, "Cannot open the client: out of ports", 1, During, 0},
+        {ma_backend_jack, jackSays, "a line of the game's own JACK client", 1, OnAnotherThread, 1},
+        {ma_backend_alsa, alsaSays, "velmora_no_such_device", 0, During, 0}, // no card
+        {ma_backend_alsa, alsaSays, "velmora_no_such_device", 1, After, 1},
+    };
     for (const auto& c : cases) {
         StreamCapture err(StreamCapture::Stream::Err);
-        QuietProbe probe(ma_backend_jack);
-        c.otherThread ? std::thread(jackSays, c.line).join() : jackSays(c.line);
-        probe.finish(c.gaveDevice);
-        EXPECT_EQ(err.finish(), c.printed ? c.line + std::string("\n") : "") << c.line;
+        {
+            QuietProbe probe(c.backend);
+            if (c.when == OnAnotherThread) {
+                std::thread(c.say, c.line).join();
+            } else if (c.when == During) {
+                c.say(c.line);
+            }
+            probe.finish(c.gaveDevice);
+        }
+        if (c.when == After) {
+            c.say(c.line);
+        }
+        const std::string printed = err.finish();
+        EXPECT_EQ(printed.find(c.line) != std::string::npos, c.printed)
+            << c.line << ": " << printed;
+        EXPECT_EQ(printed.empty(), !c.printed) << printed;
     }
 }
 

@@ -206,6 +206,8 @@ bool soundCardPresent() {
     return std::filesystem::exists("/dev/snd/controlC0");
 }
 
-const char* const kNoSoundDeviceLine = "No sound device: the game runs silently";
+std::string noSoundDeviceLine() {
+    return soundCardPresent() ? "" : "No sound device: the game runs silently\n";
+}
 
 } // namespace testsupport

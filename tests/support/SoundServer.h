@@ -92,7 +92,8 @@ noSoundServerEnvironment(const std::string& folder);
 // without a sound server.
 bool soundCardPresent();
 
-// What the engine prints when it finds no sound device.
-extern const char* const kNoSoundDeviceLine;
+// What the engine prints at start without a sound server: its one line that
+// it found no sound device, or nothing on a machine with a sound card.
+std::string noSoundDeviceLine();
 
 } // namespace testsupport
