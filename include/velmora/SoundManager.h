@@ -136,8 +136,9 @@ class SoundManager {
     std::string backend() const;
 
     // A manager of its own (tools, tests); the game only ever uses instance().
-    // When no engine starts it prints "Failed to initialize audio engine."
-    // and every load then fails.
+    // It starts as instance() does, on options.backends, quietly and with
+    // the same lines. When no engine starts it prints "Failed to initialize
+    // audio engine." and every load then fails.
     explicit SoundManager(const SoundOptions& options = SoundOptions());
     // Stops the watch, every sound and the engine. A restart of the device
     // under way gives up at once, at the latest after the file it is reading,

@@ -38,6 +38,8 @@ class QuietProbe {
     // that gave a device had nothing wrong to report.
     void finish(bool gaveDevice);
     ~QuietProbe();
+    // What it holds back so far, a line each, as the library would print it.
+    const std::vector<std::string>& heldLines() const { return held; }
 
     QuietProbe(const QuietProbe&) = delete;
     QuietProbe& operator=(const QuietProbe&) = delete;

@@ -139,6 +139,14 @@ TEST(QuietProbe, HoldsBackOnlyWhatSaysThatNothingIsThere) {
             << c.line << ": " << printed;
         EXPECT_EQ(printed.empty(), !c.printed) << printed;
     }
+    // Held back, a line reads as ALSA itself prints it.
+    StreamCapture err(StreamCapture::Stream::Err);
+    alsaSays("velmora_no_such_device");
+    const std::string printed = err.finish();
+    QuietProbe probe(ma_backend_alsa);
+    alsaSays("velmora_no_such_device");
+    ASSERT_EQ(probe.heldLines().size(), 1u);
+    EXPECT_EQ(probe.heldLines()[0] + "\n", printed);
 }
 
 } // namespace
