@@ -44,6 +44,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -59,6 +61,12 @@ struct SoundOptions {
     void* (*allocate)(std::size_t size, void* user) = nullptr;
     void* (*reallocate)(void* block, std::size_t size, void* user) = nullptr;
     void (*release)(void* block, void* user) = nullptr;
+    // The audio back-ends to try for the playback device, in order: the
+    // first that gives a device is used (see SoundManager::setBackends for
+    // the names). Empty: every back-end of the system, in the audio
+    // library's order (PulseAudio, ALSA, JACK, then the silent null device
+    // on Linux).
+    std::vector<std::string> backends;
 };
 
 // One voice started by playVoice: a plain number that owns nothing. 0 is no
@@ -95,11 +103,42 @@ class SoundManager {
 
     // The game's manager, on the system's default playback device; created on
     // first call, destroyed at exit.
+    //
+    // Start-up tries the back-ends in turn (see setBackends). What the
+    // system's audio libraries print while a back-end finds no device (ALSA
+    // without a sound card, JACK without a server: some forty lines) is kept
+    // off the console; should ALSA fail on a machine that has a card, or
+    // JACK for another reason than a missing server, their lines are printed
+    // after all, as real errors. When every back-end before the null device
+    // found nothing, the manager prints the one line "No sound device: the
+    // game runs silently" and plays on the null device: every operation
+    // works, nothing is heard. With a sound server nothing of this shows.
     static SoundManager& instance();
 
+    // The back-ends instance() tries, in order, by lower-case name (any
+    // letter case is read): "pulseaudio", "alsa", "jack", "oss", "sndio",
+    // "audio4", "coreaudio", "wasapi", "dsound", "winmm", "aaudio", "opensl",
+    // "webaudio", and "null", the silent device that always starts. A name
+    // of another system's back-end is passed over quietly, so one list
+    // serves every system; a name that is none of these is reported when
+    // the manager starts, with "Unknown sound back-end, ignored: " and the
+    // name, and skipped. Empty, or nothing usable: the default order (see
+    // SoundOptions::backends). A list without "null" lets start-up fail
+    // ("Failed to initialize audio engine.") rather than go silent; {"null"}
+    // alone starts silently without a word. Call it before the first
+    // instance(), e.g. first thing in main; afterwards it changes nothing
+    // and returns false.
+    static bool setBackends(std::vector<std::string> names);
+    // The names setBackends kept (empty: the default order).
+    static std::vector<std::string> backends();
+    // The back-end the playback device runs on, by the names above ("null":
+    // silent); "" when the manager has no device or no engine.
+    std::string backend() const;
+
     // A manager of its own (tools, tests); the game only ever uses instance().
-    // When no engine starts it prints "Failed to initialize audio engine."
-    // and every load then fails.
+    // It starts as instance() does, on options.backends, quietly and with
+    // the same lines. When no engine starts it prints "Failed to initialize
+    // audio engine." and every load then fails.
     explicit SoundManager(const SoundOptions& options = SoundOptions());
     // Stops the watch, every sound and the engine. A restart of the device
     // under way gives up at once, at the latest after the file it is reading,
@@ -150,9 +189,16 @@ class SoundManager {
     void setVolume(const char* name, float volume);
     void setPitch(const char* name, float pitch);
     void setPan(const char* name, float pan);
+    // The sound's settings as kept: after the setters above brought them into
+    // range. A name without a sound gives what a fresh load has (1, 1, 0).
+    float volume(const char* name) const;
+    float pitch(const char* name) const;
+    float pan(const char* name) const;
     // A gain on everything the manager plays, kept across restarts; 1 at
     // start, same range as setVolume.
     void setMasterVolume(float volume);
+    // The gain setMasterVolume kept; 1 at start.
+    float masterVolume() const;
 
     // Starts a voice of a loaded sound, with the settings above, from its
     // start, once through. It overlaps the sound of the name and its other

@@ -5,6 +5,7 @@
 #include "engine/BackgroundTask.h"
 #include "engine/DataDirectory.h"
 #include "engine/PlaybackProgress.h"
+#include "engine/SoundBackends.h"
 #include "engine/SoundManagerWorkings.h"
 
 #include <miniaudio.h>
@@ -34,6 +35,7 @@ constexpr DataFolder kAudioDirectory{"audio/"};
 const char* const kDeviceLost = "The audio device was lost; playing on without sound";
 const char* const kDeviceBack = "The audio device is back; sound is on again";
 const char* const kLoadFailed = "Failed to load sound: ";
+const char* const kNoSoundDevice = "No sound device: the game runs silently";
 
 // How often the device watch looks at the device's requests for samples, and
 // how long a new device may take to ask again after filling its buffer.
@@ -204,11 +206,31 @@ struct SoundManagerEngine {
     std::mutex abandonedLock;
     std::vector<void*> abandonedSources;
 
-    // Starts an engine; with `backend`, on that back-end only (a lost device
-    // is looked for where it was, not on a silent stand-in). Null on failure.
+    // Starts an engine on the first of `order` that gives a device (without
+    // a playback device, on none), probing each quietly. A lost device is
+    // looked for on its own back-end only, not on a silent stand-in. Null
+    // when none gives one.
     static std::unique_ptr<SoundManagerEngine> start(const SoundOptions& options,
-                                                     const ma_backend* backend) {
-        auto started = std::make_unique<SoundManagerEngine>();
+                                                     const std::vector<ma_backend>& order) {
+        if (!options.playbackDevice) {
+            auto started = std::make_unique<SoundManagerEngine>();
+            return started->init(options, ma_backend_null) ? std::move(started) : nullptr;
+        }
+        for (ma_backend backend : order) {
+            auto started = std::make_unique<SoundManagerEngine>();
+            QuietProbe probe(backend);
+            const bool working = started->init(options, backend);
+            probe.finish(working);
+            if (working) {
+                return started;
+            }
+        }
+        return nullptr;
+    }
+
+    // Starts the engine, with a playback device on a context of its own for
+    // `backend`.
+    bool init(const SoundOptions& options, ma_backend backend) {
         ma_engine_config config = ma_engine_config_init();
         config.noDevice = options.playbackDevice ? MA_FALSE : MA_TRUE;
         config.channels = options.channels;
@@ -218,23 +240,24 @@ struct SoundManagerEngine {
         config.onProcess = [](void* user, float*, ma_uint64) {
             static_cast<SoundManagerEngine*>(user)->pulls.fetch_add(1);
         };
-        config.pProcessUserData = started.get();
-        if (backend != nullptr) {
+        config.pProcessUserData = this;
+        if (options.playbackDevice) {
             ma_context_config contextConfig = ma_context_config_init();
             contextConfig.allocationCallbacks = config.allocationCallbacks;
-            started->context = new ma_context();
-            if (ma_context_init(backend, 1, &contextConfig, started->context) != MA_SUCCESS) {
-                delete started->context;
-                return nullptr;
+            context = new ma_context();
+            if (ma_context_init(&backend, 1, &contextConfig, context) != MA_SUCCESS) {
+                delete context;
+                context = nullptr;
+                return false;
             }
-            config.pContext = started->context;
+            config.pContext = context;
         }
-        if (ma_engine_init(&config, &started->engine) != MA_SUCCESS) {
-            started->releaseContext();
-            return nullptr;
+        if (ma_engine_init(&config, &engine) != MA_SUCCESS) {
+            releaseContext();
+            return false;
         }
-        started->allocator = started->engine.allocationCallbacks;
-        return started;
+        allocator = engine.allocationCallbacks;
+        return true;
     }
 
     // Opens the file at `path`; null when it cannot.
@@ -292,6 +315,11 @@ struct SoundManagerEngine {
         }
     }
 
+    // The back-end of the device; none without a device.
+    const char* backendName() {
+        ma_device* device = ma_engine_get_device(&engine);
+        return device != nullptr ? velmora::backendName(device->pContext->backend) : "";
+    }
     ma_backend backend() { return ma_engine_get_device(&engine)->pContext->backend; }
     double sampleRate() { return static_cast<double>(ma_engine_get_sample_rate(&engine)); }
 };
@@ -423,13 +451,49 @@ struct SoundManager::State {
     void releaseEverything();
 };
 
+namespace {
+
+// What the game's manager starts with, settled when instance() first runs.
+struct InstanceSetting {
+    std::vector<std::string> backends;
+    bool made = false;
+};
+
+InstanceSetting& instanceSetting() {
+    static InstanceSetting setting;
+    return setting;
+}
+
+} // namespace
+
 SoundManager& SoundManager::instance() {
-    static SoundManager manager;
+    static SoundManager manager([] {
+        SoundOptions options;
+        options.backends = instanceSetting().backends;
+        instanceSetting().made = true;
+        return options;
+    }());
     return manager;
 }
 
+bool SoundManager::setBackends(std::vector<std::string> names) {
+    if (instanceSetting().made) {
+        return false;
+    }
+    instanceSetting().backends = std::move(names);
+    return true;
+}
+
+std::vector<std::string> SoundManager::backends() {
+    return instanceSetting().backends;
+}
+
 SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique<State>(options)) {
-    state->engine = State::Engine::start(options, nullptr);
+    const BackendChoice choice = chooseBackends(options.backends);
+    for (const std::string& name : choice.unknown) {
+        std::cout << "Unknown sound back-end, ignored: " << name << std::endl;
+    }
+    state->engine = State::Engine::start(options, choice.order);
     if (state->engine == nullptr) {
         std::cout << "Failed to initialize audio engine.\n";
         return;
@@ -437,6 +501,11 @@ SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique
     // Without a device the owner drives the engine's clock; only a device
     // can be lost.
     if (ma_engine_get_device(&state->engine->engine) != nullptr) {
+        // Every back-end before the null device found nothing to play on.
+        if (state->engine->backend() == ma_backend_null &&
+            choice.order.front() != ma_backend_null) {
+            std::cout << kNoSoundDevice << std::endl;
+        }
         state->startWatching();
         State* watched = state.get();
         state->watch = std::make_unique<BackgroundTask>([watched] { watched->watchDevice(); });
@@ -578,7 +647,7 @@ bool SoundManager::State::recover(Clock::time_point stalledSince) {
 
     // What may block (a frozen server) or take a while (opening files)
     // happens here, outside the lock, on an engine nobody else sees.
-    std::unique_ptr<Engine> fresh = Engine::start(options, &backend);
+    std::unique_ptr<Engine> fresh = Engine::start(options, {backend});
     if (fresh == nullptr) {
         return false;
     }
@@ -801,6 +870,34 @@ void SoundManager::setMasterVolume(float volume) {
         state->engine != nullptr) {
         ma_engine_set_volume(&state->engine->engine, state->masterVolume);
     }
+}
+
+float SoundManager::volume(const char* name) const {
+    std::lock_guard<std::mutex> guard(state->lock);
+    const Entry* entry = state->find(name);
+    return entry != nullptr ? entry->volume : 1.0f;
+}
+
+float SoundManager::pitch(const char* name) const {
+    std::lock_guard<std::mutex> guard(state->lock);
+    const Entry* entry = state->find(name);
+    return entry != nullptr ? entry->pitch : 1.0f;
+}
+
+float SoundManager::pan(const char* name) const {
+    std::lock_guard<std::mutex> guard(state->lock);
+    const Entry* entry = state->find(name);
+    return entry != nullptr ? entry->pan : 0.0f;
+}
+
+float SoundManager::masterVolume() const {
+    std::lock_guard<std::mutex> guard(state->lock);
+    return state->masterVolume;
+}
+
+std::string SoundManager::backend() const {
+    std::lock_guard<std::mutex> guard(state->lock);
+    return state->engine != nullptr ? state->engine->backendName() : "";
 }
 
 VoiceHandle SoundManager::playVoice(const char* name, float volume, float pitch, float pan) {

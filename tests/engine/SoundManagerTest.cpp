@@ -630,6 +630,29 @@ TEST(SoundControls, EachSettingAndEveryVoiceIsHeardInTheMix) {
     }
 }
 
+TEST(SoundSettings, EachGetterGivesWhatItsSetterKept) {
+    ScratchDir scratch;
+    installTestSound(scratch, "short.mp3", "a.mp3");
+    const struct {
+        float set, volume, pitch, pan; // the master volume reads as the volume
+    } cases[] = {{0.5f, 0.5f, 0.5f, 0.5f}, {20, 20, 8, 1}, {-3, 0, 0.125f, -1}, {NAN, 1, 1, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set);
+        SoundManager own(pulledByTheTest());
+        own.loadSound("a.mp3");
+        own.setVolume("a.mp3", c.set), own.setPitch("a.mp3", c.set), own.setPan("a.mp3", c.set);
+        own.setMasterVolume(c.set);
+        auto read = [&](const char* name) {
+            return std::vector<float>{own.volume(name), own.pitch(name), own.pan(name)};
+        };
+        EXPECT_EQ(read("a.mp3"), (std::vector<float>{c.volume, c.pitch, c.pan}));
+        EXPECT_EQ(own.masterVolume(), c.volume);
+        own.loadSound("a.mp3"); // afresh, as is a name without a sound
+        EXPECT_EQ(read("a.mp3"), (std::vector<float>{1, 1, 0}));
+        EXPECT_EQ(read("none.mp3"), (std::vector<float>{1, 1, 0}));
+    }
+}
+
 TEST(SoundFormats, WavFlacMp3AndOggVorbisPlayAnyOtherFormatFailsWithOneLine) {
     ScratchDir scratch;
     const char* const names[] = {"short.wav", "short.flac", "short.mp3", "short.ogg", "short.aiff"};

@@ -195,4 +195,19 @@ bool soundServerInstalled() {
     return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
 }
 
+std::map<std::string, std::optional<std::string>>
+noSoundServerEnvironment(const std::string& folder) {
+    std::ofstream(clientConfig(folder)) << "autospawn = no\n";
+    return {{"PULSE_SERVER", "unix:" + socketPath(folder)},
+            {"PULSE_CLIENTCONFIG", clientConfig(folder)}};
+}
+
+bool soundCardPresent() {
+    return std::filesystem::exists("/dev/snd/controlC0");
+}
+
+std::string noSoundDeviceLine() {
+    return soundCardPresent() ? "" : "No sound device: the game runs silently\n";
+}
+
 } // namespace testsupport

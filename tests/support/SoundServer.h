@@ -83,4 +83,17 @@ class SinkRecording {
 // Whether the PulseAudio server program is installed.
 bool soundServerInstalled();
 
+// An environment in which a client (the game) finds no sound server and
+// starts none; its files go into `folder`, which must exist.
+std::map<std::string, std::optional<std::string>>
+noSoundServerEnvironment(const std::string& folder);
+
+// Whether the machine has a sound card, on which ALSA gives a device even
+// without a sound server.
+bool soundCardPresent();
+
+// What the engine prints at start without a sound server: its one line that
+// it found no sound device, or nothing on a machine with a sound card.
+std::string noSoundDeviceLine();
+
 } // namespace testsupport
