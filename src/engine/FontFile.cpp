@@ -292,6 +292,7 @@ bool FontFile::checkOutline(int glyph, int depth) {
                 used += u16(g + 10 + 2 * contours); // instructions
                 std::uint64_t coordinates = 0;
                 std::uint32_t repeat = 0, flags = 0;
+                pointFlags.assign(points, 0);
                 for (std::uint32_t i = 0; good && i < points; ++i) {
                     if (repeat == 0) {
                         good = used + 1 <= length;
@@ -307,8 +308,23 @@ bool FontFile::checkOutline(int glyph, int depth) {
                     }
                     coordinates += (flags & 2) ? 1 : (flags & 16) ? 0 : 2;
                     coordinates += (flags & 4) ? 1 : (flags & 32) ? 0 : 2;
+                    pointFlags[i] = static_cast<unsigned char>(flags);
                 }
                 good = good && used + coordinates <= length;
+                // A contour that starts off the curve is started from the
+                // point after it: there must be one.
+                std::uint32_t nextStart = 0, contour = 0;
+                for (std::uint32_t i = 0; good && i < points; ++i) {
+                    if (i != nextStart) {
+                        continue;
+                    }
+                    if ((pointFlags[i] & 1) == 0) {
+                        good = i + 1 < points;
+                        i += good && (pointFlags[i + 1] & 1) != 0 ? 1 : 0;
+                    }
+                    nextStart = 1 + u16(g + 10 + 2 * contour);
+                    ++contour;
+                }
             }
         } else if (good && contours < 0) {
             for (bool more = true; good && more;) {

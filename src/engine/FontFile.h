@@ -69,6 +69,7 @@ class FontFile {
     int emUnits = 0;
     std::uint32_t glyfStart = 0, glyfLength = 0;
     std::vector<Check> checked; // one per glyph
+    std::vector<unsigned char> pointFlags; // of the outline being checked
 };
 
 } // namespace velmora

@@ -37,6 +37,8 @@ void guideIndex(int argc, char** argv, std::ostream& out) {
     Atlas atlas;
     Canvas canvas(64, 64);
     Sprite sprite;
+    Font font;
+    TextOptions options;
     std::vector<std::string> paths;
     std::string atlasName, spriteName, fileName, text;
     const char* name = "";
