@@ -39,6 +39,7 @@
 namespace velmora {
 
 class Camera;
+class Texture;
 
 // Where a line of text lies relative to draw()'s x: its left end, its
 // middle, or its right end there.
@@ -119,6 +120,12 @@ class Font {
     // page it does not have).
     std::size_t pageCount() const;
     Vec2 pageSize(std::size_t page) const;
+    // A page's texture as last drawn, one 8-bit channel of coverage read as
+    // white with that alpha (for a batch's setTexture, to look at the
+    // atlas), or null for a page it does not have. It belongs to the font,
+    // which deletes it when destroyed or loaded anew; a page that has grown
+    // gets a new texture object at its next draw.
+    const Texture* pageTexture(std::size_t page) const;
     // Glyphs rasterised so far, and draw calls issued so far.
     std::size_t glyphCount() const;
     std::size_t drawCalls() const;

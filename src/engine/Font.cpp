@@ -312,6 +312,10 @@ Vec2 Font::pageSize(std::size_t page) const {
     }
     return {float(s.pages[page].width), float(s.pages[page].height)};
 }
+const Texture* Font::pageTexture(std::size_t page) const {
+    const State& s = current();
+    return page < s.pages.size() ? s.pages[page].texture.get() : nullptr;
+}
 std::size_t Font::glyphCount() const {
     return current().slots.size();
 }

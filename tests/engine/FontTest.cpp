@@ -4,6 +4,7 @@
 // past them (the sanitizer pass runs these too).
 #include "velmora/Camera.h"
 #include "velmora/Font.h"
+#include "velmora/Texture.h"
 #include "engine/FontFile.h"
 
 #include "support/Capture.h"
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace velmora;
@@ -248,6 +250,15 @@ TEST(Font, PagesGrowAndKeepTheirGlyphs) {
 
 TEST(Font, FontsAreSeparateAndMoveOnly) {
     VELMORA_REQUIRE_GL();
+    {
+        Font owner;
+        ASSERT_TRUE(owner.load(kFont, 16));
+        render(owner, "Hello", 10, 100);
+        const unsigned int page = owner.pageTexture(0)->textureId;
+        EXPECT_TRUE(glIsTexture(page));
+        owner = Font(); // its textures go with it
+        EXPECT_FALSE(glIsTexture(page));
+    }
     Font small, large;
     ASSERT_TRUE(small.load(kFont, 16));
     ASSERT_TRUE(large.load(kFont, 32));
@@ -346,6 +357,16 @@ INSTANTIATE_TEST_SUITE_P(
                     b[kern + 10] = b[kern + 11] = 0xFF;
                 },
                 "kern is shorter"},
+        BadFont{"HeadShort", [](auto& b) { put32(b, entryOf(b, "head") + 12, 40); }, "too short"},
+        BadFont{"TableBeyondDirectory",
+                [](auto& b) { // maxp moved to the end, then left out of the count
+                    const std::size_t maxp = entryOf(b, "maxp"), count = std::size_t(b[4]) << 8 | b[5];
+                    for (std::size_t at = maxp; at + 16 < 12 + 16 * count; ++at) {
+                        std::swap(b[at], b[at + 16]);
+                    }
+                    b[5] = static_cast<unsigned char>(b[5] - 1);
+                },
+                "a table it needs is missing"},
         BadFont{"Cff", [](auto& b) { std::memcpy(b.data(), "OTTO", 4); }, "CFF outlines"},
         BadFont{"Collection", [](auto& b) { std::memcpy(b.data(), "ttcf", 4); }, "collections"}),
     [](const auto& info) { return std::string(info.param.name); });
