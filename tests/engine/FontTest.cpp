@@ -163,6 +163,49 @@ TEST(Font, AMissingCodePointDrawsTheMissingGlyphBox) {
     EXPECT_GT(font.measure("A\U0002F800B").x, font.measure("AB").x + 10);
 }
 
+TEST(Font, AFontWhoseMissingGlyphIsEmptyDrawsAHollowBox) {
+    VELMORA_REQUIRE_GL();
+    std::vector<unsigned char> bytes = fontBytes();
+    const std::uint32_t loca = be32(bytes, entryOf(bytes, "loca") + 8);
+    put32(bytes, loca + 4, be32(bytes, loca)); // glyph 0 holds no outline
+    testsupport::ScratchDir dir;
+    dir.writeFile("data/fonts/empty0.ttf", std::string(bytes.begin(), bytes.end()));
+    Font font;
+    ASSERT_TRUE(font.load("empty0.ttf", 40));
+    const auto pixels = render(font, "\U0002F800", 100, 150);
+    const Ink box = inkOf(pixels);
+    ASSERT_TRUE(box.any());
+    EXPECT_GT(box.right - box.left, 10);
+    EXPECT_GT(box.top - box.bottom, 20);
+    const int middle = ((box.top + box.bottom) / 2 * kWidth + (box.left + box.right) / 2) * 4;
+    EXPECT_EQ(pixels[std::size_t(middle)], 0) << "hollow";
+    EXPECT_GE(font.measure("\U0002F800").x, float(box.right - 100));
+}
+
+TEST(Font, EitherUnicodeMappingIsRead) {
+    const std::vector<unsigned char> original = fontBytes();
+    FontFile both;
+    std::string why;
+    ASSERT_TRUE(both.open(original, why));
+    // DejaVu Sans maps by format 4 and by format 12: each alone maps alike.
+    for (const std::uint32_t hidden : {4u, 12u}) {
+        std::vector<unsigned char> bytes = original;
+        const std::uint32_t cmap = be32(bytes, entryOf(bytes, "cmap") + 8);
+        for (std::uint32_t i = 0; i < (std::uint32_t(bytes[cmap + 2]) << 8 | bytes[cmap + 3]); ++i) {
+            const std::uint32_t at = cmap + be32(bytes, cmap + 8 + 8 * i);
+            if ((std::uint32_t(bytes[at]) << 8 | bytes[at + 1]) == hidden) {
+                bytes[cmap + 4 + 8 * i + 1] = 1; // a Macintosh record: not read
+            }
+        }
+        FontFile one;
+        ASSERT_TRUE(one.open(bytes, why)) << hidden << ": " << why;
+        for (const char32_t code : {U'A', U'Ж', U'Ω', U'€'}) {
+            EXPECT_EQ(one.glyphIndex(code), both.glyphIndex(code)) << hidden;
+            EXPECT_NE(one.glyphIndex(code), 0);
+        }
+    }
+}
+
 TEST(Font, WrapsAtSpacesAndBreaksLongWords) {
     Font font;
     ASSERT_TRUE(font.load(kFont, 20));
@@ -246,6 +289,26 @@ TEST(Font, PagesGrowAndKeepTheirGlyphs) {
     EXPECT_GT(font.pageSize(0).x * font.pageSize(0).y, 256 * 256);
     EXPECT_GT(font.glyphCount(), 100u);
     EXPECT_EQ(render(font, "Ж", 10, 150), before);
+}
+
+TEST(Font, AFullPageStartsAnotherAndOneStringDrawsFromBoth) {
+    VELMORA_REQUIRE_GL();
+    Font font;
+    ASSERT_TRUE(font.load(kFont, 300));
+    std::string many;
+    for (char c = '!'; c <= '~' && font.pageCount() < 2; ++c) {
+        many = c;
+        render(font, many, 10, 190);
+    }
+    ASSERT_EQ(font.pageCount(), 2u);
+    EXPECT_EQ(font.pageSize(0).x, 2048);
+    EXPECT_EQ(font.pageSize(0).y, 2048);
+    // '!' lies on the first page, the last glyph on the second.
+    const std::size_t calls = font.drawCalls();
+    const auto both = render(font, "!" + many, 10, 190);
+    EXPECT_EQ(font.drawCalls(), calls + 2);
+    EXPECT_TRUE(inkOf(both, 0, int(10 + font.measure("!").x)).any());
+    EXPECT_TRUE(inkOf(both, int(10 + font.measure("!").x), kWidth).any());
 }
 
 TEST(Font, FontsAreSeparateAndMoveOnly) {
