@@ -47,7 +47,8 @@ SYSTEM_PACKAGES=(
 #   install test's check of the menu entry;
 # - what the package test builds the game's .deb with (file and
 #   dpkg-shlibdeps, which compute its dependencies);
-# - an OCR engine with its English data, which reads drawn text back.
+# - an OCR engine with its English data, which reads drawn text back, and
+#   a TrueType font with CJK glyphs (Droid Sans Fallback) for the text tests.
 TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick
   clang
@@ -55,7 +56,7 @@ TEST_PACKAGES=(
   libdecor-0-plugin-1-cairo
   desktop-file-utils
   dpkg-dev file
-  tesseract-ocr tesseract-ocr-eng
+  tesseract-ocr tesseract-ocr-eng fonts-droid-fallback
 )
 # `make package`: the same two, and lintian, which checks the packages.
 PACKAGE_PACKAGES=(dpkg-dev file lintian)

@@ -148,7 +148,6 @@ std::vector<Line> Font::State::layOut(std::string_view text, const TextOptions& 
         pen = 0.0f;
         previous = -1;
         canBreak = false;
-        breakBlank = false;
     };
     for (std::size_t at = 0; at < text.size();) {
         const char32_t code = nextCodePoint(text, at, kReplacement);

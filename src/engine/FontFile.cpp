@@ -333,10 +333,12 @@ bool FontFile::checkOutline(int glyph, int depth) {
                     break;
                 }
                 const std::uint32_t flags = u16(g + used);
-                const std::int32_t part = s16(g + used + 2);
+                // Read unsigned, as stb_truetype reads it: CJK fonts have
+                // more than 32767 glyphs.
+                const int part = int(u16(g + used + 2));
                 used += 4;
                 // Point-matched placement is not drawn by stb_truetype.
-                good = (flags & 2) != 0 && part >= 0 && part < glyphs;
+                good = (flags & 2) != 0 && part < glyphs;
                 used += (flags & 1) ? 4 : 2;
                 used += (flags & 8) ? 2 : (flags & 64) ? 4 : (flags & 128) ? 8 : 0;
                 good = good && used <= length && checkOutline(part, depth + 1);

@@ -29,6 +29,8 @@ using testsupport::StreamCapture;
 namespace {
 
 const std::string kFont = VELMORA_BINARY_DIR "/examples-package/data/fonts/DejaVuSans.ttf";
+// A font with CJK glyphs, from the test tools (fonts-droid-fallback).
+const char* const kCjkFont = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
 constexpr int kWidth = 640, kHeight = 200;
 
 struct Ink {
@@ -95,6 +97,7 @@ struct ScriptCase {
     const char* script;
     const char* text;
     float size;
+    const char* font = nullptr; // DejaVu Sans
 };
 void PrintTo(const ScriptCase& c, std::ostream* out) {
     *out << c.script << " at " << c.size;
@@ -106,7 +109,7 @@ TEST_P(FontScripts, EachGlyphLandsWhereMeasureSays) {
     VELMORA_REQUIRE_GL();
     const ScriptCase& c = GetParam();
     Font font;
-    ASSERT_TRUE(font.load(kFont, c.size));
+    ASSERT_TRUE(font.load(c.font ? c.font : kFont, c.size));
     const std::string text = c.text;
     const Vec2 box = font.measure(text);
     EXPECT_FLOAT_EQ(box.y, font.lineHeight());
@@ -138,13 +141,14 @@ TEST_P(FontScripts, EachGlyphLandsWhereMeasureSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    LatinGreekCyrillic, FontScripts,
+    LatinGreekCyrillicCjk, FontScripts,
     ::testing::Values(ScriptCase{"Latin", "Hamburgefonts AVA", 14},
                       ScriptCase{"Latin", "Hamburgefonts AVA", 40},
                       ScriptCase{"Greek", "Καλημέρα κόσμε", 14},
                       ScriptCase{"Greek", "Καλημέρα κόσμε", 40},
                       ScriptCase{"Cyrillic", "Съешь же ещё", 14},
-                      ScriptCase{"Cyrillic", "Съешь же ещё", 40}),
+                      ScriptCase{"Cyrillic", "Съешь же ещё", 40},
+                      ScriptCase{"CJK", "中文字体，日本語", 24, kCjkFont}),
     [](const auto& info) {
         return std::string(info.param.script) + std::to_string(int(info.param.size));
     });
