@@ -42,3 +42,11 @@ if(NOT VELMORA_STB_INCLUDE)
 endif()
 add_library(velmora::stb INTERFACE IMPORTED)
 target_include_directories(velmora::stb SYSTEM INTERFACE ${VELMORA_STB_INCLUDE}/stb)
+
+# The engine's font, DejaVu Sans from fonts-dejavu-core: copied into the
+# engine's data (fonts/DejaVuSans.ttf) by the build and installed with it.
+find_file(VELMORA_DEFAULT_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
+          NO_DEFAULT_PATH NO_CACHE)
+if(NOT VELMORA_DEFAULT_FONT)
+    message(FATAL_ERROR "DejaVu Sans (fonts-dejavu-core) not found: run scripts/bootstrap.sh first")
+endif()

@@ -9,6 +9,7 @@ foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     get_filename_component(_folder ${_file} DIRECTORY)
     file(COPY ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${_velmora_example_package}/data/${_folder})
 endforeach()
+file(COPY ${VELMORA_DEFAULT_FONT} DESTINATION ${_velmora_example_package}/data/fonts)
 file(WRITE ${_velmora_example_package}/VelmoraConfig.cmake
      "# The engine of the enclosing build: Velmora::engine is already defined.\n"
      "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n"

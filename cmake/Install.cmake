@@ -92,7 +92,7 @@ configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}
 configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
 # The third-party notices, as the Debian packages of what is compiled in or
 # shipped give them.
-foreach(_doc libminiaudio-dev libstb-dev libglfw3)
+foreach(_doc libminiaudio-dev libstb-dev fonts-dejavu-core libglfw3)
     if(_doc STREQUAL "libglfw3" AND NOT VELMORA_SHIPS_GLFW)
         continue()
     endif()
@@ -167,7 +167,7 @@ install(CODE "
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
 # What every game on the engine reads besides its own data: the sprite and
-# text shaders and the font. The package names their folder Velmora_DATA_DIR.
+# text shaders, the bitmap font, and DejaVu Sans for Font (below). The package names their folder Velmora_DATA_DIR.
 set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/font.png
     textures/font.csv)
 set(VELMORA_ENGINE_DATADIR ${CMAKE_INSTALL_DATADIR}/velmora-engine/data)
@@ -176,6 +176,8 @@ foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     install(FILES ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
             COMPONENT engine)
 endforeach()
+# The font Font loads by default, taken from the system (Dependencies.cmake).
+install(FILES ${VELMORA_DEFAULT_FONT} DESTINATION ${VELMORA_ENGINE_DATADIR}/fonts COMPONENT engine)
 if(VELMORA_SHIPS_GLFW)
     install(DIRECTORY ${VELMORA_GLFW_INCLUDE}/GLFW DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
             COMPONENT engine)

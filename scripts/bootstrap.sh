@@ -32,6 +32,7 @@ PREFIX="$ROOT/.deps"
 SYSTEM_PACKAGES=(
   g++ cmake ninja-build pkg-config make
   libglew-dev libstb-dev libgtest-dev libgl-dev libgl1-mesa-dri libglx-mesa0
+  fonts-dejavu-core
   libx11-6 libxrandr2 libxcursor1 libxi6 libxinerama1 libxkbcommon0
 )
 # What only the test command needs, kept apart so that building and playing
@@ -45,7 +46,9 @@ SYSTEM_PACKAGES=(
 #   SDL2 brings it), so that the tests take the path players take; the
 #   install test's check of the menu entry;
 # - what the package test builds the game's .deb with (file and
-#   dpkg-shlibdeps, which compute its dependencies).
+#   dpkg-shlibdeps, which compute its dependencies);
+# - an OCR engine with its English data, which reads drawn text back, and
+#   a TrueType font with CJK glyphs (Droid Sans Fallback) for the text tests.
 TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps x11-xserver-utils imagemagick
   clang
@@ -53,6 +56,7 @@ TEST_PACKAGES=(
   libdecor-0-plugin-1-cairo
   desktop-file-utils
   dpkg-dev file
+  tesseract-ocr tesseract-ocr-eng fonts-droid-fallback
 )
 # `make package`: the same two, and lintian, which checks the packages.
 PACKAGE_PACKAGES=(dpkg-dev file lintian)

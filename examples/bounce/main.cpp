@@ -10,11 +10,11 @@
 // from any working directory.
 #include <velmora/Application.h>
 #include <velmora/Camera.h>
+#include <velmora/Font.h>
 #include <velmora/Keys.h>
 #include <velmora/Shader.h>
 #include <velmora/SoundManager.h>
 #include <velmora/SpriteBatch.h>
-#include <velmora/TextRenderer.h>
 
 #include <cmath>
 #include <cstdio>
@@ -44,6 +44,9 @@ struct Mover {
 
 struct World {
     std::unique_ptr<SpriteBatch> batch; // made once the context exists
+    std::unique_ptr<SpriteBatch> backdrop;
+    Font title;                         // DejaVu Sans from the engine's data, two sizes
+    Font status;
     Shader* shader = nullptr;           // belongs to the engine's shader registry
     Camera camera;
     std::vector<Mover> movers;
@@ -69,8 +72,10 @@ bool load() {
     if (!world.shader || !world.batch->loadAtlas("atlas")) {
         return false;
     }
-    textRenderer.init();
-    textRenderer.loadFont("font.png", "font.csv");
+    world.backdrop = std::make_unique<SpriteBatch>();
+    if (!world.title.load("DejaVuSans.ttf", 40.0f) || !world.status.load("DejaVuSans.ttf", 22.0f)) {
+        return false;
+    }
     SoundManager::instance().loadSound(kHonk);
 
     world.camera.ortho(0.0f, kWidth, 0.0f, kHeight, -1.0f, 1.0f);
@@ -117,7 +122,9 @@ void update() {
 
 void draw() {
     // A night-blue backdrop shows the 16:9 picture inside the window's bars.
-    textRenderer.drawPanel(world.camera, Rect{0.0f, 0.0f, kWidth, kHeight}, Vec4{0.07f, 0.09f, 0.2f, 1.0f});
+    world.backdrop->clear();
+    world.backdrop->addRectangle(0.0f, 0.0f, kWidth, kHeight, Vec4{0.07f, 0.09f, 0.2f, 1.0f});
+    world.backdrop->draw(world.camera);
 
     SpriteBatch& batch = *world.batch;
     batch.clear();
@@ -131,11 +138,11 @@ void draw() {
     batch.draw(world.camera, *world.shader);
 
     const Vec4 white{1, 1, 1, 1};
-    textRenderer.drawText(world.camera, "Pysäkki · Kioski · Shop", 24.0f, kHeight - 20.0f, 40.0f, white);
+    world.title.draw(world.camera, "Pysäkki · Kioski · Shop", 24.0f, kHeight - 20.0f, white);
     char status[96];
     std::snprintf(status, sizeof status, "Space: jump\t\tEsc: quit\t\t%.0f frames/s",
                   Application::instance().frameTimer().framesPerSecond());
-    textRenderer.drawText(world.camera, status, 24.0f, 44.0f, 22.0f, Vec4{0.8f, 0.9f, 1.0f, 1.0f});
+    world.status.draw(world.camera, status, 24.0f, 44.0f, Vec4{0.8f, 0.9f, 1.0f, 1.0f});
 }
 
 void onKey(int action, int key) {
@@ -169,7 +176,10 @@ int main(int argc, char** argv) {
         return EXIT_FAILURE;
     }
     app.run();
-    // The batch's GL objects go while the context still exists.
+    // The batches' and fonts' GL objects go while the context still exists.
     world.batch.reset();
+    world.backdrop.reset();
+    world.title = Font();
+    world.status = Font();
     return EXIT_SUCCESS;
 }

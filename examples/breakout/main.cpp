@@ -15,11 +15,11 @@
 // It finds its data/ beside the program, so it runs from any folder.
 #include <velmora/Application.h>
 #include <velmora/Camera.h>
+#include <velmora/Font.h>
 #include <velmora/Input.h>
 #include <velmora/Keys.h>
 #include <velmora/SoundManager.h>
 #include <velmora/SpriteBatch.h>
-#include <velmora/TextRenderer.h>
 
 #include <algorithm>
 #include <cmath>
@@ -70,8 +70,10 @@ class Breakout {
         paddlePicture = batch.findPicture("paddle.png");
         ballPicture = batch.findPicture("ball.png");
         brickPicture = batch.findPicture("brick.png");
-        velmora::textRenderer.init();
-        velmora::textRenderer.loadFont("font.png", "font.csv");
+        // DejaVu Sans from the engine's data, at the two sizes drawn.
+        if (!scoreFont.load("DejaVuSans.ttf", 28.0f) || !bannerFont.load("DejaVuSans.ttf", 30.0f)) {
+            return false;
+        }
         camera.ortho(0.0f, kWidth, 0.0f, kHeight, -1.0f, 1.0f);
         newRound();
         return true;
@@ -121,12 +123,11 @@ class Breakout {
 
         char line[96];
         std::snprintf(line, sizeof line, "Score %d\t\tBalls %d", score, balls);
-        velmora::textRenderer.drawText(camera, line, 16.0f, kHeight - 8.0f, 28.0f,
-                                       Vec4{1, 1, 1, 1});
+        scoreFont.draw(camera, line, 16.0f, kHeight - 8.0f, Vec4{1, 1, 1, 1});
         if (const char* message = banner()) {
-            const Vec2 box = velmora::textRenderer.measureText(message, 30.0f);
-            velmora::textRenderer.drawText(camera, message, (kWidth - box.x) / 2, 240.0f, 30.0f,
-                                           Vec4{1, 1, 0.8f, 1});
+            velmora::TextOptions centred;
+            centred.align = velmora::TextAlign::Centre;
+            bannerFont.draw(camera, message, kWidth / 2, 240.0f, Vec4{1, 1, 0.8f, 1}, centred);
         }
     }
 
@@ -268,6 +269,7 @@ class Breakout {
 
     velmora::SpriteBatch batch;
     velmora::Camera camera;
+    velmora::Font scoreFont, bannerFont; // DejaVu Sans from the engine's data
     int paddlePicture = -1, ballPicture = -1, brickPicture = -1;
     std::vector<Brick> bricks;
     float paddleX = kWidth / 2;

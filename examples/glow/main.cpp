@@ -15,11 +15,11 @@
 #include <velmora/Application.h>
 #include <velmora/Camera.h>
 #include <velmora/Canvas.h>
+#include <velmora/Font.h>
 #include <velmora/Input.h>
 #include <velmora/Keys.h>
 #include <velmora/Shader.h>
 #include <velmora/SpriteBatch.h>
-#include <velmora/TextRenderer.h>
 #include <velmora/Texture.h>
 
 #include <algorithm>
@@ -57,6 +57,7 @@ struct Game {
     std::unique_ptr<SpriteBatch> screen; // the canvas, through the post-effect
     std::unique_ptr<Canvas> scene;
     Shader* crt = nullptr; // belongs to the engine's shader registry
+    Font label, status, notice; // DejaVu Sans at three sizes
     int ship = -1, rock = -1, spark = -1, floor = -1;
     Thing player;
     std::vector<Thing> rocks;
@@ -95,8 +96,10 @@ bool load() {
     game.spark = pictures->find("spark.png");
     game.floor = pictures->find("floor.png");
 
-    textRenderer.init();
-    textRenderer.loadFont("font.png", "font.csv");
+    if (!game.label.load("DejaVuSans.ttf", 20.0f) || !game.status.load("DejaVuSans.ttf", 18.0f) ||
+        !game.notice.load("DejaVuSans.ttf", 22.0f)) {
+        return false;
+    }
 
     std::srand(11);
     game.player = {kArena / 2, kArena / 2};
@@ -220,18 +223,18 @@ void draw() {
     // its top-left corner, so it goes up by the ship's reach and its height.
     const Vec2 at = camera.worldToPicture({game.player.x, game.player.y});
     const float above = 8.0f * kTexel * game.zoom + 26.0f;
-    textRenderer.drawText(screenCamera, "you", at.x * kWidth - 14.0f, at.y * kHeight + above, 20.0f,
-                          {0.6f, 0.9f, 1.0f, 1.0f});
+    game.label.draw(screenCamera, "you", at.x * kWidth - 14.0f, at.y * kHeight + above,
+                    {0.6f, 0.9f, 1.0f, 1.0f});
     char status[160];
     std::snprintf(status, sizeof status,
                   "Arrows: fly   Wheel: zoom %.1f×   Q/E: turn   F12: screenshot   %.0f frames/s",
                   game.zoom, Application::instance().frameTimer().framesPerSecond());
-    textRenderer.drawText(screenCamera, status, 16.0f, 30.0f, 18.0f, {0.85f, 0.9f, 1.0f, 1.0f});
+    game.status.draw(screenCamera, status, 16.0f, 30.0f, {0.85f, 0.9f, 1.0f, 1.0f});
 
     const double now = Application::instance().time;
     if (!game.saved.empty() && now - game.savedAt < 2.0) {
-        textRenderer.drawText(screenCamera, "Saved " + game.saved, 16.0f, kHeight - 16.0f, 22.0f,
-                              {1.0f, 0.9f, 0.5f, 1.0f});
+        game.notice.draw(screenCamera, "Saved " + game.saved, 16.0f, kHeight - 16.0f,
+                         {1.0f, 0.9f, 0.5f, 1.0f});
     }
     // Last, so that the file holds the whole frame. A failure is reported
     // on standard error by the engine.
@@ -285,5 +288,8 @@ int main(int argc, char** argv) {
     game.sparks.reset();
     game.screen.reset();
     game.scene.reset();
+    game.label = Font();
+    game.status = Font();
+    game.notice = Font();
     return EXIT_SUCCESS;
 }

@@ -38,6 +38,8 @@ void guideIndex(int argc, char** argv, std::ostream& out) {
     Canvas canvas(64, 64);
     Sprite sprite;
     FixedStep clock;
+    Font font;
+    TextOptions options;
     std::vector<std::string> paths;
     std::string atlasName, spriteName, fileName, text;
     const char* name = "";
