@@ -184,6 +184,9 @@ TEST(Font, AFontWhoseMissingGlyphIsEmptyDrawsAHollowBox) {
     EXPECT_GT(box.top - box.bottom, 20);
     const int middle = ((box.top + box.bottom) / 2 * kWidth + (box.left + box.right) / 2) * 4;
     EXPECT_EQ(pixels[std::size_t(middle)], 0) << "hollow";
+    const int midRow = (box.top + box.bottom) / 2, midColumn = (box.left + box.right) / 2;
+    EXPECT_GT(pixels[std::size_t(midRow * kWidth + box.left) * 4], 64) << "its left side";
+    EXPECT_GT(pixels[std::size_t(box.top * kWidth + midColumn) * 4], 64) << "its top";
     EXPECT_GE(font.measure("\U0002F800").x, float(box.right - 100));
 }
 
@@ -289,6 +292,8 @@ TEST(Font, PagesGrowAndKeepTheirGlyphs) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     EXPECT_GT(font.pageSize(0).x * font.pageSize(0).y, 256 * 256);
     EXPECT_GT(font.glyphCount(), 100u);
+    EXPECT_EQ(font.pageSize(font.pageCount()).x, 0); // no such page
+    EXPECT_EQ(font.pageTexture(font.pageCount()), nullptr);
     EXPECT_EQ(render(font, "Ж", 10, 150), before);
 }
 
@@ -415,6 +420,12 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "kern is shorter"},
         BadFont{"HeadShort", [](auto& b) { put32(b, entryOf(b, "head") + 12, 40); }, "too short"},
+        BadFont{"NoHeight",
+                [](auto& b) {
+                    const std::uint32_t hhea = be32(b, entryOf(b, "hhea") + 8);
+                    std::fill(b.begin() + hhea + 4, b.begin() + hhea + 8, 0); // ascent, descent
+                },
+                "hhea gives the font no height"},
         BadFont{"TableBeyondDirectory",
                 [](auto& b) { // maxp moved to the end, then left out of the count
                     const std::size_t maxp = entryOf(b, "maxp"), count = std::size_t(b[4]) << 8 | b[5];
