@@ -8,6 +8,13 @@
 set(VELMORA_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.deps/usr CACHE PATH "Local prefix of borrowed packages")
 set(VELMORA_DEPS_LIBDIR ${VELMORA_DEPS_PREFIX}/lib/${CMAKE_LIBRARY_ARCHITECTURE})
 
+if(EMSCRIPTEN)
+    # The web build (emcmake): Emscripten brings GLFW and WebGL2; the layer in
+    # src/engine/web stands in for GLEW and OpenGL 4.5 (cmake/Web.cmake).
+    include(${CMAKE_CURRENT_LIST_DIR}/Web.cmake)
+    return()
+endif()
+
 set(OpenGL_GL_PREFERENCE GLVND)
 find_package(OpenGL REQUIRED)
 find_package(GLEW REQUIRED)

@@ -36,6 +36,7 @@ set_target_properties(guide_catcher PROPERTIES OUTPUT_NAME catcher
 target_compile_options(guide_catcher PRIVATE ${VELMORA_WARNINGS})
 target_link_libraries(guide_catcher PRIVATE Velmora::engine)
 file(COPY ${_velmora_example_package}/data DESTINATION ${CMAKE_BINARY_DIR}/guide)
+velmora_add_web_page(guide_catcher DATA ${CMAKE_BINARY_DIR}/guide/data TITLE "Catcher")
 if(TARGET e2e_tests)
     add_dependencies(e2e_tests guide_catcher)
 endif()
