@@ -12,8 +12,6 @@
 
 namespace testsupport {
 
-namespace {
-
 std::string quoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
@@ -21,6 +19,8 @@ std::string quoted(const std::string& text) {
     }
     return out + "'";
 }
+
+namespace {
 
 void readFacts(const std::string& path, WebPageRun& run) {
     std::ifstream in(path);
@@ -57,8 +57,12 @@ std::string webBuildDirectory() {
     return VELMORA_WEB_BUILD_DIR;
 }
 
+std::string webPageFolder(const std::string& page) {
+    return !page.empty() && page[0] == '/' ? page : webBuildDirectory() + "/" + page;
+}
+
 std::string webPageMissing(const std::string& page) {
-    const std::string index = webBuildDirectory() + "/" + page + "/index.html";
+    const std::string index = webPageFolder(page) + "/index.html";
     if (!std::filesystem::exists(index)) {
         return "no web build of " + page + " (" + index + "): run make web";
     }
@@ -78,9 +82,11 @@ WebPageRun playWebPage(const std::string& page, const std::string& folder,
                        const std::vector<std::string>& steps) {
     WebPageRun run;
     run.folder = folder;
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
     std::string command = "/usr/bin/python3 " + quoted(std::string(VELMORA_SOURCE_DIR) +
                                                        "/tests/support/web_page.py") +
-                          " " + quoted(webBuildDirectory() + "/" + page) + " " + quoted(folder);
+                          " " + quoted(webPageFolder(page)) + " " + quoted(folder);
     for (const std::string& word : options) {
         command += " " + quoted(word);
     }

@@ -16,8 +16,12 @@ namespace testsupport {
 // The web build's folder (make web: build-web/ of the checkout).
 std::string webBuildDirectory();
 
-// Empty when a page can be played here; otherwise what is missing (the page
-// under webBuildDirectory(), Chromium, chromedriver, Selenium).
+// A page's folder: `page` itself when it is an absolute path, otherwise that
+// folder of webBuildDirectory().
+std::string webPageFolder(const std::string& page);
+
+// Empty when a page can be played here; otherwise what is missing (the
+// page's index.html, Chromium, chromedriver, tesseract, Selenium).
 std::string webPageMissing(const std::string& page);
 
 struct WebPageRun {
@@ -35,7 +39,10 @@ struct WebPageRun {
     bool consoleHas(const std::string& text) const;
 };
 
-// Opens `page` (a folder under webBuildDirectory()) at `options` (web_page.py's
+// Text in single quotes for the shell.
+std::string quoted(const std::string& text);
+
+// Opens `page` (see webPageFolder) at `options` (web_page.py's
 // --query, --size, --ratio) and runs `steps` (see web_page.py), keeping the
 // screenshots in `folder`.
 WebPageRun playWebPage(const std::string& page, const std::string& folder,

@@ -218,4 +218,40 @@ TEST_P(WebPage, ShowsItsFirstFrameFillsThePageAndPlays) {
 INSTANTIATE_TEST_SUITE_P(Each, WebPage, ::testing::ValuesIn(kPages),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A game of one's own: the engine installed from the web build, Bounce built
+// against it with emcmake, as docs/engine.md ("On the web") tells, and its
+// page played.
+TEST(WebOutsideGame, BuildsWithEmcmakeAgainstTheWebInstallAndRuns) {
+    VELMORA_REQUIRE_WEB_PAGE("velmora");
+    using testsupport::quoted;
+    const std::string folder = scratch("outside");
+    const std::string prefix = folder + "/engine";
+    const std::string build = folder + "/bounce";
+    const std::string web = testsupport::webBuildDirectory();
+    // Emscripten's libraries come from the web build's cache, already built.
+    const std::string environment = "EM_CACHE=" + quoted(web + "/emcache") +
+                                    " EM_FROZEN_CACHE= NODE_PATH=/usr/share/nodejs ";
+    int status = 1;
+    const std::string log = testsupport::runShell(
+        "cmake --install " + quoted(web) + " --component engine --prefix " + quoted(prefix) +
+            " 2>&1 && " + environment + "emcmake cmake -S " +
+            quoted(std::string(VELMORA_SOURCE_DIR) + "/examples/bounce") + " -B " + quoted(build) +
+            " -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=" + quoted(prefix) +
+            " -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=BOTH 2>&1 && " + environment +
+            "cmake --build " + quoted(build) + " 2>&1",
+        &status);
+    ASSERT_EQ(status, 0) << log;
+    // What the page needs, and nothing of the desktop's.
+    for (const char* file : {"index.html", "bounce.js", "bounce.wasm", "bounce.data"}) {
+        EXPECT_TRUE(std::filesystem::exists(build + "/bounce/" + file)) << file;
+    }
+    const WebPageRun page = testsupport::playWebPage(build + "/bounce", folder + "/shots",
+                                                     {"--query", "windowed"},
+                                                     {"frames", "20", "shot", "shown"});
+    ASSERT_TRUE(page.finished) << page.errors;
+    EXPECT_FALSE(page.consoleHas("GL_INVALID"));
+    drawsSomething(page);
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace
