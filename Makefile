@@ -38,10 +38,10 @@ run: game
 
 # Builds everything and runs every test under a private X server. The test
 # tools (X server, clang's fuzzing runtime, …) are installed only here, so
-# `make run` never pulls them in. The web pages are built first (into
-# $(WEB_BUILD_DIR)/): the web tests open them in a headless Chromium.
+# `make run` never pulls them in. The web pages are built by the tests too
+# (into build-web/, as `make web` does): the web tests open them in a
+# headless Chromium.
 test: test-tools build
-	@bash scripts/web.sh $(WEB_BUILD_DIR)
 	@bash scripts/run-tests.sh $(BUILD_DIR)
 
 # Debian packages in $(BUILD_DIR)/: velmora (the game), velmora-engine-dev
