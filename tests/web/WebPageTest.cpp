@@ -155,6 +155,17 @@ void drawsSomething(const WebPageRun& web) {
     EXPECT_GT(shot.brightest(0, kBelowTheNote, shot.width, shot.height), ground + 100.0);
 }
 
+// The web layer's checks (tests/web/layer): each printed "ok", all of them.
+void webLayer(const WebPageRun& web) {
+    int passed = 0;
+    for (const std::string& line : web.console) {
+        EXPECT_EQ(line.find("FAILED"), std::string::npos) << line;
+        passed += line.find(" ok\"") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_TRUE(web.consoleHas("layer done 16"));
+    EXPECT_EQ(passed, 16);
+}
+
 struct PageRow {
     const char* name;
     const char* page;
@@ -192,6 +203,7 @@ const PageRow kPages[] = {
      drawsSomething},
     {"Glow", "glow", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
+    {"WebLayer", "web_layer_test", {}, {"frames", "2"}, 1024, 768, webLayer},
     {"GuideCatcher", "catcher", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024,
      768, drawsSomething},
 };

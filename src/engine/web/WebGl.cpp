@@ -66,6 +66,7 @@ std::map<GLuint, BufferFacts> buffers;
 std::map<GLuint, std::vector<std::pair<std::string, GLint>>> shaderBindings;
 std::map<GLuint, std::vector<std::pair<std::string, GLint>>> shaderLocations;
 std::map<GLuint, std::map<GLint, GLint>> programLocations;
+std::map<GLuint, std::map<std::string, GLint>> programExplicitNames;
 GLuint ownFramebuffer = 0;
 
 GLint integer(GLenum name) {
@@ -285,15 +286,27 @@ void settleKind(GLuint buffer, BufferKind kind) {
     }
 }
 
-// The linked location of `location` in `program`: explicit locations are
-// mapped, others are already linked ones.
+// Locations handed out for a program with explicit uniform locations: the
+// explicit number for such a uniform, and for any other the linked location
+// plus this, so that the two never meet.
+constexpr GLint kLinkedBase = 0x100000;
+
+// The linked location of `location` in `program` (see kLinkedBase); a
+// program without explicit locations has only linked ones.
 GLint linkedLocation(GLuint program, GLint location) {
     const auto found = programLocations.find(program);
-    if (found == programLocations.end()) {
+    if (found == programLocations.end() || location < 0) {
         return location;
     }
+    if (location >= kLinkedBase) {
+        return location - kLinkedBase;
+    }
     const auto mapped = found->second.find(location);
-    return mapped != found->second.end() ? mapped->second : location;
+    return mapped != found->second.end() ? mapped->second : -1;
+}
+
+GLint currentLocation(GLint location) {
+    return linkedLocation(static_cast<GLuint>(integer(GL_CURRENT_PROGRAM)), location);
 }
 
 } // namespace
@@ -575,8 +588,52 @@ void glProgramUniformMatrix4fv(GLuint program, GLint location, GLsizei count,
 
 void velmoraWebUniformMatrix4fv(GLint location, GLsizei count, GLboolean transpose,
                                 const GLfloat* values) {
-    const GLuint program = static_cast<GLuint>(integer(GL_CURRENT_PROGRAM));
-    glUniformMatrix4fv(linkedLocation(program, location), count, transpose, values);
+    glUniformMatrix4fv(currentLocation(location), count, transpose, values);
+}
+
+void velmoraWebUniform1i(GLint location, GLint value) {
+    glUniform1i(currentLocation(location), value);
+}
+
+void velmoraWebUniform1f(GLint location, GLfloat value) {
+    glUniform1f(currentLocation(location), value);
+}
+
+void velmoraWebUniform2f(GLint location, GLfloat x, GLfloat y) {
+    glUniform2f(currentLocation(location), x, y);
+}
+
+void velmoraWebUniform3f(GLint location, GLfloat x, GLfloat y, GLfloat z) {
+    glUniform3f(currentLocation(location), x, y, z);
+}
+
+void velmoraWebUniform4f(GLint location, GLfloat x, GLfloat y, GLfloat z, GLfloat w) {
+    glUniform4f(currentLocation(location), x, y, z, w);
+}
+
+GLint velmoraWebGetUniformLocation(GLuint program, const GLchar* name) {
+    const GLint linked = glGetUniformLocation(program, name);
+    const auto found = programExplicitNames.find(program);
+    if (found == programExplicitNames.end() || name == nullptr) {
+        return linked;
+    }
+    const auto named = found->second.find(name);
+    if (named != found->second.end()) {
+        return named->second;
+    }
+    return linked >= 0 ? linked + kLinkedBase : linked;
+}
+
+// Emscripten finds a location among the current program's: the program is
+// made current for the call.
+void velmoraWebGetUniformiv(GLuint program, GLint location, GLint* values) {
+    const ProgramInUse use(program);
+    glGetUniformiv(program, linkedLocation(program, location), values);
+}
+
+void velmoraWebGetUniformfv(GLuint program, GLint location, GLfloat* values) {
+    const ProgramInUse use(program);
+    glGetUniformfv(program, linkedLocation(program, location), values);
 }
 
 void glClearDepth(GLdouble depth) {
@@ -685,6 +742,7 @@ void velmoraWebShaderSource(GLuint shader, GLsizei count, const GLchar* const* s
 void velmoraWebLinkProgram(GLuint program) {
     glLinkProgram(program);
     programLocations.erase(program);
+    programExplicitNames.erase(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (linked == GL_FALSE) {
@@ -694,6 +752,7 @@ void velmoraWebLinkProgram(GLuint program) {
     GLsizei count = 0;
     glGetAttachedShaders(program, 8, &count, attached);
     std::map<GLint, GLint> mapped;
+    std::map<std::string, GLint> names;
     const ProgramInUse use(program);
     for (GLsizei i = 0; i < count; ++i) {
         for (const auto& [name, unit] : shaderBindings[attached[i]]) {
@@ -701,9 +760,11 @@ void velmoraWebLinkProgram(GLuint program) {
         }
         for (const auto& [name, location] : shaderLocations[attached[i]]) {
             mapped[location] = glGetUniformLocation(program, name.c_str());
+            names[name] = location;
         }
     }
     if (!mapped.empty()) {
         programLocations[program] = std::move(mapped);
+        programExplicitNames[program] = std::move(names);
     }
 }

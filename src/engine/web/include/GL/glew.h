@@ -30,8 +30,10 @@
 // - Shaders: the "#version" line becomes "#version 300 es" with high
 //   precision; layout(binding = N) on samplers and layout(location = N) on
 //   uniforms, which ES 3.0 lacks, are taken out and carried out after linking
-//   (glUniform1i for the unit; explicit locations are mapped to the linked
-//   ones in the glProgramUniform* and glUniform* calls).
+//   (glUniform1i for the unit). For a program with explicit locations,
+//   glGetUniformLocation gives a uniform's explicit number, and any other
+//   uniform its linked location plus 0x100000, so the two never meet; the
+//   glProgramUniform*, glUniform* and glGetUniform* calls map them back.
 // - Pixel store names that WebGL2 lacks (swap bytes, LSB first, pack image
 //   height and skip images) read as 0 and are ignored when set.
 // - glNamedFramebufferParameteri (default width and height): ignored, since
@@ -121,6 +123,14 @@ void velmoraWebShaderSource(GLuint shader, GLsizei count, const GLchar* const* s
 void velmoraWebLinkProgram(GLuint program);
 void velmoraWebUniformMatrix4fv(GLint location, GLsizei count, GLboolean transpose,
                                 const GLfloat* values);
+void velmoraWebUniform1i(GLint location, GLint value);
+void velmoraWebUniform1f(GLint location, GLfloat value);
+void velmoraWebUniform2f(GLint location, GLfloat x, GLfloat y);
+void velmoraWebUniform3f(GLint location, GLfloat x, GLfloat y, GLfloat z);
+void velmoraWebUniform4f(GLint location, GLfloat x, GLfloat y, GLfloat z, GLfloat w);
+GLint velmoraWebGetUniformLocation(GLuint program, const GLchar* name);
+void velmoraWebGetUniformiv(GLuint program, GLint location, GLint* values);
+void velmoraWebGetUniformfv(GLuint program, GLint location, GLfloat* values);
 void velmoraWebDeleteTextures(GLsizei n, const GLuint* textures);
 void velmoraWebDeleteBuffers(GLsizei n, const GLuint* buffers);
 void velmoraWebDeleteVertexArrays(GLsizei n, const GLuint* arrays);
@@ -132,6 +142,14 @@ void velmoraWebDeleteVertexArrays(GLsizei n, const GLuint* arrays);
 #define glShaderSource velmoraWebShaderSource
 #define glLinkProgram velmoraWebLinkProgram
 #define glUniformMatrix4fv velmoraWebUniformMatrix4fv
+#define glUniform1i velmoraWebUniform1i
+#define glUniform1f velmoraWebUniform1f
+#define glUniform2f velmoraWebUniform2f
+#define glUniform3f velmoraWebUniform3f
+#define glUniform4f velmoraWebUniform4f
+#define glGetUniformLocation velmoraWebGetUniformLocation
+#define glGetUniformiv velmoraWebGetUniformiv
+#define glGetUniformfv velmoraWebGetUniformfv
 #define glDeleteTextures velmoraWebDeleteTextures
 #define glDeleteBuffers velmoraWebDeleteBuffers
 #define glDeleteVertexArrays velmoraWebDeleteVertexArrays
