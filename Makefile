@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 ARGS ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap test-tools configure build engine game run test package soak bench assets clean
+.PHONY: all bootstrap test-tools configure build engine game run test package soak bench assets web clean
 
 all: build
 
@@ -38,7 +38,9 @@ run: game
 
 # Builds everything and runs every test under a private X server. The test
 # tools (X server, clang's fuzzing runtime, …) are installed only here, so
-# `make run` never pulls them in.
+# `make run` never pulls them in. The web pages are built by the tests too
+# (into build-web/, as `make web` does): the web tests open them in a
+# headless Chromium.
 test: test-tools build
 	@bash scripts/run-tests.sh $(BUILD_DIR)
 
@@ -71,6 +73,14 @@ bench: test-tools build
 assets:
 	@bash scripts/bootstrap.sh assets
 	@bash tools/make_assets.sh
+
+# The games as web pages (Emscripten, installed here only): each in a folder
+# of its own under $(WEB_BUILD_DIR)/ (velmora/, ...) with its index.html.
+# Serve one with `python3 -m http.server --bind 127.0.0.1 -d build-web/velmora`.
+WEB_BUILD_DIR ?= build-web
+web:
+	@bash scripts/bootstrap.sh web
+	@bash scripts/web.sh $(WEB_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -8,6 +8,21 @@
 set(VELMORA_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.deps/usr CACHE PATH "Local prefix of borrowed packages")
 set(VELMORA_DEPS_LIBDIR ${VELMORA_DEPS_PREFIX}/lib/${CMAKE_LIBRARY_ARCHITECTURE})
 
+# The engine's font, DejaVu Sans from fonts-dejavu-core: copied into the
+# engine's data (fonts/DejaVuSans.ttf) by the build and installed with it.
+find_file(VELMORA_DEFAULT_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
+          NO_DEFAULT_PATH NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
+if(NOT VELMORA_DEFAULT_FONT)
+    message(FATAL_ERROR "DejaVu Sans (fonts-dejavu-core) not found: run scripts/bootstrap.sh first")
+endif()
+
+if(EMSCRIPTEN)
+    # The web build (emcmake): Emscripten brings GLFW and WebGL2; the layer in
+    # src/engine/web stands in for GLEW and OpenGL 4.5 (cmake/Web.cmake).
+    include(${CMAKE_CURRENT_LIST_DIR}/Web.cmake)
+    return()
+endif()
+
 set(OpenGL_GL_PREFERENCE GLVND)
 find_package(OpenGL REQUIRED)
 find_package(GLEW REQUIRED)
@@ -43,10 +58,3 @@ endif()
 add_library(velmora::stb INTERFACE IMPORTED)
 target_include_directories(velmora::stb SYSTEM INTERFACE ${VELMORA_STB_INCLUDE}/stb)
 
-# The engine's font, DejaVu Sans from fonts-dejavu-core: copied into the
-# engine's data (fonts/DejaVuSans.ttf) by the build and installed with it.
-find_file(VELMORA_DEFAULT_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
-          NO_DEFAULT_PATH NO_CACHE)
-if(NOT VELMORA_DEFAULT_FONT)
-    message(FATAL_ERROR "DejaVu Sans (fonts-dejavu-core) not found: run scripts/bootstrap.sh first")
-endif()

@@ -198,6 +198,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersio
 install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
               ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
               ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
+              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 
 file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)

@@ -9,6 +9,9 @@
 #   target_link_libraries(mygame PRIVATE Velmora::engine)
 #   velmora_add_data(mygame data)      # -> <folder of mygame>/data/
 #
+# In a web build (emcmake) the folder is put together in the build's folder
+# instead, where velmora_add_web_page(<target>) packs it into the page.
+#
 # Every build of the target puts it together anew after a file in any of the
 # folders was added, changed or removed, so a removed file never stays behind;
 # otherwise the copy is skipped. The program finds it with
@@ -44,6 +47,12 @@ function(velmora_add_data target)
     # copy depend on the program that depends on it.
     set(_out "$<TARGET_PROPERTY:${target},RUNTIME_OUTPUT_DIRECTORY>")
     set(_data "$<IF:$<BOOL:${_out}>,${_out},${CMAKE_CURRENT_BINARY_DIR}>/data")
+    if(EMSCRIPTEN)
+        # A page reads its data from the file packed with it, never from
+        # beside it: the folder stays in the build, for velmora_add_web_page.
+        set(_data "${CMAKE_CURRENT_BINARY_DIR}/${target}-data")
+    endif()
+    set_target_properties(${target} PROPERTIES VELMORA_DATA_FOLDER "${_data}")
     set(_files "")
     set(_copies "")
     foreach(_folder IN LISTS _folders)

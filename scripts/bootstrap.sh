@@ -6,6 +6,7 @@
 #   scripts/bootstrap.sh package  also what builds and checks the Debian packages
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
 #   scripts/bootstrap.sh bench    also what `make bench` compares the engine with
+#   scripts/bootstrap.sh web      also Emscripten, which `make web` builds the pages with
 #
 # Packages are chosen by what the running release has, never by a release
 # number: the clang runtime follows the clang that the release installs, and
@@ -69,6 +70,13 @@ ASSET_PACKAGES=(sox libsox-fmt-mp3 lame espeak-ng librsvg2-bin fonts-dejavu-core
 # LÖVE and SFML run the other bunnymarks (bench/love-bunnymark,
 # bench/sfml_bunnymark.cpp); neither the game nor the tests need them.
 BENCH_PACKAGES=(love libsfml-dev)
+# `make web`: Emscripten (its own clang, its libraries and node's modules
+# come with it). The desktop commands never install it.
+WEB_PACKAGES=(emscripten)
+# The web tests, part of the test command: Emscripten builds the pages, a
+# headless Chromium shows them, driven through WebDriver from Python, and
+# tesseract reads the game's overlay in its screenshots.
+WEBTEST_PACKAGES=(emscripten chromium chromium-driver python3-selenium tesseract-ocr)
 # The borrowed packages, at the upstream versions the project was tested
 # with; the Debian revision is whichever the archive has. Change a version
 # only after `make test` passed with it.
@@ -318,16 +326,17 @@ main() {
   apt_install "${SYSTEM_PACKAGES[@]}"
   case "${1:-}" in
     test)
-      apt_install "${TEST_PACKAGES[@]}"
+      apt_install "${TEST_PACKAGES[@]}" "${WEBTEST_PACKAGES[@]}"
       apt_install_unless_it_removes "${TEST_SERVER_PACKAGES[@]}"
       install_clang_runtime
       ;;
     package) apt_install "${PACKAGE_PACKAGES[@]}" ;;
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;
     bench) apt_install "${BENCH_PACKAGES[@]}" ;;
+    web) apt_install "${WEB_PACKAGES[@]}" ;;
     "") ;;
     *)
-      echo "bootstrap: unknown set '$1' (use test, package, assets or bench)" >&2
+      echo "bootstrap: unknown set '$1' (use test, package, assets, bench or web)" >&2
       exit 2
       ;;
   esac

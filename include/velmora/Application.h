@@ -289,7 +289,10 @@ class Application {
     // already hidden. Each frame, in this order: the clock into `time`, the
     // frame timer, update, the title (if clockInTitle), the clear to
     // clearColour(), draw, the buffer swap, and the event polling,
-    // during which the input hooks run.
+    // during which the input hooks run. In a web page (Emscripten) the
+    // browser drives the frames: run() hands this loop to it and never
+    // returns, the frames run between the browser's own work, and the window
+    // never closes (Escape is the browser's: it leaves full screen).
     void run();
 
     // Ends the run: the frame under way is finished, then run() returns. The
@@ -299,7 +302,8 @@ class Application {
 
     // The folder that holds the running program, without a trailing '/'
     // (read from /proc/self/exe, so links are resolved). "." after a line
-    // on standard error when the system cannot tell.
+    // on standard error when the system cannot tell. In a web page, "/":
+    // the page's packed files lie at the root of its file system.
     static std::string executableDirectory();
 
     // Frame rate and the last frame's time, measured by the loop on the
@@ -416,6 +420,8 @@ class Application {
     void installCallbacks();
     void applyCursorMode();
     bool takeFramebufferSize(int width, int height);
+    // One pass of the main loop: clock, update, title, clear, draw, swap, poll.
+    void runFrame();
 
     static void charCallback(GLFWwindow* window, unsigned int codePoint);
     static void focusCallback(GLFWwindow* window, int focused);

@@ -8,6 +8,12 @@
 #include <GLFW/glfw3.h>
 #include <stb_image.h>
 
+#ifdef __EMSCRIPTEN__
+#include "engine/web/WebPage.h"
+
+#include <emscripten/emscripten.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +115,11 @@ void Application::close() {
 }
 
 std::string Application::executableDirectory() {
+#ifdef __EMSCRIPTEN__
+    // A page's files are packed at the root of its file system (its data/
+    // is /data).
+    return "/";
+#endif
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || !program.has_parent_path()) {
@@ -163,6 +174,11 @@ bool Application::openWindow(bool fullscreen) {
 }
 
 bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
+#ifdef __EMSCRIPTEN__
+    // A page goes full screen only at a key or click of the player's (the
+    // page asks then); until that the canvas fills the page.
+    fullscreen = false;
+#endif
     current = settings;
     steps = FixedStep(settings.fixedUpdateRate);
     background = current.clearColour;
@@ -186,14 +202,19 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         applyCursorMode();
     }
     glfwMakeContextCurrent(window);
+#ifndef __EMSCRIPTEN__
+    // (A page's frames always follow the display: the browser drives them.)
     if (current.vsync != Vsync::DriverDefault) {
         glfwSwapInterval(current.vsync == Vsync::On ? 1 : 0);
     }
+#endif
     installCallbacks();
 
     renderer.init();
+#ifndef __EMSCRIPTEN__
     // Every drawing call of the engine is OpenGL 4.5; on an older context they
-    // would be null pointers, so refuse to go on.
+    // would be null pointers, so refuse to go on. (A page's WebGL2 context
+    // runs them through the web layer, src/engine/web.)
     const GlVersion version = Renderer::contextVersion();
     if (!meetsRequiredVersion(version)) {
         std::cerr << "OpenGL " << kRequiredGlMajor << "." << kRequiredGlMinor
@@ -202,10 +223,14 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
         shutDown();
         return false;
     }
+#endif
 
     // The callbacks report changes only, so start from what there is now.
     int width = 0;
     int height = 0;
+#ifdef __EMSCRIPTEN__
+    web::fitCanvasToPage(window);
+#endif
     glfwGetWindowSize(window, &width, &height);
     windowSizeCallback(window, width, height);
     glfwGetFramebufferSize(window, &width, &height);
@@ -230,28 +255,49 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     return true;
 }
 
+void Application::runFrame() {
+#ifdef __EMSCRIPTEN__
+    // The page's size and pixel ratio are read each frame: the browser
+    // reports no resize to GLFW.
+    int width = 0;
+    int height = 0;
+    if (web::fitCanvasToPage(window, &width, &height)) {
+        windowSizeCallback(window, width, height);
+        framebufferSizeCallback(window, width, height);
+    }
+#endif
+    time = glfwGetTime();
+    frames.tick(time);
+    for (int due = steps.advance(frames.lastFrameSeconds()); due > 0; --due) {
+        callHook(hooks.update);
+    }
+    if (current.clockInTitle) {
+        char title[256];
+        formatClockTitle(time, title, sizeof title);
+        glfwSetWindowTitle(window, title);
+        shownTitle = title;
+    }
+    renderer.clear(background, current.depthBits > 0, current.stencilBits > 0);
+    drawing = true;
+    callHook(hooks.draw);
+    drawing = false;
+    glfwSwapBuffers(window);
+#ifdef __EMSCRIPTEN__
+    web::frameShown();
+#endif
+    glfwPollEvents();
+}
+
 void Application::run() {
     if (window == nullptr) {
         return; // start-up failed: never run a frame without a window
     }
-    char title[256];
+#ifdef __EMSCRIPTEN__
+    // The browser calls the frame at its display's rate; this never returns.
+    emscripten_set_main_loop([] { instance().runFrame(); }, 0, 1);
+#endif
     while (glfwWindowShouldClose(window) != GLFW_TRUE) {
-        time = glfwGetTime();
-        frames.tick(time);
-        for (int due = steps.advance(frames.lastFrameSeconds()); due > 0; --due) {
-            callHook(hooks.update);
-        }
-        if (current.clockInTitle) {
-            formatClockTitle(time, title, sizeof title);
-            glfwSetWindowTitle(window, title);
-            shownTitle = title;
-        }
-        renderer.clear(background, current.depthBits > 0, current.stencilBits > 0);
-        drawing = true;
-        callHook(hooks.draw);
-        drawing = false;
-        glfwSwapBuffers(window);
-        glfwPollEvents();
+        runFrame();
     }
     // The player has quit: the window goes at once rather than standing
     // frozen on its last frame while the audio device stops, which can take
@@ -362,7 +408,12 @@ void Application::installCallbacks() {
 void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action, int mods) {
     Application& application = instance();
     if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS && application.current.escapeQuits) {
+#ifndef __EMSCRIPTEN__
         glfwSetWindowShouldClose(window, GLFW_TRUE);
+#endif
+        // A page cannot close its tab: there the browser's Escape leaves
+        // full screen, and the game goes on.
+        static_cast<void>(window);
         return;
     }
     // Caps Lock and Num Lock are reported only on request; mask them anyway.

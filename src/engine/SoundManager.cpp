@@ -498,8 +498,10 @@ SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique
         std::cout << "Failed to initialize audio engine.\n";
         return;
     }
-    // Without a device the owner drives the engine's clock; only a device
-    // can be lost.
+    // Without a device the owner drives the engine's clock;
+    // only a device can be lost. A page has no sound server to lose and no
+    // threads: there is no watch.
+#ifndef __EMSCRIPTEN__
     if (ma_engine_get_device(&state->engine->engine) != nullptr) {
         // Every back-end before the null device found nothing to play on.
         if (state->engine->backend() == ma_backend_null &&
@@ -510,6 +512,7 @@ SoundManager::SoundManager(const SoundOptions& options) : state(std::make_unique
         State* watched = state.get();
         state->watch = std::make_unique<BackgroundTask>([watched] { watched->watchDevice(); });
     }
+#endif
 }
 
 SoundManager::StuckShutdownHandler
@@ -526,6 +529,11 @@ SoundManager::~SoundManager() {
         state->quitting = true;
     }
     state->wake.notify_all();
+#ifdef __EMSCRIPTEN__
+    // No threads in a page: nothing can be stuck, so the release runs here.
+    state->releaseEverything();
+    return;
+#endif
     // miniaudio joins its device thread, and that thread can be blocked for
     // good on a sound server that has gone away or stopped answering; so can
     // a restart under way. The work therefore runs beside this thread, which
