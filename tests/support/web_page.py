@@ -11,6 +11,7 @@ steps in order:
 
     clock T        wait until the game's clock (the page title "Time: T") is T
     frames N       wait until the page has shown N frames
+    size W H       resize the viewport to W x H CSS pixels
     sleep S        wait S seconds
     shot NAME      save the viewport as OUT_DIR/NAME.png; the clock is noted
     key KEY        press and release KEY (space, f3, escape, left, right, a letter)
@@ -104,7 +105,13 @@ def run(driver, steps, out, facts):
     while index < len(steps):
         step = steps[index]
         index += 1
-        if step == "clock":
+        if step == "size":
+            width, height = int(steps[index]), int(steps[index + 1])
+            index += 2
+            driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                   {"width": width, "height": height, "deviceScaleFactor": 1,
+                                    "mobile": False})
+        elif step == "clock":
             target = float(steps[index])
             index += 1
             wait_for(f"the clock to reach {target}", lambda: clock(driver) >= target)

@@ -162,8 +162,8 @@ void webLayer(const WebPageRun& web) {
         EXPECT_EQ(line.find("FAILED"), std::string::npos) << line;
         passed += line.find(" ok\"") != std::string::npos ? 1 : 0;
     }
-    EXPECT_TRUE(web.consoleHas("layer done 16"));
-    EXPECT_EQ(passed, 16);
+    EXPECT_TRUE(web.consoleHas("layer done 18"));
+    EXPECT_EQ(passed, 18);
 }
 
 struct PageRow {
@@ -194,6 +194,10 @@ const PageRow kPages[] = {
     {"BusGameWideAtRatioTwo", "velmora",
      {"--query", "windowed", "--size", "800x450", "--ratio", "2"},
      {"clock", "1.0", "shot", "wide"}, 1600, 900, wideAndSharp},
+    // The page narrowed, its height kept: the canvas follows.
+    {"BusGameNarrowed", "velmora", {"--query", "windowed"},
+     {"frames", "2", "size", "800", "768", "sleep", "0.5", "shot", "narrowed"}, 800, 768,
+     [](const WebPageRun& web) { EXPECT_EQ(web.shot("narrowed").width, 800); }},
     // Breakout: held keys, the mouse, a click.
     {"Breakout", "breakout", {"--query", "windowed"},
      {"frames", "5", "shot", "start", "hold", "right", "0.5", "shot", "keys", "move", "900", "400",

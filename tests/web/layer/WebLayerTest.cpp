@@ -117,6 +117,13 @@ void uniforms() {
     report("uniformVec4", extra[0] == 6.0f && extra[3] == 9.0f);
     report("samplerBinding", unit == 1);
     report("explicitLocation", matrix[0] == 2.0f && matrix[15] == 1.0f);
+    // The plain call too, on the program in use, as a game's own code makes it.
+    const GLint previous = integer(GL_CURRENT_PROGRAM);
+    glUseProgram(program);
+    glUniform3f(glGetUniformLocation(program, "tint"), 6.0f, 7.0f, 8.0f);
+    glUseProgram(static_cast<GLuint>(previous));
+    glGetUniformfv(program, glGetUniformLocation(program, "tint"), tint);
+    report("uniformPlainVec3", tint[0] == 6.0f && tint[2] == 8.0f);
 }
 
 // Indices given before the buffer is known to hold indices, then two runs
@@ -194,9 +201,15 @@ int main() {
         glGenTextures(1, &own);
         glBindTexture(GL_TEXTURE_2D, own);
         const std::vector<GLint> before = bindings();
+        // A game's colour mask, which a texture clear sets aside.
+        glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
         textures();
         uniforms();
         report("bindingsKept", bindings() == before, "a binding moved");
+        GLboolean mask[4] = {};
+        glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+        report("colourMaskKept", mask[0] && !mask[1] && mask[2] && mask[3]);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         drawing();
         report("bindingsKeptByDrawing", bindings() == before, "a binding moved");
         report("noGlError", glGetError() == GL_NO_ERROR);
