@@ -224,7 +224,7 @@ const PageRow kPages[] = {
     {"Glow", "glow", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
     {"Bunnymark", "bunnymark", {"--query", "windowed&count=300"},
-     {"clock", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
+     {"frames", "2", "sleep", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
     {"WebLayer", "web_layer_test", {}, {"frames", "2"}, 1024, 768, webLayer},
     {"GuideCatcher", "catcher", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024,
      768, drawsSomething},
