@@ -42,7 +42,12 @@
 
 #include <sys/resource.h>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,6 +110,7 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+#ifndef __EMSCRIPTEN__
 // The batch's vertex: position, texture coordinates, colour.
 constexpr std::size_t kVertexBytes = 20;
 
@@ -115,13 +121,31 @@ const TightMesh* spriteMesh() {
     const float size = bench.settings.spriteSize;
     return bench.batch->tightMesh(bench.picture, size / picture.x, size / picture.y);
 }
+#endif
 
 bool counting() {
     return bench.countedFrames > 0;
 }
 
+// The line the bunnymark reports: the average rate and CPU time per frame
+// of the frames counted so far.
+void report() {
+    double rate = 0.0;
+    double cpu = 0.0;
+    if (bench.countedFrames > 1 && bench.lastCounted > bench.firstCounted) {
+        rate =
+            static_cast<double>(bench.countedFrames - 1) / (bench.lastCounted - bench.firstCounted);
+        cpu = (bench.lastCpu - bench.firstCpu) * 1000.0 /
+              static_cast<double>(bench.countedFrames - 1);
+    }
+    std::printf("%d sprites %.1f frames/s %.2f ms CPU/frame\n", bench.settings.count, rate, cpu);
+    std::fflush(stdout);
+}
+
 bool load() {
+#ifndef __EMSCRIPTEN__
     glfwSwapInterval(0); // the rate is the program's, not the display's
+#endif
     bench.batch = std::make_unique<SpriteBatch>();
     if (!bench.batch->loadAtlas("atlas")) {
         return false;
@@ -135,6 +159,7 @@ bool load() {
     bench.field = std::make_unique<BunnyField>(
         static_cast<std::size_t>(bench.settings.count), static_cast<float>(kWindowedWidth),
         static_cast<float>(kWindowedHeight), bench.settings.spriteSize);
+#ifndef __EMSCRIPTEN__
     if (bench.settings.profile) {
         if (GLEW_ARB_pipeline_statistics_query) {
             glGenQueries(1, &bench.profile.fragmentQuery);
@@ -144,6 +169,7 @@ bool load() {
                           static_cast<GLsizeiptr>(bench.settings.count * 32 * kVertexBytes),
                           nullptr, GL_DYNAMIC_DRAW);
     }
+#endif
     return true;
 }
 
@@ -160,6 +186,14 @@ void update() {
         ++bench.countedFrames;
         bench.lastCounted = now;
         bench.lastCpu = cpuSeconds();
+#ifdef __EMSCRIPTEN__
+        // A line a second of running, as the page never exits.
+        static double nextReport = kWarmUpSeconds + 1.0;
+        if (now >= nextReport) {
+            report();
+            nextReport = now + 1.0;
+        }
+#endif
     }
     if (now >= bench.settings.seconds) {
         glfwSetWindowShouldClose(Application::instance().window, GLFW_TRUE);
@@ -184,17 +218,22 @@ void update() {
     }
 }
 
+#ifndef __EMSCRIPTEN__
 // Sends the same bytes the batch uploads into the twin buffer, and times it.
 void timeTwinUpload(const std::vector<unsigned char>& bytes) {
     const double start = nowMs();
     glNamedBufferSubData(bench.twinBuffer, 0, static_cast<GLsizeiptr>(bytes.size()), bytes.data());
     bench.profile.upload += nowMs() - start;
 }
+#endif
 
 void draw() {
     Camera camera;
     camera.ortho(0.0f, static_cast<float>(kWindowedWidth), 0.0f,
                  static_cast<float>(kWindowedHeight), -1.0f, 1.0f);
+#ifdef __EMSCRIPTEN__
+    bench.batch->draw(camera);
+#else
     if (!(bench.settings.profile && counting())) {
         bench.batch->draw(camera);
         return;
@@ -231,8 +270,10 @@ void draw() {
     bench.profile.fill += finished - drawn;
     bench.profile.restStart = finished;
     ++bench.profile.frames;
+#endif
 }
 
+#ifndef __EMSCRIPTEN__
 bool parseArguments(int argc, char** argv, Settings& settings) {
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
@@ -282,16 +323,33 @@ void printProfile() {
                  mesh != nullptr ? 100.0 * mesh->area() / quadArea : 100.0,
                  static_cast<double>(size.x), static_cast<double>(size.y));
 }
+#endif
+
+#ifdef __EMSCRIPTEN__
+// The page's count: count=N in its address, or 1000.
+int countFromAddress() {
+    return emscripten_run_script_int(
+        "(function () { var m = /[?&]count=([0-9]+)/.exec(location.search);"
+        " return m ? Math.min(parseInt(m[1], 10), 4194304) : 1000; })()");
+}
+#endif
 
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef __EMSCRIPTEN__
+    (void)argc;
+    (void)argv;
+    bench.settings.count = countFromAddress();
+    bench.settings.seconds = HUGE_VAL; // the page runs until it is closed
+#else
     if (!parseArguments(argc, argv, bench.settings)) {
         std::fprintf(stderr,
                      "usage: bunnymark [--quads] COUNT SECONDS [--profile] [--size PIXELS]\n"
                      "       (SECONDS more than 1; run from the directory holding data/)\n");
         return EXIT_FAILURE;
     }
+#endif
     Application& application = Application::instance();
     SceneHooks hooks;
     hooks.load = load;
@@ -301,21 +359,13 @@ int main(int argc, char** argv) {
     if (!application.init(false)) {
         return EXIT_FAILURE;
     }
-    application.run();
+    application.run(); // on the web: never returns
     checkGlErrors(__FILE__, __LINE__);
-
-    double rate = 0.0;
-    double cpu = 0.0;
-    if (bench.countedFrames > 1 && bench.lastCounted > bench.firstCounted) {
-        rate =
-            static_cast<double>(bench.countedFrames - 1) / (bench.lastCounted - bench.firstCounted);
-        cpu = (bench.lastCpu - bench.firstCpu) * 1000.0 /
-              static_cast<double>(bench.countedFrames - 1);
-    }
-    std::printf("%d sprites %.1f frames/s %.2f ms CPU/frame\n", bench.settings.count, rate, cpu);
-    std::fflush(stdout);
+    report();
+#ifndef __EMSCRIPTEN__
     if (bench.settings.profile) {
         printProfile();
     }
+#endif
     return EXIT_SUCCESS;
 }

@@ -155,6 +155,22 @@ void drawsSomething(const WebPageRun& web) {
     EXPECT_GT(shot.brightest(0, kBelowTheNote, shot.width, shot.height), ground + 100.0);
 }
 
+// The bunnymark's page (bench/web-bunnymark.sh): the count from its address,
+// its sprites drawn, and once a second a rate on the console.
+void bunnymark(const WebPageRun& web) {
+    drawsSomething(web);
+    int reports = 0;
+    for (const std::string& line : web.console) {
+        const std::size_t at = line.find("300 sprites ");
+        if (at != std::string::npos) {
+            ++reports;
+            EXPECT_GT(std::atof(line.c_str() + at + 12), 0.0) << line;
+        }
+        EXPECT_EQ(line.find("1000 sprites"), std::string::npos) << "the count was not read";
+    }
+    EXPECT_GE(reports, 2);
+}
+
 // The web layer's checks (tests/web/layer): each printed "ok", all of them.
 void webLayer(const WebPageRun& web) {
     int passed = 0;
@@ -207,6 +223,8 @@ const PageRow kPages[] = {
      drawsSomething},
     {"Glow", "glow", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
+    {"Bunnymark", "bunnymark", {"--query", "windowed&count=300"},
+     {"frames", "2", "sleep", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
     {"WebLayer", "web_layer_test", {}, {"frames", "2"}, 1024, 768, webLayer},
     {"GuideCatcher", "catcher", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024,
      768, drawsSomething},
