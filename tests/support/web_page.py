@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Plays a web build's page in a headless Chromium, as the web tests' hands.
 
-    web_page.py PAGE_DIR OUT_DIR [--query Q] [--size WxH] [--ratio R] STEP...
+    web_page.py PAGE_DIR OUT_DIR [--query Q] [--size WxH] [--ratio R] [--sound] STEP...
 
 serves PAGE_DIR from 127.0.0.1 (a port of its own), opens index.html?Q in
 Debian's chromium (headless, WebGL2 on SwiftShader) through chromedriver, at
 a viewport of WxH CSS pixels (1024x768) and a device pixel ratio of R (1),
-and runs the
+muted unless --sound lets it play through the sound server its environment
+names (PULSE_SERVER), and runs the
 steps in order:
 
     clock T        wait until the game's clock (the page title "Time: T") is T
@@ -61,13 +62,13 @@ def serve(folder):
     return server
 
 
-def browser(width, height, ratio):
+def browser(width, height, ratio, sound):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for argument in ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
-                     "--no-sandbox", "--disable-gpu-vsync", "--mute-audio",
+                     "--no-sandbox", "--disable-gpu-vsync",
                      "--autoplay-policy=user-gesture-required",
-                     f"--window-size={width},{height + 200}"]:
+                     f"--window-size={width},{height + 200}"] + ([] if sound else ["--mute-audio"]):
         options.add_argument(argument)
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -152,7 +153,7 @@ def run(driver, steps, out, facts):
 
 
 def main(argv):
-    query, size, ratio, args = "", (1024, 768), 1.0, []
+    query, size, ratio, sound, args = "", (1024, 768), 1.0, False, []
     i = 0
     while i < len(argv):
         if argv[i] == "--query":
@@ -161,6 +162,9 @@ def main(argv):
         elif argv[i] == "--ratio":
             ratio = float(argv[i + 1])
             i += 2
+        elif argv[i] == "--sound":
+            sound = True
+            i += 1
         elif argv[i] == "--size":
             size = tuple(int(v) for v in argv[i + 1].split("x"))
             i += 2
@@ -174,7 +178,7 @@ def main(argv):
     os.makedirs(out, exist_ok=True)
     facts = {"shots": {}, "audio": {}, "console": [], "canvas": [0, 0], "loaded": -1.0}
     server = serve(folder)
-    driver = browser(size[0], size[1], ratio)
+    driver = browser(size[0], size[1], ratio, sound)
     status = 0
     try:
         driver.get(f"http://127.0.0.1:{server.server_address[1]}/index.html"

@@ -7,13 +7,16 @@
 #include "support/GlContext.h"
 #include "support/Process.h"
 #include "support/Screenshot.h"
+#include "support/SoundServer.h"
 #include "support/WebPage.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -286,6 +289,31 @@ TEST(WebOutsideGame, BuildsWithEmcmakeAgainstTheWebInstallAndRuns) {
     EXPECT_FALSE(page.consoleHas("GL_INVALID"));
     drawsSomething(page);
     std::filesystem::remove_all(folder);
+}
+
+// Chromium plays the bus game's page through the sound server its
+// environment names: after the first key a private PulseAudio's null sink
+// records the game's sound.
+TEST(WebSound, APrivateSoundServerRecordsTheBusGameAfterTheFirstKey) {
+    VELMORA_REQUIRE_WEB_PAGE("velmora");
+    if (!testsupport::soundServerInstalled()) {
+        if (testsupport::runningInCi()) {
+            FAIL() << "pulseaudio is not installed";
+        }
+        GTEST_SKIP() << "pulseaudio is not installed (the test command installs it)";
+    }
+    testsupport::PrivateSoundServer server;
+    ASSERT_TRUE(server.ready()) << server.log();
+    const testsupport::ClientEnvironmentScope environment(server);
+    testsupport::SinkRecording sink(server);
+    const auto start = std::chrono::steady_clock::now();
+    const auto web = testsupport::playWebPage("velmora", scratch("WebSound"), {"--query", "windowed", "--sound"},
+                                              {"frames", "10", "key", "space", "sleep", "3"});
+    ASSERT_TRUE(web.finished) << web.errors;
+    const std::vector<double> levels =
+        sink.levels(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    const auto heard = std::count_if(levels.begin(), levels.end(), [](double l) { return l > 0.01; });
+    EXPECT_GE(heard, 10) << "50 ms blocks with sound; the server said: " << server.log();
 }
 
 } // namespace
