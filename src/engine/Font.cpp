@@ -254,8 +254,7 @@ std::vector<Line> Font::State::layOut(std::string_view text, const TextOptions& 
     // wrap width: the break between two characters.
     auto put = [&](int glyph) {
         float kern = kerning(glyph);
-        if (wrap > 0.0f && pen + kern + advance(glyph) > wrap &&
-            (!lines.back().glyphs.empty() || pen > 0.0f)) {
+        if (wrap > 0.0f && pen > 0.0f && pen + kern + advance(glyph) > wrap) {
             lines.back().width = pen;
             newLine();
             kern = 0.0f;
