@@ -464,9 +464,10 @@ void Font::State::store(int glyph, const FontFile::Bitmap& bitmap) {
     slot.width = bitmap.width;
     slot.height = bitmap.height;
     // A bitmap larger than a page could hold is kept off the pages: nothing drawn.
-    const bool fitsAPage = bitmap.width + 2 * kGlyphGap <= largestSide &&
-                           bitmap.height + 2 * kGlyphGap <= largestSide &&
-                           bitmap.coverage.size() >= std::size_t(bitmap.width) * std::size_t(bitmap.height);
+    const bool fitsAPage =
+        bitmap.width + 2 * kGlyphGap <= largestSide &&
+        bitmap.height + 2 * kGlyphGap <= largestSide &&
+        bitmap.coverage.size() >= std::size_t(bitmap.width) * std::size_t(bitmap.height);
     if (bitmap.width > 0 && bitmap.height > 0 && fitsAPage) {
         if (pages.empty() || !fits(pages.back(), bitmap.width, bitmap.height)) {
             while (!pages.empty() && !fits(pages.back(), bitmap.width, bitmap.height) &&
@@ -538,8 +539,7 @@ const Slot& Font::State::slotFor(int glyph) {
                     edge ? 255 : 0;
             }
         }
-    } else if (!file().rasterise(glyph, scale, largestGlyph, bitmap) &&
-               !file().usable(glyph)) {
+    } else if (!file().rasterise(glyph, scale, largestGlyph, bitmap) && !file().usable(glyph)) {
         std::cerr << "Font: glyph " << glyph << " has a broken outline; drawn as the box\n";
         slots[glyph] = slotFor(0);
         return slots[glyph];

@@ -189,8 +189,8 @@ TEST(Font, AFontWhoseMissingGlyphIsEmptyDrawsAHollowBox) {
     for (const Case& c : {Case{"empty0.ttf", 40, 1, 40}, Case{"tall.ttf", 1024, 16, 2046}}) {
         Font font;
         ASSERT_TRUE(font.load(c.file, c.size));
-        const auto pixels = render(font, "\U0002F800", 100 * c.zoom,
-                                   20 * c.zoom + font.ascent(), {}, false, c.zoom);
+        const auto pixels = render(font, "\U0002F800", 100 * c.zoom, 20 * c.zoom + font.ascent(),
+                                   {}, false, c.zoom);
         const Ink box = inkOf(pixels);
         ASSERT_TRUE(box.any()) << c.file;
         EXPECT_GT((box.right - box.left) * c.zoom, 0.3f * c.size) << c.file;
