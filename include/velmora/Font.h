@@ -16,7 +16,8 @@
 // drawn, Latin, Greek, Cyrillic, CJK with a CJK font, and a font holds only
 // the glyphs it has drawn. A code point the font lacks is drawn as the
 // font's missing-glyph box (its glyph 0); a glyph 0 without an outline is
-// drawn as a hollow box of the font's height.
+// drawn as a hollow box of most of the font's ascent, cut, like any glyph,
+// to what one page holds.
 //
 // Units: one pixel of the font is one camera unit, so a camera whose units
 // are the window's pixels shows the glyphs texel for texel. Each glyph is
