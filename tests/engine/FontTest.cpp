@@ -361,6 +361,7 @@ TEST(Font, FontsAreSeparateAndMoveOnly) {
     EXPECT_TRUE(inkOf(render(small, "Hello", 10, 100)).any());
     // Given a new size, it draws as a font loaded at that size does.
     ASSERT_TRUE(small.setPixelSize(32));
+    EXPECT_EQ(small.pageCount(), 0u); // the old size's pages are gone
     EXPECT_EQ(small.lineHeight(), moved.lineHeight());
     EXPECT_EQ(render(small, "Hello", 10, 100), render(moved, "Hello", 10, 100));
 }
