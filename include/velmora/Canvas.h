@@ -82,7 +82,13 @@ class Canvas {
     //     { Canvas::Scope into(scene); batch.draw(camera); }
     class Scope {
       public:
-        explicit Scope(Canvas& canvas) : canvas(canvas), began(!canvas.begun()) { canvas.begin(); }
+        // A canvas begun already is left as it is, without a word.
+        explicit Scope(Canvas& canvas) : canvas(canvas), began(false) {
+            if (!canvas.begun()) {
+                canvas.begin();
+                began = canvas.begun();
+            }
+        }
         // Ends only what it began: a canvas begun already stays begun.
         ~Scope() {
             if (began) {

@@ -1,5 +1,5 @@
 // Font: text in a TrueType or OpenType font (TrueType outlines), at one
-// pixel size, drawn through a SpriteBatch of its own.
+// pixel size at a time, drawn through a SpriteBatch of its own.
 //
 //     Font title, body;                           // each its own font and size
 //     title.load("DejaVuSans.ttf", 48);           // DIR/fonts/DejaVuSans.ttf
@@ -7,6 +7,7 @@
 //     title.draw(camera, "Καλημέρα, мир", 40, 560, white);
 //     const Vec2 box = body.measure(text, {300});  // wrapped at 300 units
 //     body.draw(camera, text, 400, 300, white, {300, TextAlign::Centre});
+//     title.setPixelSize(72);                     // after a resize: the file stays
 //
 // Glyphs are rasterised by stb_truetype the first time they are drawn, into
 // pages of a glyph atlas: a page starts at 256 × 256 texels and doubles,
@@ -15,7 +16,8 @@
 // drawn, Latin, Greek, Cyrillic, CJK with a CJK font, and a font holds only
 // the glyphs it has drawn. A code point the font lacks is drawn as the
 // font's missing-glyph box (its glyph 0); a glyph 0 without an outline is
-// drawn as a hollow box of the font's height.
+// drawn as a hollow box of most of the font's ascent, cut, like any glyph,
+// to what one page holds.
 //
 // Units: one pixel of the font is one camera unit, so a camera whose units
 // are the window's pixels shows the glyphs texel for texel. Each glyph is
@@ -23,10 +25,16 @@
 // whole number below y, so text drawn at whole coordinates stays sharp.
 // Kerning comes from the font's kern table.
 //
-// Ownership: a font owns its file's bytes, its pages' textures and its
-// batch; it is move-only, and several fonts, of any sizes, live side by
-// side. Destroying one deletes its textures and batch if a context is
-// current. load(), measure() and the layout need no context; draw() does.
+// Ownership: a font owns its pages' textures and its batch, and shares its
+// file. A font file is kept in memory once, however many fonts use it: fonts
+// loaded from one file (the same file on disk, not changed since) share its
+// bytes and their checks, which go with the last of them. So several fonts
+// of one file at different sizes cost one copy of it, and setPixelSize()
+// changes a font's size without reading anything. A font is move-only, and
+// several fonts, of any sizes, live side by side. Destroying one deletes its
+// textures and batch if a context is current. load(), setPixelSize(),
+// measure() and the layout need no context; draw() does. Fonts belong to
+// the main thread, as every drawing object does.
 #pragma once
 
 #include "velmora/Math.h"
@@ -49,8 +57,9 @@ enum class TextAlign { Left, Centre, Right };
 // left-aligned, the font's own line height.
 struct TextOptions {
     // Lines break at the last space that keeps them within this many camera
-    // units; a word longer than that breaks between its characters. 0: no
-    // wrapping.
+    // units; a word longer than that breaks between its characters, so no
+    // line is wider (but for a single glyph wider than it). Blanks that end a
+    // line past this width do not count in its width. 0: no wrapping.
     float wrapWidth = 0.0f;
     TextAlign align = TextAlign::Left;
     // From one baseline to the next, in camera units; 0 takes the font's own
@@ -80,12 +89,27 @@ class Font {
     // is no font, is cut short or points past its end, and a CFF font or a
     // font collection, is refused with one line on standard error naming the
     // file and why, and false; the font then stays as it was. A loaded font
-    // forgets the glyphs of the one before. Needs no context.
+    // forgets the glyphs of the one before. A file some font holds already,
+    // unchanged on disk since (the same size and time of writing), is not
+    // read again: the two share it. Needs no context.
     bool load(const std::string& path, float pixelSize);
+
+    // Draws from now on at `pixelSize` camera units per em (more than 0, at
+    // most kLargestPixelSize), keeping the file: the metrics and measure()
+    // follow at once, and the glyphs are rasterised anew as they are drawn.
+    // The pages go, their textures deleted if a context is current (see
+    // pageTexture); the same size keeps them. False, with one line on
+    // standard error and the font unchanged, when no font is loaded or the
+    // size is out of range. Needs no context.
+    bool setPixelSize(float pixelSize);
+
+    // The bytes of font files in memory, over every font of the process,
+    // each file counted once however many fonts share it.
+    static std::size_t fileMemory();
 
     // Whether a font is loaded.
     bool loaded() const;
-    // The size it was loaded at, and its metrics in camera units: ascent
+    // The size it draws at, and its metrics in camera units: ascent
     // above the baseline, descent below it (negative), and the line height
     // (ascent − descent + line gap). All 0 before a load.
     float pixelSize() const;
@@ -123,8 +147,8 @@ class Font {
     // A page's texture as last drawn, one 8-bit channel of coverage read as
     // white with that alpha (for a batch's setTexture, to look at the
     // atlas), or null for a page it does not have. It belongs to the font,
-    // which deletes it when destroyed or loaded anew; a page that has grown
-    // gets a new texture object at its next draw.
+    // which deletes it when destroyed, loaded anew or given a new size; a
+    // page that has grown gets a new texture object at its next draw.
     const Texture* pageTexture(std::size_t page) const;
     // Glyphs rasterised so far, and draw calls issued so far.
     std::size_t glyphCount() const;

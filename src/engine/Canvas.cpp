@@ -131,7 +131,9 @@ bool Canvas::allocate(int width, int height) {
         GL_FRAMEBUFFER_COMPLETE) {
         std::cerr << "Canvas of " << width << " x " << height
                   << " pixels refused: the driver cannot draw into it" << std::endl;
-        glNamedFramebufferTexture(framebuffer, GL_COLOR_ATTACHMENT0, 0, 0);
+        // The canvas stays as it was: a valid one draws into its pixels again.
+        glNamedFramebufferTexture(framebuffer, GL_COLOR_ATTACHMENT0,
+                                  valid() ? pixels->textureId : 0, 0);
         glDeleteTextures(1, &texture);
         return false;
     }

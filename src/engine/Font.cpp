@@ -13,9 +13,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <mutex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -99,10 +102,74 @@ void deleteTexture(Page& page) {
     }
 }
 
+// One font file in memory: its bytes and their checks, shared by every font
+// loaded from it.
+struct SharedFontFile {
+    FontFile file;
+    std::size_t bytes = 0;
+    // What the file was when read: a file changed since is read anew.
+    std::string path; // made absolute and canonical
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written{};
+};
+
+// The font files in memory, each held by the fonts that use it and gone with
+// the last of them: the registry only watches.
+struct FontFiles {
+    std::mutex lock;
+    std::vector<std::weak_ptr<SharedFontFile>> files;
+
+    // The file in memory that `wanted` describes: the same path, size and
+    // time of writing.
+    std::shared_ptr<SharedFontFile> find(const SharedFontFile& wanted) {
+        const std::lock_guard<std::mutex> hold(lock);
+        files.erase(std::remove_if(files.begin(), files.end(),
+                                   [](const auto& file) { return file.expired(); }),
+                    files.end());
+        for (const auto& entry : files) {
+            std::shared_ptr<SharedFontFile> file = entry.lock();
+            if (file && file->path == wanted.path && file->size == wanted.size &&
+                file->written == wanted.written) {
+                return file;
+            }
+        }
+        return nullptr;
+    }
+    void add(const std::shared_ptr<SharedFontFile>& file) {
+        const std::lock_guard<std::mutex> hold(lock);
+        files.push_back(file);
+    }
+    std::size_t bytes() {
+        const std::lock_guard<std::mutex> hold(lock);
+        std::size_t total = 0;
+        for (const auto& entry : files) {
+            if (const std::shared_ptr<SharedFontFile> file = entry.lock()) {
+                total += file->bytes;
+            }
+        }
+        return total;
+    }
+};
+
+FontFiles& fontFiles() {
+    static FontFiles files;
+    return files;
+}
+
+// Why a font cannot be drawn at `pixelSize`, or "" when it can.
+std::string sizeRefused(float pixelSize) {
+    if (pixelSize > 0.0f && pixelSize <= Font::kLargestPixelSize) {
+        return {};
+    }
+    return "pixel size " + std::to_string(pixelSize) + " is not within 0 to " +
+           std::to_string(int(Font::kLargestPixelSize));
+}
+
 } // namespace
 
 struct Font::State {
-    FontFile file;
+    std::shared_ptr<SharedFontFile> source;
+    std::string name; // the path as load() read it, for messages
     float size = 0.0f;
     float scale = 0.0f;
     float ascent = 0.0f, descent = 0.0f, lineHeight = 0.0f;
@@ -115,24 +182,49 @@ struct Font::State {
     std::size_t drawCalls = 0;
     int largestSide = 0;
 
-    ~State() {
-        for (Page& page : pages) {
-            deleteTexture(page);
-        }
-    }
+    ~State() { dropGlyphs(); }
 
+    FontFile& file() const { return source->file; }
     float advance(int glyph) const {
-        return glyph == 0 ? zeroAdvance : float(file.advance(glyph)) * scale;
+        return glyph == 0 ? zeroAdvance : float(file().advance(glyph)) * scale;
     }
+    void setSize(float pixelSize);
+    void dropGlyphs();
     std::vector<Line> layOut(std::string_view text, const TextOptions& options) const;
     const Slot& slotFor(int glyph);
     void store(int glyph, const FontFile::Bitmap& bitmap);
     void upload(Page& page);
 };
 
+void Font::State::setSize(float pixelSize) {
+    size = pixelSize;
+    scale = pixelSize / float(file().unitsPerEm());
+    int fontAscent = 0, fontDescent = 0, gap = 0;
+    file().verticalMetrics(fontAscent, fontDescent, gap);
+    ascent = float(fontAscent) * scale;
+    descent = float(fontDescent) * scale;
+    lineHeight = float(fontAscent - fontDescent + std::max(gap, 0)) * scale;
+    // Glyph 0 without an outline of its own is drawn as a hollow box.
+    FontFile::Bitmap zero;
+    file().rasterise(0, scale, kLargestPageSide - 2 * kGlyphGap, zero);
+    drawnBox = zero.width == 0;
+    zeroAdvance = float(file().advance(0)) * scale;
+    if (drawnBox) {
+        zeroAdvance = std::max(zeroAdvance, std::round(pixelSize * 0.6f));
+    }
+}
+
+void Font::State::dropGlyphs() {
+    for (Page& page : pages) {
+        deleteTexture(page);
+    }
+    pages.clear();
+    slots.clear();
+}
+
 std::vector<Line> Font::State::layOut(std::string_view text, const TextOptions& options) const {
     std::vector<Line> lines(1);
-    const int space = file.glyphIndex(U' ');
+    const int space = file().glyphIndex(U' ');
     const float tab = float(kTabSpaces) * advance(space);
     const float wrap = options.wrapWidth > 0.0f ? options.wrapWidth : 0.0f;
     float pen = 0.0f;
@@ -143,17 +235,39 @@ std::vector<Line> Font::State::layOut(std::string_view text, const TextOptions& 
     float breakWidth = 0.0f;
     bool canBreak = false;
     bool breakBlank = false; // the last character was a blank
+    auto kerning = [&](int glyph) {
+        return previous >= 0 ? float(file().kerning(previous, glyph)) * scale : 0.0f;
+    };
     auto newLine = [&] {
         lines.emplace_back();
         pen = 0.0f;
         previous = -1;
         canBreak = false;
+        breakBlank = false;
+    };
+    // Ends the line: blanks at its end that reach past the wrap width do not
+    // count, as they do not where a line breaks at them.
+    auto endLine = [&] {
+        lines.back().width = wrap > 0.0f && breakBlank && pen > wrap ? breakWidth : pen;
+    };
+    // Puts a glyph at the pen, on a new line where it would reach past the
+    // wrap width: the break between two characters.
+    auto put = [&](int glyph) {
+        float kern = kerning(glyph);
+        if (wrap > 0.0f && pen > 0.0f && pen + kern + advance(glyph) > wrap) {
+            lines.back().width = pen;
+            newLine();
+            kern = 0.0f;
+        }
+        lines.back().glyphs.push_back({glyph, pen + kern});
+        pen += kern + advance(glyph);
+        previous = glyph;
     };
     for (std::size_t at = 0; at < text.size();) {
         const char32_t code = nextCodePoint(text, at, kReplacement);
-        Line* line = &lines.back();
+        Line& line = lines.back();
         if (code == U'\n') {
-            line->width = pen;
+            endLine();
             newLine();
             continue;
         }
@@ -163,57 +277,43 @@ std::vector<Line> Font::State::layOut(std::string_view text, const TextOptions& 
         if (code == U' ' || code == U'\t') {
             // A break may come here: the line would end before the first of
             // these blanks, the next one start after the last.
-            if (!(canBreak && breakAt == line->glyphs.size() && breakBlank)) {
+            if (!(canBreak && breakAt == line.glyphs.size() && breakBlank)) {
                 breakWidth = pen;
             }
             if (code == U' ') {
-                line->glyphs.push_back({space, pen});
+                line.glyphs.push_back({space, pen});
                 pen += advance(space);
             } else if (tab > 0.0f) {
                 pen = (std::floor(pen / tab) + 1.0f) * tab;
             }
             previous = code == U' ' ? space : -1;
-            breakAt = line->glyphs.size();
+            breakAt = line.glyphs.size();
             canBreak = true;
             breakBlank = true;
             continue;
         }
         breakBlank = false;
-        const int glyph = file.glyphIndex(code);
-        float kern = previous >= 0 ? float(file.kerning(previous, glyph)) * scale : 0.0f;
-        const float after = pen + kern + advance(glyph);
-        if (wrap > 0.0f && after > wrap && !line->glyphs.empty()) {
-            if (canBreak) {
-                // The words after the last space move to a new line.
-                std::vector<PlacedGlyph> moved(line->glyphs.begin() + std::ptrdiff_t(breakAt),
-                                               line->glyphs.end());
-                line->glyphs.resize(breakAt);
-                while (!line->glyphs.empty() && line->glyphs.back().glyph == space) {
-                    line->glyphs.pop_back(); // the spaces at the break
-                }
-                const float restart = moved.empty() ? pen : moved.front().pen;
-                const float movedPen = pen - restart;
-                line->width = breakWidth;
-                newLine();
-                line = &lines.back();
-                for (PlacedGlyph& placed : moved) {
-                    placed.pen -= restart;
-                    line->glyphs.push_back(placed);
-                }
-                pen = movedPen;
-                previous = line->glyphs.empty() ? -1 : line->glyphs.back().glyph;
-            } else {
-                line->width = pen;
-                newLine();
-                line = &lines.back();
+        const int glyph = file().glyphIndex(code);
+        if (wrap > 0.0f && canBreak && pen + kerning(glyph) + advance(glyph) > wrap) {
+            // The word after the last space moves to a new line, where it is
+            // laid out anew: itself wider than the wrap, it breaks there.
+            std::vector<int> moved;
+            for (std::size_t i = breakAt; i < line.glyphs.size(); ++i) {
+                moved.push_back(line.glyphs[i].glyph);
             }
-            kern = previous >= 0 ? float(file.kerning(previous, glyph)) * scale : 0.0f;
+            line.glyphs.resize(breakAt);
+            while (!line.glyphs.empty() && line.glyphs.back().glyph == space) {
+                line.glyphs.pop_back(); // the spaces at the break
+            }
+            line.width = breakWidth;
+            newLine();
+            for (const int word : moved) {
+                put(word);
+            }
         }
-        line->glyphs.push_back({glyph, pen + kern});
-        pen += kern + advance(glyph);
-        previous = glyph;
+        put(glyph);
     }
-    lines.back().width = pen;
+    endLine();
     return lines;
 }
 
@@ -240,50 +340,72 @@ bool Font::load(const std::string& path, float pixelSize) {
         std::cerr << "Failed to load font \"" << file << "\": " << why << '\n';
         return false;
     };
-    if (!(pixelSize > 0.0f && pixelSize <= kLargestPixelSize)) {
-        return refuse("pixel size " + std::to_string(pixelSize) + " is not within 0 to " +
-                      std::to_string(int(kLargestPixelSize)));
-    }
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    const std::streamoff length = in ? std::streamoff(in.tellg()) : -1;
-    if (length < 0) {
-        return refuse("cannot open it");
-    }
-    if (length > kLargestFile) {
-        return refuse("larger than any font");
-    }
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) {
-        return refuse("cannot read it");
-    }
-    auto loaded = std::make_unique<State>();
-    std::string why;
-    if (!loaded->file.open(std::move(bytes), why)) {
+    if (const std::string why = sizeRefused(pixelSize); !why.empty()) {
         return refuse(why);
     }
-    State& s = *loaded;
-    s.size = pixelSize;
-    s.scale = pixelSize / float(s.file.unitsPerEm());
-    int ascent = 0, descent = 0, gap = 0;
-    s.file.verticalMetrics(ascent, descent, gap);
-    s.ascent = float(ascent) * s.scale;
-    s.descent = float(descent) * s.scale;
-    s.lineHeight = float(ascent - descent + std::max(gap, 0)) * s.scale;
-    // Glyph 0 without an outline of its own is drawn as a hollow box.
-    FontFile::Bitmap zero;
-    s.file.rasterise(0, s.scale, kLargestPageSide - 2 * kGlyphGap, zero);
-    s.drawnBox = zero.width == 0;
-    s.zeroAdvance = float(s.file.advance(0)) * s.scale;
-    if (s.drawnBox) {
-        s.zeroAdvance = std::max(s.zeroAdvance, std::round(pixelSize * 0.6f));
+    // The file as it is now; one already in memory as it is is shared.
+    auto wanted = std::make_shared<SharedFontFile>();
+    std::error_code pathError, sizeError, timeError;
+    wanted->path = std::filesystem::weakly_canonical(file, pathError).string();
+    wanted->size = std::filesystem::file_size(file, sizeError);
+    wanted->written = std::filesystem::last_write_time(file, timeError);
+    const bool known = !pathError && !sizeError && !timeError;
+    std::shared_ptr<SharedFontFile> source = known ? fontFiles().find(*wanted) : nullptr;
+    if (!source) {
+        std::ifstream in(file, std::ios::binary | std::ios::ate);
+        const std::streamoff length = in ? std::streamoff(in.tellg()) : -1;
+        if (length < 0) {
+            return refuse("cannot open it");
+        }
+        if (length > kLargestFile) {
+            return refuse("larger than any font");
+        }
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
+        in.seekg(0);
+        if (!in.read(reinterpret_cast<char*>(bytes.data()), length)) {
+            return refuse("cannot read it");
+        }
+        std::string why;
+        if (!wanted->file.open(std::move(bytes), why)) {
+            return refuse(why);
+        }
+        wanted->bytes = static_cast<std::size_t>(length);
+        source = std::move(wanted);
+        if (known) {
+            fontFiles().add(source);
+        }
     }
+    auto loaded = std::make_unique<State>();
+    loaded->source = std::move(source);
+    loaded->name = file;
+    loaded->setSize(pixelSize);
     if (state) {
         loaded->batch = std::move(state->batch);
         loaded->drawCalls = state->drawCalls;
+        loaded->largestSide = state->largestSide;
     }
     state = std::move(loaded);
     return true;
+}
+
+bool Font::setPixelSize(float pixelSize) {
+    if (!state) {
+        std::cerr << "Font::setPixelSize: no font is loaded\n";
+        return false;
+    }
+    if (const std::string why = sizeRefused(pixelSize); !why.empty()) {
+        std::cerr << "Font \"" << state->name << "\" keeps its size: " << why << '\n';
+        return false;
+    }
+    if (pixelSize != state->size) {
+        state->dropGlyphs();
+        state->setSize(pixelSize);
+    }
+    return true;
+}
+
+std::size_t Font::fileMemory() {
+    return fontFiles().bytes();
 }
 
 bool Font::loaded() const {
@@ -341,7 +463,12 @@ void Font::State::store(int glyph, const FontFile::Bitmap& bitmap) {
     slot.top = bitmap.top;
     slot.width = bitmap.width;
     slot.height = bitmap.height;
-    if (bitmap.width > 0 && bitmap.height > 0) {
+    // A bitmap larger than a page could hold is kept off the pages: nothing drawn.
+    const bool fitsAPage =
+        bitmap.width + 2 * kGlyphGap <= largestSide &&
+        bitmap.height + 2 * kGlyphGap <= largestSide &&
+        bitmap.coverage.size() >= std::size_t(bitmap.width) * std::size_t(bitmap.height);
+    if (bitmap.width > 0 && bitmap.height > 0 && fitsAPage) {
         if (pages.empty() || !fits(pages.back(), bitmap.width, bitmap.height)) {
             while (!pages.empty() && !fits(pages.back(), bitmap.width, bitmap.height) &&
                    (pages.back().width < largestSide || pages.back().height < largestSide)) {
@@ -393,10 +520,12 @@ const Slot& Font::State::slotFor(int glyph) {
         return found->second;
     }
     FontFile::Bitmap bitmap;
+    const int largestGlyph = largestSide - 2 * kGlyphGap;
     if (glyph == 0 && drawnBox) {
-        // A hollow box from the baseline to most of the ascent.
-        const int width = std::max(3, int(std::round(size * 0.45f)));
-        const int height = std::max(3, int(std::round(ascent * 0.9f)));
+        // A hollow box from the baseline to most of the ascent, cut to the
+        // largest glyph a page holds, as a real glyph is.
+        const int width = std::clamp(int(std::round(size * 0.45f)), 3, largestGlyph);
+        const int height = std::clamp(int(std::round(ascent * 0.9f)), 3, largestGlyph);
         const int line = std::max(1, int(std::round(size / 16.0f)));
         bitmap.width = width;
         bitmap.height = height;
@@ -410,8 +539,7 @@ const Slot& Font::State::slotFor(int glyph) {
                     edge ? 255 : 0;
             }
         }
-    } else if (!file.rasterise(glyph, scale, largestSide - 2 * kGlyphGap, bitmap) &&
-               !file.usable(glyph)) {
+    } else if (!file().rasterise(glyph, scale, largestGlyph, bitmap) && !file().usable(glyph)) {
         std::cerr << "Font: glyph " << glyph << " has a broken outline; drawn as the box\n";
         slots[glyph] = slotFor(0);
         return slots[glyph];

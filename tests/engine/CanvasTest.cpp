@@ -64,7 +64,9 @@ TEST(Canvas, DrawnIntoNestedThenShownUprightOrTurnedAndReadTopRowFirst) {
         canvas.end();                     // not the innermost
         inner.begin();                    // begun already
         EXPECT_FALSE(inner.resize(2, 2)); // begun
+        { Canvas::Scope again(inner); }   // silent, and ends nothing
         EXPECT_EQ(testsupport::countOccurrences(err.finish(), "\n"), 3);
+        EXPECT_TRUE(inner.begun());
     }
     EXPECT_EQ(drawTarget(), canvasTarget);
     drawInto(16, 8, [](SpriteBatch& b) {

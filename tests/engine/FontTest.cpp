@@ -40,15 +40,17 @@ struct Ink {
 
 // Draws into a fresh target under a camera of one unit per pixel; the
 // pixels come back bottom row first.
+// `zoom` camera units to a pixel.
 std::vector<unsigned char> render(Font& font, const std::string& text, float x, float y,
-                                  const TextOptions& options = {}, bool dark = false) {
+                                  const TextOptions& options = {}, bool dark = false,
+                                  float zoom = 1) {
     testsupport::OffscreenTarget target(kWidth, kHeight);
     if (dark) {
         glClearColor(1, 1, 1, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
     Camera camera;
-    camera.ortho(0, kWidth, 0, kHeight, -1, 1);
+    camera.ortho(0, kWidth * zoom, 0, kHeight * zoom, -1, 1);
     font.draw(camera, text, x, y, dark ? Vec4{0, 0, 0, 1} : Vec4{1, 1, 1, 1}, options);
     return target.readPixels();
 }
@@ -168,6 +170,8 @@ TEST(Font, AMissingCodePointDrawsTheMissingGlyphBox) {
     EXPECT_GT(font.measure("A\U0002F800B").x, font.measure("AB").x + 10);
 }
 
+// Glyph 0 without an outline: a hollow box, most of the ascent high but no
+// higher than a page holds, even where the font's ascent is 3 em at 1024 px.
 TEST(Font, AFontWhoseMissingGlyphIsEmptyDrawsAHollowBox) {
     VELMORA_REQUIRE_GL();
     std::vector<unsigned char> bytes = fontBytes();
@@ -175,19 +179,32 @@ TEST(Font, AFontWhoseMissingGlyphIsEmptyDrawsAHollowBox) {
     put32(bytes, loca + 4, be32(bytes, loca)); // glyph 0 holds no outline
     testsupport::ScratchDir dir;
     dir.writeFile("data/fonts/empty0.ttf", std::string(bytes.begin(), bytes.end()));
-    Font font;
-    ASSERT_TRUE(font.load("empty0.ttf", 40));
-    const auto pixels = render(font, "\U0002F800", 100, 150);
-    const Ink box = inkOf(pixels);
-    ASSERT_TRUE(box.any());
-    EXPECT_GT(box.right - box.left, 10);
-    EXPECT_GT(box.top - box.bottom, 20);
-    const int middle = ((box.top + box.bottom) / 2 * kWidth + (box.left + box.right) / 2) * 4;
-    EXPECT_EQ(pixels[std::size_t(middle)], 0) << "hollow";
-    const int midRow = (box.top + box.bottom) / 2, midColumn = (box.left + box.right) / 2;
-    EXPECT_GT(pixels[std::size_t(midRow * kWidth + box.left) * 4], 64) << "its left side";
-    EXPECT_GT(pixels[std::size_t(box.top * kWidth + midColumn) * 4], 64) << "its top";
-    EXPECT_GE(font.measure("\U0002F800").x, float(box.right - 100));
+    const std::uint32_t hhea = be32(bytes, entryOf(bytes, "hhea") + 8);
+    bytes[hhea + 4] = 0x18, bytes[hhea + 5] = 0x00; // ascent 6144 units: 3 em
+    dir.writeFile("data/fonts/tall.ttf", std::string(bytes.begin(), bytes.end()));
+    struct Case {
+        const char* file;
+        float size, zoom, highest; // highest: the box's height in units at most
+    };
+    for (const Case& c : {Case{"empty0.ttf", 40, 1, 40}, Case{"tall.ttf", 1024, 16, 2046}}) {
+        Font font;
+        ASSERT_TRUE(font.load(c.file, c.size));
+        const auto pixels = render(font, "\U0002F800", 100 * c.zoom, 20 * c.zoom + font.ascent(),
+                                   {}, false, c.zoom);
+        const Ink box = inkOf(pixels);
+        ASSERT_TRUE(box.any()) << c.file;
+        EXPECT_GT((box.right - box.left) * c.zoom, 0.3f * c.size) << c.file;
+        EXPECT_GT((box.top - box.bottom) * c.zoom, 0.5f * c.size) << c.file;
+        EXPECT_LE((box.top - box.bottom) * c.zoom, c.highest) << c.file;
+        EXPECT_GE(box.bottom, 19) << c.file << ": whole, from the baseline up";
+        const int middle = ((box.top + box.bottom) / 2 * kWidth + (box.left + box.right) / 2) * 4;
+        EXPECT_EQ(pixels[std::size_t(middle)], 0) << "hollow";
+        const int midRow = (box.top + box.bottom) / 2, midColumn = (box.left + box.right) / 2;
+        EXPECT_GT(pixels[std::size_t(midRow * kWidth + box.left) * 4], 64) << "its left side";
+        EXPECT_GT(pixels[std::size_t(box.top * kWidth + midColumn) * 4], 64) << "its top";
+        EXPECT_GT(pixels[std::size_t(box.bottom * kWidth + midColumn) * 4], 64) << "its bottom";
+        EXPECT_GE(font.measure("\U0002F800").x, float(box.right - 100) * c.zoom);
+    }
 }
 
 TEST(Font, EitherUnicodeMappingIsRead) {
@@ -227,6 +244,8 @@ TEST(Font, WrapsAtSpacesAndBreaksLongWords) {
         {"alpha  beta", "alpha", {"alpha", "beta"}},
         {"abcdefghij", "abcde", {"abcde", "fghij"}},
         {"one\ntwo three", "three", {"one", "two", "three"}},
+        {"i WWW", "i WW", {"i", "WW", "W"}}, // the word moved, then broken
+        {"alpha beta ", "alpha beta", {"alpha beta"}}, // a blank past the end
     };
     for (const Wrap& row : table) {
         TextOptions options;
@@ -331,6 +350,7 @@ TEST(Font, FontsAreSeparateAndMoveOnly) {
     Font small, large;
     ASSERT_TRUE(small.load(kFont, 16));
     ASSERT_TRUE(large.load(kFont, 32));
+    EXPECT_EQ(Font::fileMemory(), fontBytes().size()); // one copy of the file for both
     EXPECT_NEAR(large.measure("Hello").x, 2 * small.measure("Hello").x, 2);
     Font moved = std::move(large);
     EXPECT_TRUE(moved.loaded());
@@ -339,6 +359,11 @@ TEST(Font, FontsAreSeparateAndMoveOnly) {
     EXPECT_TRUE(inkOf(render(moved, "Hello", 10, 100)).any());
     EXPECT_FALSE(inkOf(render(large, "Hello", 10, 100)).any());
     EXPECT_TRUE(inkOf(render(small, "Hello", 10, 100)).any());
+    // Given a new size, it draws as a font loaded at that size does.
+    ASSERT_TRUE(small.setPixelSize(32));
+    EXPECT_EQ(small.pageCount(), 0u); // the old size's pages are gone
+    EXPECT_EQ(small.lineHeight(), moved.lineHeight());
+    EXPECT_EQ(render(small, "Hello", 10, 100), render(moved, "Hello", 10, 100));
 }
 
 TEST(Font, OcrReadsALatinLineAtTwoSizes) {
@@ -440,15 +465,20 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Font, RefusesMissingFilesAndImpossibleSizes) {
-    Font font;
+    Font font, sized;
+    ASSERT_TRUE(sized.load(kFont, 20));
     StreamCapture err(StreamCapture::Stream::Err);
     EXPECT_FALSE(font.load("/nonexistent/x.ttf", 20));
     EXPECT_FALSE(font.load(kFont, 0));
     EXPECT_FALSE(font.load(kFont, 5000));
+    EXPECT_FALSE(font.setPixelSize(20)); // nothing loaded
+    EXPECT_FALSE(sized.setPixelSize(5000));
     const std::string said = err.finish();
     EXPECT_NE(said.find("\"/nonexistent/x.ttf\": cannot open it"), std::string::npos) << said;
-    EXPECT_EQ(testsupport::countOccurrences(said, "pixel size"), 2) << said;
+    EXPECT_EQ(testsupport::countOccurrences(said, "pixel size"), 3) << said;
+    EXPECT_EQ(testsupport::countOccurrences(said, "\n"), 5) << said;
     EXPECT_FALSE(font.loaded());
+    EXPECT_EQ(sized.pixelSize(), 20);
 }
 
 TEST(Font, EveryCutOfTheFileIsRefused) {
