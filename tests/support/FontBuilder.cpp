@@ -25,11 +25,12 @@ Bytes glyphBytes(const FontSpec::Glyph& glyph) {
         put16(b, v);
     }
     if (glyph.parts.empty()) {
-        put16(b, 3); // one contour of four points, no instructions
+        put16(b, glyph.points - 1); // one contour, no instructions
         put16(b, 0);
         for (int i = 0; i < 4; ++i) {
             b.push_back(1); // on the curve, coordinates in two bytes
         }
+        b.insert(b.end(), std::size_t(glyph.points - 4), 0x31); // on the curve, not moved
         for (int v : {0, glyph.size, 0, -glyph.size, 0, 0, glyph.size, 0}) { // x, then y
             put16(b, v);
         }
@@ -122,12 +123,17 @@ std::vector<unsigned char> buildFont(const FontSpec& spec) {
     return font;
 }
 
-FontSpec compositeChain(int links) {
+FontSpec compositeChain(int links, bool bottomFirst) {
     FontSpec spec;
-    for (int i = 1; i <= links; ++i) {
-        spec.glyphs.push_back({{{i + 1, 1, 0, 0}}, 500});
+    if (bottomFirst) {
+        spec.glyphs.push_back({});
     }
-    spec.glyphs.push_back({});
+    for (int i = 1; i <= links; ++i) {
+        spec.glyphs.push_back({{{bottomFirst ? i : i + 1, 1, 0, 0}}, 500});
+    }
+    if (!bottomFirst) {
+        spec.glyphs.push_back({});
+    }
     return spec;
 }
 

@@ -16,10 +16,12 @@ struct FontSpec {
         int dx = 0, dy = 0;
         int scale = 0; // 2.14 fixed point (16384 is 1); 0 for none
     };
-    // A glyph without parts is a square of `size` units from the origin.
+    // A glyph without parts is a square of `size` units from the origin,
+    // with `points` - 4 more points on its last corner.
     struct Glyph {
         std::vector<Part> parts;
         int size = 500;
+        int points = 4;
     };
     std::vector<Glyph> glyphs{Glyph{}}; // glyph 0, the missing-glyph box, first
     int unitsPerEm = 1000, ascent = 800, descent = -200;
@@ -33,8 +35,9 @@ struct FontSpec {
 std::vector<unsigned char> buildFont(const FontSpec& spec);
 
 // Glyph 0 a square; glyph 1 a composite of glyph 2, glyph 2 of glyph 3, and
-// so on for `links` composites, the last one made of a square.
-FontSpec compositeChain(int links);
+// so on for `links` composites, the last one made of a square. Bottom first:
+// glyph 1 the square, glyph 2 made of it, and so on up to the last glyph.
+FontSpec compositeChain(int links, bool bottomFirst = false);
 // Glyph 1 made of `outer` copies of glyph 2, which is made of `inner` squares
 // (glyph 3); glyph 0 is a square of its own.
 FontSpec compositeFan(int outer, int inner);
