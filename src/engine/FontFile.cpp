@@ -293,7 +293,10 @@ const char* FontFile::measure(int glyph, int level) {
     if (outline.state == Outline::State::Measured) {
         return nullptr;
     }
-    if (outline.state == Outline::State::Measuring || level > kMostNesting) {
+    if (outline.state == Outline::State::Measuring) {
+        return "nests composite glyphs in a loop";
+    }
+    if (level > kMostNesting) {
         return "nests composite glyphs more than 8 deep";
     }
     outline.state = Outline::State::Measuring;
@@ -313,6 +316,15 @@ const char* FontFile::measure(int glyph, int level) {
     }
     outline.good = good && fault == nullptr;
     outline.state = Outline::State::Measured;
+    if (outline.good && outline.depth > kMostNesting) {
+        return "nests composite glyphs more than 8 deep";
+    }
+    if (outline.good && outline.parts > kMostParts) {
+        return "is made of more than 1024 components";
+    }
+    if (outline.good && outline.points > kMostPoints) {
+        return "has more than 65535 points";
+    }
     return fault;
 }
 
@@ -424,18 +436,10 @@ const char* FontFile::compositeOutline(const unsigned char* g, std::uint32_t len
         if (!component.good) {
             return nullptr;
         }
+        // No overflow: each component's sums are within the bounds.
         parts += 1 + component.parts;
         points += component.points;
         depth = std::max(depth, component.depth + 1);
-        if (depth > kMostNesting) {
-            return "nests composite glyphs more than 8 deep";
-        }
-        if (parts > kMostParts) {
-            return "is made of more than 1024 components";
-        }
-        if (points > kMostPoints) {
-            return "has more than 65535 points";
-        }
         // stb_truetype places the component's points (and the origin its
         // straight segments carry as control point) with the transform
         // scaled again by its columns' lengths, then keeps them to 16 bits.
@@ -463,8 +467,8 @@ const char* FontFile::compositeOutline(const unsigned char* g, std::uint32_t len
         }
         more = (flags & 32) != 0;
     }
-    outline.parts = std::uint32_t(parts);
-    outline.points = std::uint32_t(points);
+    outline.parts = parts;
+    outline.points = points;
     outline.depth = depth;
     outline.good = true;
     return nullptr;

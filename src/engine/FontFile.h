@@ -9,7 +9,7 @@
 // hmtx, maxp, loca, glyf's extent, kern), finding each as stb_truetype
 // does, and every glyph's outline: one that stb_truetype would read past
 // its bytes is unusable (usable()). A font with a glyph that would cost too
-// much to draw (components nested more than 8 deep or in a loop, more than
+// much to draw (components nested in a loop or more than 8 deep, more than
 // 1024 components or 65535 points in all, each component counted as often
 // as it is drawn) is refused. GPOS is not read: kerning comes from the kern
 // table. Fonts with CFF outlines and font collections are refused.
@@ -70,7 +70,7 @@ class FontFile {
         State state = State::Unknown;
         bool good = false;
         int depth = 0; // composite levels below it
-        std::uint32_t parts = 0, points = 0;
+        std::uint64_t parts = 0, points = 0;
         // Where its points lie, the origin included; font units.
         std::int32_t left = 0, bottom = 0, right = -1, top = -1;
         void include(std::int32_t x, std::int32_t y) {
