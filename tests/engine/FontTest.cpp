@@ -489,16 +489,22 @@ TEST(Font, GlyphsAtTheBoundsAreDrawnAndOnesPlacedPast16BitsAreNot) {
     using testsupport::FontSpec;
     FontSpec points = testsupport::compositeFan(1, 1);
     points.glyphs[3].points = 65533; // and two for its contour
-    FontSpec placed = testsupport::compositeFan(1, 1);
+    // Moved past 16 bits: by words, by bytes; made of a glyph past the last.
+    FontSpec placed = testsupport::compositeFan(1, 1), nudged = placed, past = placed;
     placed.glyphs[2].parts = {{3, 32000, 0, 0}, {3, -1000, 32767, 0x4000}};
+    nudged.glyphs[3].size = 32700;
+    nudged.glyphs[2].parts = {{3, 0, 100, 0}};
+    past.glyphs[2].parts = {{4, 0, 0, 0}};
     struct Case {
         FontSpec spec;
         int glyph;
         bool usable;
-    } cases[] = {{testsupport::compositeChain(8, true), 9, true},
+    } cases[] = {{testsupport::compositeChain(8), 1, true},
                  {testsupport::compositeFan(32, 31), 1, true},
                  {points, 1, true},
-                 {placed, 1, false}};
+                 {placed, 1, false},
+                 {nudged, 1, false},
+                 {past, 1, false}};
     for (const Case& c : cases) {
         FontFile file;
         std::string why;

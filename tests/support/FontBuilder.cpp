@@ -39,10 +39,17 @@ Bytes glyphBytes(const FontSpec::Glyph& glyph) {
     for (std::size_t i = 0; i < glyph.parts.size(); ++i) {
         const FontSpec::Part& part = glyph.parts[i];
         const bool more = i + 1 < glyph.parts.size();
-        put16(b, 0x0003 | (more ? 0x0020 : 0) | (part.scale != 0 ? 0x0008 : 0));
+        // Offsets in bytes where they fit, as fonts store them.
+        const bool words = part.dx != std::int8_t(part.dx) || part.dy != std::int8_t(part.dy);
+        put16(b, 0x0002 | (words ? 1 : 0) | (more ? 0x0020 : 0) | (part.scale != 0 ? 0x0008 : 0));
         put16(b, part.glyph);
-        put16(b, part.dx);
-        put16(b, part.dy);
+        if (words) {
+            put16(b, part.dx);
+            put16(b, part.dy);
+        } else {
+            b.push_back(static_cast<unsigned char>(part.dx));
+            b.push_back(static_cast<unsigned char>(part.dy));
+        }
         if (part.scale != 0) {
             put16(b, part.scale);
         }
