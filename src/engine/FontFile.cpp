@@ -492,7 +492,7 @@ bool FontFile::place(const Outline& component, const float t[6], Outline& outlin
     return true;
 }
 
-bool FontFile::rasterise(int glyph, float scale, int maxSide, Bitmap& out) {
+bool FontFile::rasterise(int glyph, float scale, int maxSide, Bitmap& out) const {
     out = Bitmap();
     if (!usable(glyph) || !(scale > 0.0f)) {
         return false;

@@ -7,12 +7,14 @@
 // therefore checks, against the file's size, the table directory and every
 // table stb_truetype reads (cmap and the subtable it maps with, head, hhea,
 // hmtx, maxp, loca, glyf's extent, kern), finding each as stb_truetype
-// does, and every glyph's outline: one that stb_truetype would read past
-// its bytes is unusable (usable()). A font with a glyph that would cost too
-// much to draw (components nested in a loop or more than 8 deep, more than
-// 1024 components or 65535 points in all, each component counted as often
-// as it is drawn) is refused. GPOS is not read: kerning comes from the kern
-// table. Fonts with CFF outlines and font collections are refused.
+// does, and every glyph's outline: one that stb_truetype would read past its
+// bytes, or whose components it would place past 16 bits, is unusable
+// (usable()). A font with a glyph that would cost too much to draw
+// (components nested in a loop or more than 8 deep, more than 1024
+// components or 65535 points in all, each component counted as often as it
+// is drawn) is refused. GPOS is not read: kerning comes from the kern table.
+// Fonts with CFF outlines and font collections are refused. Nothing changes
+// after open(): the const calls may serve several Fonts at once.
 #pragma once
 
 #include <stb_truetype.h>
@@ -60,7 +62,7 @@ class FontFile {
     // Rasterises `glyph` at `scale` pixels per font unit into `out`. False
     // for an unusable glyph, or one whose bitmap would be wider or higher
     // than `maxSide` pixels; `out` is then empty.
-    bool rasterise(int glyph, float scale, int maxSide, Bitmap& out);
+    bool rasterise(int glyph, float scale, int maxSide, Bitmap& out) const;
 
   private:
     // A glyph's outline as drawn, its components included as often as they
