@@ -1,6 +1,7 @@
 #include "engine/FontFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -8,9 +9,16 @@ namespace velmora {
 
 namespace {
 
-// Composite glyphs nest at most this deep; deeper ones are refused (fonts
-// nest two or three levels, a loop nests forever).
+// The most work one glyph may cause when drawn. stb_truetype expands each
+// component again wherever it is used and copies the parts gathered so far
+// at each one, so a glyph is counted as drawn: every component as often as
+// it is used. Composite glyphs nest at most this deep (fonts nest two or
+// three levels, a loop nests forever), and a glyph holds at most this many
+// components and points in all. Fonts use far fewer; a font with a glyph
+// beyond them is refused.
 constexpr int kMostNesting = 8;
+constexpr std::uint64_t kMostParts = 1024;
+constexpr std::uint64_t kMostPoints = 65535;
 
 std::uint32_t u16(const unsigned char* p) {
     return std::uint32_t(p[0]) << 8 | p[1];
@@ -28,14 +36,16 @@ struct Table {
     bool found = false;
 };
 
-// The first table named `tag`, as stb_truetype finds it; the directory has
+// The first table named `tag`, as stb_truetype finds it: one at offset 0
+// (where the file's own header lies) it takes for missing. The directory has
 // been checked by then.
 Table findTable(const std::vector<unsigned char>& data, const char* tag) {
     const std::uint32_t count = u16(&data[4]);
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* entry = &data[12 + 16 * i];
         if (std::memcmp(entry, tag, 4) == 0) {
-            return {u32(entry + 8), u32(entry + 12), true};
+            const std::uint32_t offset = u32(entry + 8);
+            return {offset, u32(entry + 12), offset != 0};
         }
     }
     return {};
@@ -213,7 +223,18 @@ bool FontFile::open(std::vector<unsigned char> bytes, std::string& error) {
     }
     info.index_map = int(indexMap);
     info.gpos = 0; // kerning from kern: GPOS is never checked
-    checked.assign(std::size_t(glyphs), Check::Unknown);
+
+    // Every outline, measured once: the components of one already measured
+    // are not read again.
+    outlines.assign(std::size_t(glyphs), Outline());
+    for (int glyph = 0; glyph < glyphs; ++glyph) {
+        if (const char* fault = measure(glyph, 0)) {
+            error = "glyph " + std::to_string(glyph) + " " + fault;
+            *this = FontFile();
+            return false;
+        }
+    }
+    pointFlags = {};
     return true;
 }
 
@@ -263,94 +284,215 @@ bool FontFile::glyphBytes(int glyph, std::uint32_t& start, std::uint32_t& length
     return to >= from; // both within glyf: checked by open()
 }
 
-bool FontFile::usable(int glyph) {
-    return glyph >= 0 && glyph < glyphs && checkOutline(glyph, 0);
+bool FontFile::usable(int glyph) const {
+    return glyph >= 0 && glyph < glyphs && outlines[std::size_t(glyph)].good;
 }
 
-bool FontFile::checkOutline(int glyph, int depth) {
-    Check& state = checked[std::size_t(glyph)];
-    if (state == Check::Good || state == Check::Bad) {
-        return state == Check::Good;
+const char* FontFile::measure(int glyph, int level) {
+    Outline& outline = outlines[std::size_t(glyph)];
+    if (outline.state == Outline::State::Measured) {
+        return nullptr;
     }
-    if (state == Check::Checking || depth > kMostNesting) {
-        return false; // a loop, or nested too deep: the outer glyph is bad
+    if (outline.state == Outline::State::Measuring) {
+        return "nests composite glyphs in a loop";
     }
-    state = Check::Checking;
+    if (level > kMostNesting) {
+        return "nests composite glyphs more than 8 deep";
+    }
+    outline.state = Outline::State::Measuring;
     std::uint32_t start = 0, length = 0;
     bool good = glyphBytes(glyph, start, length);
+    const char* fault = nullptr;
     if (good && length > 0) {
         const unsigned char* g = &data[start];
-        // What stb_truetype reads, step by step, each step within `length`.
-        std::uint64_t used = 10;
-        good = length >= used;
+        good = length >= 10;
         const std::int32_t contours = good ? s16(g) : 0;
         if (good && contours > 0) {
-            used += 2ull * std::uint32_t(contours) + 2;
-            good = used <= length;
-            if (good) {
-                const std::uint32_t points = 1 + u16(g + 10 + 2 * (contours - 1));
-                used += u16(g + 10 + 2 * contours); // instructions
-                std::uint64_t coordinates = 0;
-                std::uint32_t repeat = 0, flags = 0;
-                pointFlags.assign(points, 0);
-                for (std::uint32_t i = 0; good && i < points; ++i) {
-                    if (repeat == 0) {
-                        good = used + 1 <= length;
-                        if (good) {
-                            flags = g[used++];
-                            if (flags & 8) {
-                                good = used + 1 <= length;
-                                repeat = good ? g[used++] : 0;
-                            }
-                        }
-                    } else {
-                        --repeat;
-                    }
-                    coordinates += (flags & 2) ? 1 : (flags & 16) ? 0 : 2;
-                    coordinates += (flags & 4) ? 1 : (flags & 32) ? 0 : 2;
-                    pointFlags[i] = static_cast<unsigned char>(flags);
-                }
-                good = good && used + coordinates <= length;
-                // A contour that starts off the curve is started from the
-                // point after it: there must be one.
-                std::uint32_t nextStart = 0, contour = 0;
-                for (std::uint32_t i = 0; good && i < points; ++i) {
-                    if (i != nextStart) {
-                        continue;
-                    }
-                    if ((pointFlags[i] & 1) == 0) {
-                        good = i + 1 < points;
-                        i += good && (pointFlags[i + 1] & 1) != 0 ? 1 : 0;
-                    }
-                    nextStart = 1 + u16(g + 10 + 2 * contour);
-                    ++contour;
-                }
-            }
+            good = simpleOutline(g, length, outline);
         } else if (good && contours < 0) {
-            for (bool more = true; good && more;) {
-                good = used + 4 <= length;
-                if (!good) {
-                    break;
-                }
-                const std::uint32_t flags = u16(g + used);
-                // Read unsigned, as stb_truetype reads it: CJK fonts have
-                // more than 32767 glyphs.
-                const int part = int(u16(g + used + 2));
-                used += 4;
-                // Point-matched placement is not drawn by stb_truetype.
-                good = (flags & 2) != 0 && part < glyphs;
-                used += (flags & 1) ? 4 : 2;
-                used += (flags & 8) ? 2 : (flags & 64) ? 4 : (flags & 128) ? 8 : 0;
-                good = good && used <= length && checkOutline(part, depth + 1);
-                more = (flags & 32) != 0;
-            }
+            fault = compositeOutline(g, length, level, outline);
+            good = outline.good;
         }
     }
-    checked[std::size_t(glyph)] = good ? Check::Good : Check::Bad;
-    return good;
+    outline.good = good && fault == nullptr;
+    outline.state = Outline::State::Measured;
+    if (outline.good && outline.depth > kMostNesting) {
+        return "nests composite glyphs more than 8 deep";
+    }
+    if (outline.good && outline.parts > kMostParts) {
+        return "is made of more than 1024 components";
+    }
+    if (outline.good && outline.points > kMostPoints) {
+        return "has more than 65535 points";
+    }
+    return fault;
 }
 
-bool FontFile::rasterise(int glyph, float scale, int maxSide, Bitmap& out) {
+bool FontFile::simpleOutline(const unsigned char* g, std::uint32_t length, Outline& outline) {
+    // What stb_truetype reads, step by step, each step within `length`.
+    const std::uint32_t contours = u16(g);
+    std::uint64_t used = 10 + 2ull * contours + 2;
+    if (used > length) {
+        return false;
+    }
+    const std::uint32_t points = 1 + u16(g + 10 + 2 * (contours - 1));
+    used += u16(g + 10 + 2 * contours); // instructions
+    std::uint64_t xBytes = 0, yBytes = 0;
+    std::uint32_t repeat = 0, flags = 0;
+    pointFlags.assign(points, 0);
+    for (std::uint32_t i = 0; i < points; ++i) {
+        if (repeat == 0) {
+            if (used + 1 > length) {
+                return false;
+            }
+            flags = g[used++];
+            if (flags & 8) {
+                if (used + 1 > length) {
+                    return false;
+                }
+                repeat = g[used++];
+            }
+        } else {
+            --repeat;
+        }
+        xBytes += (flags & 2) ? 1 : (flags & 16) ? 0 : 2;
+        yBytes += (flags & 4) ? 1 : (flags & 32) ? 0 : 2;
+        pointFlags[i] = static_cast<unsigned char>(flags);
+    }
+    if (used + xBytes + yBytes > length) {
+        return false;
+    }
+    // A contour that starts off the curve is started from the point after
+    // it: there must be one.
+    std::uint32_t nextStart = 0, contour = 0;
+    for (std::uint32_t i = 0; i < points; ++i) {
+        if (i != nextStart) {
+            continue;
+        }
+        if ((pointFlags[i] & 1) == 0) {
+            if (i + 1 >= points) {
+                return false;
+            }
+            i += (pointFlags[i + 1] & 1) != 0 ? 1 : 0;
+        }
+        nextStart = 1 + u16(g + 10 + 2 * contour);
+        ++contour;
+    }
+    // Where the points lie, read as stb_truetype reads them: each sum kept
+    // to 16 bits. stb_truetype makes at most a vertex per point and two per
+    // contour.
+    const unsigned char* xs = g + used;
+    const unsigned char* ys = xs + xBytes;
+    std::int32_t x = 0, y = 0;
+    outline.include(0, 0);
+    for (std::uint32_t i = 0; i < points; ++i) {
+        const std::uint32_t f = pointFlags[i];
+        if (f & 2) {
+            x += (f & 16) ? *xs : -std::int32_t(*xs);
+            ++xs;
+        } else if (!(f & 16)) {
+            x += s16(xs);
+            xs += 2;
+        }
+        if (f & 4) {
+            y += (f & 32) ? *ys : -std::int32_t(*ys);
+            ++ys;
+        } else if (!(f & 32)) {
+            y += s16(ys);
+            ys += 2;
+        }
+        outline.include(std::int16_t(std::uint16_t(x)), std::int16_t(std::uint16_t(y)));
+    }
+    outline.points = points + 2 * contours;
+    return true;
+}
+
+const char* FontFile::compositeOutline(const unsigned char* g, std::uint32_t length, int level,
+                                       Outline& outline) {
+    std::uint64_t used = 10, parts = 0, points = 0;
+    int depth = 0;
+    outline.good = false;
+    for (bool more = true; more;) {
+        if (used + 4 > length) {
+            return nullptr;
+        }
+        const std::uint32_t flags = u16(g + used);
+        // Read unsigned, as stb_truetype reads it: CJK fonts have more
+        // than 32767 glyphs.
+        const int part = int(u16(g + used + 2));
+        used += 4;
+        const std::uint64_t argsAt = used;
+        used += (flags & 1) ? 4 : 2;
+        const std::uint64_t scaleAt = used;
+        used += (flags & 8) ? 2 : (flags & 64) ? 4 : (flags & 128) ? 8 : 0;
+        // Point-matched placement is not drawn by stb_truetype.
+        if ((flags & 2) == 0 || part >= glyphs || used > length) {
+            return nullptr;
+        }
+        if (const char* fault = measure(part, level + 1)) {
+            return fault;
+        }
+        const Outline& component = outlines[std::size_t(part)];
+        if (!component.good) {
+            return nullptr;
+        }
+        // No overflow: each component's sums are within the bounds.
+        parts += 1 + component.parts;
+        points += component.points;
+        depth = std::max(depth, component.depth + 1);
+        // stb_truetype places the component's points (and the origin its
+        // straight segments carry as control point) with the transform
+        // scaled again by its columns' lengths, then keeps them to 16 bits.
+        float t[6] = {1, 0, 0, 1, 0, 0};
+        if (flags & 1) {
+            t[4] = float(s16(g + argsAt));
+            t[5] = float(s16(g + argsAt + 2));
+        } else {
+            t[4] = float(std::int8_t(g[argsAt]));
+            t[5] = float(std::int8_t(g[argsAt + 1]));
+        }
+        const unsigned char* s = g + scaleAt;
+        if (flags & 8) {
+            t[0] = t[3] = float(s16(s)) / 16384.0f;
+        } else if (flags & 64) {
+            t[0] = float(s16(s)) / 16384.0f;
+            t[3] = float(s16(s + 2)) / 16384.0f;
+        } else if (flags & 128) {
+            for (int i = 0; i < 4; ++i) {
+                t[i] = float(s16(s + 2 * i)) / 16384.0f;
+            }
+        }
+        if (component.left <= component.right && !place(component, t, outline)) {
+            return nullptr;
+        }
+        more = (flags & 32) != 0;
+    }
+    outline.parts = parts;
+    outline.points = points;
+    outline.depth = depth;
+    outline.good = true;
+    return nullptr;
+}
+
+bool FontFile::place(const Outline& component, const float t[6], Outline& outline) {
+    const double m = std::sqrt(double(t[0]) * t[0] + double(t[1]) * t[1]);
+    const double n = std::sqrt(double(t[2]) * t[2] + double(t[3]) * t[3]);
+    for (const std::int32_t x : {component.left, component.right}) {
+        for (const std::int32_t y : {component.bottom, component.top}) {
+            // A margin for the single-precision sums stb_truetype makes.
+            const double px = m * (t[0] * double(x) + t[2] * double(y) + t[4]);
+            const double py = n * (t[1] * double(x) + t[3] * double(y) + t[5]);
+            if (!(std::abs(px) < 32766.0 && std::abs(py) < 32766.0)) {
+                return false;
+            }
+            outline.include(std::int32_t(std::floor(px)) - 1, std::int32_t(std::floor(py)) - 1);
+            outline.include(std::int32_t(std::ceil(px)) + 1, std::int32_t(std::ceil(py)) + 1);
+        }
+    }
+    return true;
+}
+
+bool FontFile::rasterise(int glyph, float scale, int maxSide, Bitmap& out) const {
     out = Bitmap();
     if (!usable(glyph) || !(scale > 0.0f)) {
         return false;

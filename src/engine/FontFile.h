@@ -6,14 +6,20 @@
 // entry that points past the file makes it read past the buffer. open()
 // therefore checks, against the file's size, the table directory and every
 // table stb_truetype reads (cmap and the subtable it maps with, head, hhea,
-// hmtx, maxp, loca, glyf's extent, kern), and each glyph's outline is
-// checked the first time it is asked for (usable()). GPOS is not read:
-// kerning comes from the kern table. Fonts with CFF outlines and font
-// collections are refused.
+// hmtx, maxp, loca, glyf's extent, kern), finding each as stb_truetype
+// does, and every glyph's outline: one that stb_truetype would read past its
+// bytes, or whose components it would place past 16 bits, is unusable
+// (usable()). A font with a glyph that would cost too much to draw
+// (components nested in a loop or more than 8 deep, more than 1024
+// components or 65535 points in all, each component counted as often as it
+// is drawn) is refused. GPOS is not read: kerning comes from the kern table.
+// Fonts with CFF outlines and font collections are refused. Nothing changes
+// after open(): the const calls may serve several Fonts at once.
 #pragma once
 
 #include <stb_truetype.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,17 +55,42 @@ class FontFile {
     int kerning(int left, int right) const;
 
     // Whether `glyph`'s outline lies within the font's glyph table, as do
-    // those of the glyphs it is made of; decided once per glyph.
-    bool usable(int glyph);
+    // those of the glyphs it is made of, and its points stay within 16 bits
+    // where they are placed; decided by open().
+    bool usable(int glyph) const;
 
     // Rasterises `glyph` at `scale` pixels per font unit into `out`. False
     // for an unusable glyph, or one whose bitmap would be wider or higher
     // than `maxSide` pixels; `out` is then empty.
-    bool rasterise(int glyph, float scale, int maxSide, Bitmap& out);
+    bool rasterise(int glyph, float scale, int maxSide, Bitmap& out) const;
 
   private:
-    enum class Check : std::uint8_t { Unknown, Checking, Good, Bad };
-    bool checkOutline(int glyph, int depth);
+    // A glyph's outline as drawn, its components included as often as they
+    // are used: the same whichever glyph it is reached from.
+    struct Outline {
+        enum class State : std::uint8_t { Unknown, Measuring, Measured };
+        State state = State::Unknown;
+        bool good = false;
+        int depth = 0; // composite levels below it
+        std::uint64_t parts = 0, points = 0;
+        // Where its points lie, the origin included; font units.
+        std::int32_t left = 0, bottom = 0, right = -1, top = -1;
+        void include(std::int32_t x, std::int32_t y) {
+            if (left > right) {
+                left = right = x;
+                bottom = top = y;
+            }
+            left = std::min(left, x), right = std::max(right, x);
+            bottom = std::min(bottom, y), top = std::max(top, y);
+        }
+    };
+    // Measures `glyph`, reached `level` components down, and what it is made
+    // of. The fault that refuses the font, or null.
+    const char* measure(int glyph, int level);
+    bool simpleOutline(const unsigned char* g, std::uint32_t length, Outline& outline);
+    const char* compositeOutline(const unsigned char* g, std::uint32_t length, int level,
+                                 Outline& outline);
+    static bool place(const Outline& component, const float t[6], Outline& outline);
     bool glyphBytes(int glyph, std::uint32_t& start, std::uint32_t& length) const;
 
     std::vector<unsigned char> data;
@@ -68,8 +99,8 @@ class FontFile {
     int glyphs = 0;
     int emUnits = 0;
     std::uint32_t glyfStart = 0, glyfLength = 0;
-    std::vector<Check> checked; // one per glyph
-    std::vector<unsigned char> pointFlags; // of the outline being checked
+    std::vector<Outline> outlines; // one per glyph
+    std::vector<unsigned char> pointFlags; // of the outline being measured
 };
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 // at a time. Whatever breaks, the game says what in one line and then either
 // runs its frames and ends on Escape with status 0, or refuses to start with a
 // non-zero status before the first frame. It never crashes, hangs or writes.
+#include "support/FontBuilder.h"
 #include "support/Game.h"
 #include "support/GlContext.h"
 #include "support/Process.h"
@@ -42,6 +43,10 @@ enum class Damage {
     NonNumeric,
     HugeNumbers,
     AbsurdDimensions,
+    // TrueType fonts made to order, which a font file's checks must refuse.
+    GlyfAtOffsetZero,
+    NestedNineDeep,
+    Thousandfold,
 };
 
 const char* damageName(Damage damage) {
@@ -68,6 +73,12 @@ const char* damageName(Damage damage) {
         return "HugeNumbers";
     case Damage::AbsurdDimensions:
         return "AbsurdDimensions";
+    case Damage::GlyfAtOffsetZero:
+        return "GlyfAtOffsetZero";
+    case Damage::NestedNineDeep:
+        return "NestedNineDeep";
+    case Damage::Thousandfold:
+        return "Thousandfold";
     }
     return "?";
 }
@@ -195,8 +206,14 @@ std::vector<BadAsset> badAssets() {
 
     // The TrueType font, which the bus game does not draw with: Bounce,
     // whose text needs it, refuses to start.
-    for (Damage d : fileDamage) {
+    for (Damage d : {Damage::Missing, Damage::Empty, Damage::Truncated, Damage::RandomBytes,
+                     Damage::Directory, Damage::Unreadable, Damage::GlyfAtOffsetZero,
+                     Damage::NestedNineDeep, Damage::Thousandfold}) {
         const char* why = d == Damage::Empty         ? "not a TrueType or OpenType font: too short"
+                          : d == Damage::GlyfAtOffsetZero ? "fonts with CFF outlines"
+                          : d == Damage::NestedNineDeep
+                              ? "glyph 10 nests composite glyphs more than 8 deep"
+                          : d == Damage::Thousandfold ? "glyph 0 is made of more than 1024 components"
                           : d == Damage::Truncated   ? "a table runs past the end of the file"
                           : d == Damage::RandomBytes ? "not a TrueType or OpenType font"
                           : d == Damage::Missing     ? "cannot open it"
@@ -285,6 +302,23 @@ void breakAsset(const fs::path& target, Damage damage) {
     case Damage::AbsurdDimensions:
         write(absurdPng());
         break;
+    case Damage::GlyfAtOffsetZero:
+    case Damage::NestedNineDeep:
+    case Damage::Thousandfold: {
+        testsupport::FontSpec spec = testsupport::compositeChain(9, true);
+        if (damage == Damage::GlyfAtOffsetZero) {
+            spec = {};
+            spec.cff = true;
+            spec.entryOffset["glyf"] = 0;
+        } else if (damage == Damage::Thousandfold) {
+            // Glyph 0, which loading draws, of 2000 copies of 2000 squares.
+            spec = testsupport::compositeFan(2000, 2000);
+            spec.glyphs[0] = spec.glyphs[1];
+        }
+        const std::vector<unsigned char> font = testsupport::buildFont(spec);
+        write(std::string(font.begin(), font.end()));
+        break;
+    }
     default:
         write((target.extension() == ".csv" ? fontPrefix(damage) : atlasPrefix(damage)) + original);
         break;

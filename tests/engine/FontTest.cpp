@@ -8,6 +8,7 @@
 #include "engine/FontFile.h"
 
 #include "support/Capture.h"
+#include "support/FontBuilder.h"
 #include "support/GlContext.h"
 #include "support/Images.h"
 #include "support/Offscreen.h"
@@ -461,6 +462,29 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 "a table it needs is missing"},
         BadFont{"Cff", [](auto& b) { std::memcpy(b.data(), "OTTO", 4); }, "CFF outlines"},
+        // Made to order: stb_truetype takes a table at offset 0 for missing.
+        BadFont{"GlyfAtOffsetZero",
+                [](auto& b) {
+                    testsupport::FontSpec spec;
+                    spec.cff = true;
+                    spec.entryOffset["glyf"] = 0;
+                    b = testsupport::buildFont(spec);
+                },
+                "CFF outlines"},
+        // The bounds on a glyph's work, counted from whichever glyph is drawn.
+        BadFont{"NestedNineDeep",
+                [](auto& b) { b = testsupport::buildFont(testsupport::compositeChain(9, true)); },
+                "glyph 10 nests composite glyphs more than 8 deep"},
+        BadFont{"AThousandComponentsOfAThousand",
+                [](auto& b) { b = testsupport::buildFont(testsupport::compositeFan(1000, 1000)); },
+                "glyph 1 is made of more than 1024 components"},
+        BadFont{"TwiceFortyThousandPoints",
+                [](auto& b) {
+                    testsupport::FontSpec spec = testsupport::compositeFan(2, 1);
+                    spec.glyphs[3].points = 40000;
+                    b = testsupport::buildFont(spec);
+                },
+                "glyph 1 has more than 65535 points"},
         BadFont{"Collection", [](auto& b) { std::memcpy(b.data(), "ttcf", 4); }, "collections"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -488,6 +512,36 @@ TEST(Font, EveryCutOfTheFileIsRefused) {
         std::string why;
         EXPECT_FALSE(file.open({bytes.begin(), bytes.begin() + std::ptrdiff_t(length)}, why))
             << length;
+    }
+}
+
+TEST(Font, GlyphsAtTheBoundsAreDrawnAndOnesPlacedPast16BitsAreNot) {
+    using testsupport::FontSpec;
+    FontSpec points = testsupport::compositeFan(1, 1);
+    points.glyphs[3].points = 65533; // and two for its contour
+    // Moved past 16 bits: by words, by bytes; made of a glyph past the last.
+    FontSpec placed = testsupport::compositeFan(1, 1), nudged = placed, past = placed;
+    placed.glyphs[2].parts = {{3, 32000, 0, 0}, {3, -1000, 32767, 0x4000}};
+    nudged.glyphs[3].size = 32700;
+    nudged.glyphs[2].parts = {{3, 0, 100, 0}};
+    past.glyphs[2].parts = {{4, 0, 0, 0}};
+    struct Case {
+        FontSpec spec;
+        int glyph;
+        bool usable;
+    } cases[] = {{testsupport::compositeChain(8), 1, true},
+                 {testsupport::compositeFan(32, 31), 1, true},
+                 {points, 1, true},
+                 {placed, 1, false},
+                 {nudged, 1, false},
+                 {past, 1, false}};
+    for (const Case& c : cases) {
+        FontFile file;
+        std::string why;
+        ASSERT_TRUE(file.open(testsupport::buildFont(c.spec), why)) << why;
+        EXPECT_EQ(file.usable(c.glyph), c.usable) << c.glyph;
+        FontFile::Bitmap bitmap;
+        EXPECT_EQ(file.rasterise(c.glyph, 0.1f, 256, bitmap), c.usable);
     }
 }
 
