@@ -86,9 +86,11 @@ class Font {
     // `pixelSize` camera units per em (more than 0, at most
     // kLargestPixelSize). Every table the font's glyphs are read from is
     // checked against the file's size first: a file that cannot be opened,
-    // is no font, is cut short or points past its end, and a CFF font or a
-    // font collection, is refused with one line on standard error naming the
-    // file and why, and false; the font then stays as it was. A loaded font
+    // is no font, is cut short or points past its end, a CFF font or a
+    // font collection, and a font one of whose glyphs would cost too much to
+    // draw (composites nested more than 8 deep or in a loop, more than 1024
+    // components or 65535 points in one drawn glyph) is refused with one line
+    // on standard error naming the file and why, and false; the font then stays as it was. A loaded font
     // forgets the glyphs of the one before. A file some font holds already,
     // unchanged on disk since (the same size and time of writing), is not
     // read again: the two share it. Needs no context.
