@@ -69,8 +69,15 @@ TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
             EXPECT_EQ(manager.isPlaying("long.mp3"), !c.backend.empty());
         }
         EXPECT_EQ(out.finish(), c.printed);
+        // Without a server the engine holds back what the audio libraries
+        // say through it; only libdb's own lines, which no program can hold
+        // back, may remain (a JACK database made by another libdb build).
         const std::string complained = err.finish();
-        EXPECT_EQ(c.serverRuns ? testsupport::gameLines(complained).size() : complained.size(), 0u)
+        EXPECT_EQ(testsupport::gameLines(complained, c.serverRuns
+                                                         ? testsupport::isSystemLibraryLine
+                                                         : testsupport::isBerkeleyDbLine)
+                      .size(),
+                  0u)
             << complained;
     }
 }

@@ -13,7 +13,16 @@ namespace testsupport {
 // what the machine has installed and running, never on the game.
 bool isSystemLibraryLine(const std::string& line);
 
-// The non-empty lines of `text` that the game itself wrote.
-std::vector<std::string> gameLines(const std::string& text);
+// Whether `line` is Berkeley DB's own ("BDBnnnn ..."): libjack keeps its
+// metadata in a Berkeley DB environment in /dev/shm, shared by every JACK
+// client of the machine, and when a program linked to another build of
+// libdb made it, libdb says so straight on standard error, where no program
+// can hold the line back.
+bool isBerkeleyDbLine(const std::string& line);
+
+// The non-empty lines of `text` that the game itself wrote: those that
+// `fromALibrary` (all the system libraries' by default) does not claim.
+std::vector<std::string> gameLines(const std::string& text,
+                                   bool (*fromALibrary)(const std::string&) = isSystemLibraryLine);
 
 } // namespace testsupport
