@@ -13,11 +13,9 @@ namespace testsupport {
 // what the machine has installed and running, never on the game.
 bool isSystemLibraryLine(const std::string& line);
 
-// Whether `line` is Berkeley DB's own ("BDBnnnn ..."): libjack keeps its
-// metadata in a Berkeley DB environment in /dev/shm, shared by every JACK
-// client of the machine, and when a program linked to another build of
-// libdb made it, libdb says so straight on standard error, where no program
-// can hold the line back.
+// Whether `line` is Berkeley DB's own ("BDBnnnn ..."), printed straight to
+// standard error when libjack's metadata store in /dev/shm was made by a
+// program of another libdb build: no program can hold it back.
 bool isBerkeleyDbLine(const std::string& line);
 
 // The non-empty lines of `text` that the game itself wrote: those that
