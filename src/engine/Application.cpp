@@ -229,7 +229,8 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     int width = 0;
     int height = 0;
 #ifdef __EMSCRIPTEN__
-    web::fitCanvasToPage(window);
+    web::CanvasSize page;
+    web::fitCanvasToPage(page); // GLFW's record holds the sizes read below
 #endif
     glfwGetWindowSize(window, &width, &height);
     windowSizeCallback(window, width, height);
@@ -259,11 +260,10 @@ void Application::runFrame() {
 #ifdef __EMSCRIPTEN__
     // The page's size and pixel ratio are read each frame: the browser
     // reports no resize to GLFW.
-    int width = 0;
-    int height = 0;
-    if (web::fitCanvasToPage(window, &width, &height)) {
-        windowSizeCallback(window, width, height);
-        framebufferSizeCallback(window, width, height);
+    web::CanvasSize page;
+    if (web::fitCanvasToPage(page)) {
+        windowSizeCallback(window, page.windowWidth, page.windowHeight);
+        framebufferSizeCallback(window, page.pixelWidth, page.pixelHeight);
     }
 #endif
     time = glfwGetTime();

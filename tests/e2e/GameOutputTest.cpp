@@ -21,6 +21,11 @@ TEST(GameOutput, TheSystemLibrariesLinesAreRecognisedAndTheGamesAreNot) {
         {"Cannot connect to server request channel", true},
         {"jack server is not running or cannot be started", true},
         {"JackShmReadWritePtr::~JackShmReadWritePtr - Init not done for -1, skipping unlock", true},
+        // Its metadata store, made by a JACK client of another libdb build.
+        {"BDB1539 Build signature doesn't match environment", true},
+        {"Cannot open DB environment: BDB0091 DB_VERSION_MISMATCH: Database environment version "
+         "mismatch",
+         true},
         // A PulseAudio daemon started for the user.
         {"W: [pulseaudio] main.c: This program is not intended to be run as root (unless --system "
          "is specified).",

@@ -69,9 +69,12 @@ TEST(SoundBackends, EachListStartsWhereItShouldAndOnlyTheEngineSpeaks) {
             EXPECT_EQ(manager.isPlaying("long.mp3"), !c.backend.empty());
         }
         EXPECT_EQ(out.finish(), c.printed);
+        // Without a server the engine holds back all that the audio libraries
+        // say through it; only libdb's own lines pass by every program.
         const std::string complained = err.finish();
-        EXPECT_EQ(c.serverRuns ? testsupport::gameLines(complained).size() : complained.size(), 0u)
-            << complained;
+        const auto fromALibrary =
+            c.serverRuns ? testsupport::isSystemLibraryLine : testsupport::isBerkeleyDbLine;
+        EXPECT_EQ(testsupport::gameLines(complained, fromALibrary).size(), 0u) << complained;
     }
 }
 

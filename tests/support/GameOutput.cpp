@@ -17,17 +17,15 @@ bool isAlsaLine(const std::string& line) {
 }
 
 // libjack's messages when no JACK server runs: a few fixed texts, and its
-// C++ classes' own "JackSomething::method" reports. Its metadata store, a
-// Berkeley DB environment in /dev/shm shared by every JACK client of the
-// machine, adds "BDBnnnn" lines when a client of another build made it.
+// C++ classes' own "JackSomething::method" reports; and its complaint when
+// its metadata store will not open.
 bool isJackLine(const std::string& line) {
     static const std::regex jackMethod("^Jack[A-Za-z]+::.*");
-    static const std::regex berkeleyDb("^BDB[0-9]{4} .*");
     return startsWith(line, "Cannot connect to server socket err = ") ||
            startsWith(line, "Cannot connect to server request channel") ||
            startsWith(line, "jack server is not running or cannot be started") ||
            startsWith(line, "Cannot open DB environment: ") ||
-           std::regex_match(line, jackMethod) || std::regex_match(line, berkeleyDb);
+           std::regex_match(line, jackMethod) || isBerkeleyDbLine(line);
 }
 
 // PulseAudio's log format, "E: [thread] file.c: text", used by its client
@@ -50,15 +48,21 @@ bool isLibdecorLine(const std::string& line) {
 
 } // namespace
 
+bool isBerkeleyDbLine(const std::string& line) {
+    static const std::regex berkeleyDb("^BDB[0-9]{4} .*");
+    return std::regex_match(line, berkeleyDb);
+}
+
 bool isSystemLibraryLine(const std::string& line) {
     return isAlsaLine(line) || isJackLine(line) || isPulseAudioLine(line) || isLibdecorLine(line);
 }
 
-std::vector<std::string> gameLines(const std::string& text) {
+std::vector<std::string> gameLines(const std::string& text,
+                                   bool (*fromALibrary)(const std::string&)) {
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && !isSystemLibraryLine(line)) {
+        if (!line.empty() && !fromALibrary(line)) {
             lines.push_back(line);
         }
     }

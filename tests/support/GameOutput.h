@@ -13,7 +13,14 @@ namespace testsupport {
 // what the machine has installed and running, never on the game.
 bool isSystemLibraryLine(const std::string& line);
 
-// The non-empty lines of `text` that the game itself wrote.
-std::vector<std::string> gameLines(const std::string& text);
+// Whether `line` is Berkeley DB's own ("BDBnnnn ..."), printed straight to
+// standard error when libjack's metadata store in /dev/shm was made by a
+// program of another libdb build: no program can hold it back.
+bool isBerkeleyDbLine(const std::string& line);
+
+// The non-empty lines of `text` that the game itself wrote: those that
+// `fromALibrary` (all the system libraries' by default) does not claim.
+std::vector<std::string> gameLines(const std::string& text,
+                                   bool (*fromALibrary)(const std::string&) = isSystemLibraryLine);
 
 } // namespace testsupport

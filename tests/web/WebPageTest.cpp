@@ -222,6 +222,14 @@ const PageRow kPages[] = {
      {"frames", "5", "shot", "start", "hold", "right", "0.5", "shot", "keys", "move", "900", "400",
       "sleep", "0.3", "shot", "mouse", "click", "900", "400", "sleep", "0.2", "shot", "launched"},
      1024, 768, breakout},
+    // Breakout at a device pixel ratio of 1.5: 1536 × 1152 pixels, and the
+    // mouse, which a page reports in CSS pixels or in the canvas's, still
+    // puts the paddle (its row at 1059 now) where it points.
+    {"BreakoutAtRatioOneAndAHalf", "breakout", {"--query", "windowed", "--ratio", "1.5"},
+     {"frames", "5", "move", "900", "400", "sleep", "0.3", "shot", "mouse"}, 1536, 1152,
+     [](const WebPageRun& web) {
+         EXPECT_NEAR(brightMiddle(web.shot("mouse"), 1050, 1068), 1350.0, 60.0);
+     }},
     {"Bounce", "bounce", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
     {"Glow", "glow", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,

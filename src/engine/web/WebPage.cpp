@@ -7,38 +7,61 @@
 
 namespace velmora::web {
 
-bool fitCanvasToPage(GLFWwindow* /*window*/, int* width, int* height) {
+bool fitCanvasToPage(CanvasSize& size) {
     double cssWidth = 0.0;
     double cssHeight = 0.0;
     if (emscripten_get_element_css_size("#canvas", &cssWidth, &cssHeight) != EMSCRIPTEN_RESULT_SUCCESS) {
         return false;
     }
     const double ratio = emscripten_get_device_pixel_ratio();
-    const int wantedWidth = static_cast<int>(std::lround(cssWidth * ratio));
-    const int wantedHeight = static_cast<int>(std::lround(cssHeight * ratio));
+    const int pixelWidth = static_cast<int>(std::lround(cssWidth * ratio));
+    const int pixelHeight = static_cast<int>(std::lround(cssHeight * ratio));
+    const int pageWidth = static_cast<int>(std::lround(cssWidth));
+    const int pageHeight = static_cast<int>(std::lround(cssHeight));
+    if (pixelWidth <= 0 || pixelHeight <= 0 || pageWidth <= 0 || pageHeight <= 0) {
+        return false;
+    }
     int shownWidth = 0;
     int shownHeight = 0;
     emscripten_get_canvas_element_size("#canvas", &shownWidth, &shownHeight);
-    if (wantedWidth <= 0 || wantedHeight <= 0 ||
-        (wantedWidth == shownWidth && wantedHeight == shownHeight)) {
+    bool changed = pixelWidth != shownWidth || pixelHeight != shownHeight;
+    if (changed) {
+        emscripten_set_canvas_element_size("#canvas", pixelWidth, pixelHeight);
+    }
+    // Emscripten's GLFW reports its own record of the window's sizes, and
+    // rewrites it (and the canvas) when it thinks the page changed. Older
+    // ones keep one size, in the canvas's pixels, which is also what their
+    // cursor comes in. Newer ones keep a framebuffer size besides, and give
+    // the window's size and the cursor in CSS pixels; left alone, they size
+    // the canvas to its CSS pixels and would have the picture drawn at that
+    // size, into a corner of a canvas of a higher ratio.
+    const int record = EM_ASM_INT({
+        var active = (typeof GLFW !== 'undefined') ? GLFW.active : null;
+        if (!active) {
+            return 0;
+        }
+        var split = 'framebufferWidth' in active;
+        var width = split ? $2 : $0;
+        var height = split ? $3 : $1;
+        var changed = active.width !== width || active.height !== height;
+        active.width = width;
+        active.height = height;
+        if (split) {
+            changed = changed || active.framebufferWidth !== $0 || active.framebufferHeight !== $1;
+            active.framebufferWidth = $0;
+            active.framebufferHeight = $1;
+        }
+        return (changed ? 1 : 0) | (split ? 2 : 0);
+    }, pixelWidth, pixelHeight, pageWidth, pageHeight);
+    changed = changed || (record & 1) != 0;
+    if (!changed) {
         return false;
     }
-    emscripten_set_canvas_element_size("#canvas", wantedWidth, wantedHeight);
-    // Emscripten's GLFW keeps its own idea of the window's size, which
-    // glfwGetWindowSize and glfwGetFramebufferSize report; the cursor comes
-    // in the canvas's pixels already.
-    EM_ASM({
-        if (typeof GLFW !== 'undefined' && GLFW.active) {
-            GLFW.active.width = $0;
-            GLFW.active.height = $1;
-        }
-    }, wantedWidth, wantedHeight);
-    if (width != nullptr) {
-        *width = wantedWidth;
-    }
-    if (height != nullptr) {
-        *height = wantedHeight;
-    }
+    const bool split = (record & 2) != 0;
+    size.windowWidth = split ? pageWidth : pixelWidth;
+    size.windowHeight = split ? pageHeight : pixelHeight;
+    size.pixelWidth = pixelWidth;
+    size.pixelHeight = pixelHeight;
     return true;
 }
 
