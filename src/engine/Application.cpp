@@ -212,6 +212,9 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     if (current.vsync != Vsync::DriverDefault) {
         glfwSwapInterval(current.vsync == Vsync::On ? 1 : 0);
     }
+    if (Replay::replaying()) {
+        glfwSwapInterval(0); // a replay runs as fast as it draws: its clock is recorded
+    }
 #endif
     installCallbacks();
 

@@ -32,7 +32,8 @@ int Random::between(int low, int high) {
     }
     const std::int64_t span = static_cast<std::int64_t>(high) - low + 1;
     if (span > std::numeric_limits<int>::max()) {
-        return static_cast<int>(low + static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(span)));
+        return static_cast<int>(
+            low + static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(span)));
     }
     return low + below(static_cast<int>(span));
 }

@@ -55,7 +55,8 @@ bool readInt(const std::string& text, long low, long high, int& out) {
 }
 
 bool readDouble(const std::string& text, double& out) {
-    if (text.empty() || text.find_first_not_of("-+0123456789abcdefABCDEFxXpP.") != std::string::npos) {
+    if (text.empty() ||
+        text.find_first_not_of("-+0123456789abcdefABCDEFxXpP.") != std::string::npos) {
         return false; // no "inf", "nan" or spaces
     }
     char* end = nullptr;
@@ -116,8 +117,7 @@ std::string recordingHeader(const Recording& r) {
         << "game " << r.game << '\n'
         << "seed " << seed << '\n'
         << "start " << r.windowWidth << ' ' << r.windowHeight << ' ' << r.framebufferWidth << ' '
-        << r.framebufferHeight << ' ' << hexFloat(r.cursorX) << ' ' << hexFloat(r.cursorY)
-        << '\n';
+        << r.framebufferHeight << ' ' << hexFloat(r.cursorX) << ' ' << hexFloat(r.cursorY) << '\n';
     return out.str();
 }
 
@@ -208,7 +208,8 @@ bool readRecording(const std::string& bytes, const std::string& engine, const st
         return false;
     };
     std::vector<std::string> f;
-    if (!splitFields(lines[3], f) || f.size() != 2 || f[0] != "seed" || !readHex64(f[1], out.seed)) {
+    if (!splitFields(lines[3], f) || f.size() != 2 || f[0] != "seed" ||
+        !readHex64(f[1], out.seed)) {
         return damaged(3);
     }
     constexpr long kBig = 1L << 24;

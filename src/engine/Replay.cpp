@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -98,8 +99,8 @@ void write(Session& s, const std::string& text) {
 
 void noteDrift(Session& s, const std::string& what) {
     if (s.drift.empty()) {
-        s.drift = "the game drifted from its recording at frame " + std::to_string(s.frame) +
-                  ": " + what;
+        s.drift =
+            "the game drifted from its recording at frame " + std::to_string(s.frame) + ": " + what;
         std::cerr << "Replay: " << s.drift << std::endl;
     }
 }
@@ -145,7 +146,7 @@ void comparePicture(Session& s, Application& application, const Picture& picture
     unsigned char* shown = stbi_load(actual.c_str(), &width, &height, &channels, 3);
     unsigned char* stored =
         stbi_load(picture.file.c_str(), &storedWidth, &storedHeight, &channels, 3);
-    const std::string seeIt = "; this run's picture is " + actual;
+    const std::string seeIt = ", this run's picture is " + actual;
     if (stored == nullptr) {
         s.failures.push_back("no stored picture " + picture.file + " for frame " + frame + " (" +
                              stbi_failure_reason() + ")" + seeIt);
@@ -159,8 +160,9 @@ void comparePicture(Session& s, Application& application, const Picture& picture
         ++s.compared;
         if (percent > s.tolerance) {
             std::ostringstream line;
-            line << "the picture at frame " << frame << " differs from " << picture.file << " in "
-                 << percent << "% of its pixels (tolerance " << s.tolerance << "%)" << seeIt;
+            line << std::fixed << std::setprecision(2) << "the picture at frame " << frame
+                 << " differs from " << picture.file << " in " << percent
+                 << "% of its pixels (tolerance " << s.tolerance << "%)" << seeIt;
             s.failures.push_back(line.str());
         }
     }
@@ -251,16 +253,16 @@ bool Replay::begin(StartState& start) {
     std::uint64_t seed = 0;
     if (s.replaying) {
         seed = s.played.seed;
-        start = StartState{s.played.windowWidth,       s.played.windowHeight,
-                           s.played.framebufferWidth,  s.played.framebufferHeight,
-                           s.played.cursorX,           s.played.cursorY};
+        start =
+            StartState{s.played.windowWidth,       s.played.windowHeight, s.played.framebufferWidth,
+                       s.played.framebufferHeight, s.played.cursorX,      s.played.cursorY};
     } else if (const char* chosen = variable("VELMORA_SEED")) {
         seed = std::strtoull(chosen, nullptr, 0);
     } else {
         std::random_device device;
-        seed = (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
-               static_cast<std::uint64_t>(
-                   std::chrono::steady_clock::now().time_since_epoch().count());
+        seed =
+            (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
     seedOfRun() = seed;
     gameRandom().reseed(seed);
@@ -410,8 +412,8 @@ void Replay::finish() {
     }
     if (s.failures.empty()) {
         std::cout << "Replay check passed: " << s.frame << " frames, "
-                  << (s.writePictures ? "pictures written" : std::to_string(s.compared) +
-                                                                 " pictures as stored")
+                  << (s.writePictures ? "pictures written"
+                                      : std::to_string(s.compared) + " pictures as stored")
                   << ", no OpenGL error" << std::endl;
     }
     s.checking = false;
