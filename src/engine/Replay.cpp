@@ -6,6 +6,7 @@
 #include "velmora/Random.h"
 
 #include <GL/glew.h>
+#include <GLFW/glfw3.h>
 #include <stb_image.h>
 
 #include <array>
@@ -335,6 +336,11 @@ void Replay::frameEnds(Application& application) {
         noteDrift(s, "it asked the sound fewer times than when it was recorded");
     }
     for (const InputEvent& event : frame.events) {
+        if (event.kind == InputEvent::Kind::WindowSize && application.window != nullptr) {
+            // The window takes the recorded size too, so that the pictures
+            // are drawn at the size the game was told.
+            glfwSetWindowSize(application.window, event.a, event.b);
+        }
         application.deliver(event);
     }
 }
