@@ -460,8 +460,9 @@ class Application {
     friend class Replay;
 
     // Every input event passes here on its way to the game, from the window
-    // system or from a replay, and goes into a recording under way.
-    void deliver(const InputEvent& event);
+    // system (`source`, the window it came from) or from a replay, and goes
+    // into a recording under way.
+    void deliver(const InputEvent& event, GLFWwindow* source = nullptr);
 
     SceneHooks hooks;
     ApplicationSettings current;

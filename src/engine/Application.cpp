@@ -433,12 +433,12 @@ void Application::installCallbacks() {
 
 // The window system's input: handed on as it comes, except during a replay,
 // which brings its own.
-void Application::keyCallback(GLFWwindow* /*window*/, int key, int /*scancode*/, int action,
+void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,
                               int mods) {
     // Caps Lock and Num Lock are reported only on request; mask them anyway.
     const int held = mods & (kModShift | kModControl | kModAlt | kModSuper);
     if (!Replay::replaying()) {
-        instance().deliver(InputEvent{InputEvent::Kind::Key, action, key, held});
+        instance().deliver(InputEvent{InputEvent::Kind::Key, action, key, held}, window);
     }
 }
 
@@ -485,7 +485,7 @@ void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int
     }
 }
 
-void Application::deliver(const InputEvent& event) {
+void Application::deliver(const InputEvent& event, GLFWwindow* source) {
     Replay::note(event);
     switch (event.kind) {
     case InputEvent::Kind::Key:
@@ -493,8 +493,12 @@ void Application::deliver(const InputEvent& event) {
             // A page cannot close its tab: there the browser's Escape leaves
             // full screen, and the game goes on.
 #ifndef __EMSCRIPTEN__
-            glfwSetWindowShouldClose(window, GLFW_TRUE);
+            GLFWwindow* closing = source != nullptr ? source : window;
+            if (closing != nullptr) {
+                glfwSetWindowShouldClose(closing, GLFW_TRUE);
+            }
 #endif
+            static_cast<void>(source);
             return;
         }
         callHook(hooks.onKey, event.a, event.b, event.c);
