@@ -13,7 +13,8 @@ file(COPY ${VELMORA_DEFAULT_FONT} DESTINATION ${_velmora_example_package}/data/f
 file(WRITE ${_velmora_example_package}/VelmoraConfig.cmake
      "# The engine of the enclosing build: Velmora::engine is already defined.\n"
      "set(Velmora_DATA_DIR \"${_velmora_example_package}/data\")\n"
-     "include(\"${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake\")\n")
+     "include(\"${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake\")\n"
+     "include(\"${CMAKE_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake\")\n")
 set(Velmora_DIR ${_velmora_example_package} CACHE PATH "The engine package the examples build against" FORCE)
 
 foreach(_example bounce breakout glow)

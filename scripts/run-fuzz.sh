@@ -29,7 +29,7 @@ ARTIFACTS="$(cd "$BUILD_DIR" && pwd)/artifacts"
 mkdir -p "$ARTIFACTS"
 
 status=0
-for target in atlas_description font_description truetype; do
+for target in atlas_description font_description truetype recording; do
   seeds="fuzz/corpus/${target%%_*}"
   extra=()
   if [ "$target" = truetype ]; then

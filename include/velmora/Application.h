@@ -5,6 +5,7 @@
 // plugs in through SceneHooks.
 #pragma once
 
+#include "velmora/Keys.h"
 #include "velmora/Math.h"
 #include "velmora/Renderer.h"
 #include "velmora/Viewport.h"
@@ -19,10 +20,13 @@ struct GLFWwindow;
 
 namespace velmora {
 
+struct InputEvent;
+
 // The onKey hook: any callable that takes (int action, int key), as a game
 // that needs no modifiers writes it, or (int action, int key, int mods),
-// where mods holds kModShift, kModControl, kModAlt and kModSuper
-// (<velmora/Keys.h>). Both forms are assigned alike:
+// where mods holds kModShift, kModControl, kModAlt and kModSuper. The
+// actions, keys and modifiers are those of <velmora/Keys.h>, which this
+// header includes. Both forms are assigned alike:
 //     hooks.onKey = [&](int action, int key) { … };
 //     hooks.onKey = [&](int action, int key, int mods) { … };
 // A callable that takes both forms is given all three. Empty by default and
@@ -195,7 +199,7 @@ struct ApplicationSettings {
     // each frame runs update once for every whole step of 1 / rate seconds
     // that has passed, and at least once on the first frame; a frame
     // shorter than a step may run none, a long one several, at most
-    // kMaxFixedStepsPerFrame: the time owed beyond them is dropped, so a
+    // maxFixedStepsPerFrame: the time owed beyond them is dropped, so a
     // machine too slow for the rate sees the game slow down rather than
     // freeze catching up. update then moves things by app.stepSeconds(), and
     // draw may show them app.stepFraction() of the way to the next step.
@@ -203,9 +207,12 @@ struct ApplicationSettings {
     // rate (collisions at speed, replays, the same jump height at 30 and
     // 144 frames/s); a game that moves things by dt needs none.
     double fixedUpdateRate = 0.0;
+    // The most updates one frame runs with a fixedUpdateRate; less than 1
+    // counts as 1.
+    int maxFixedStepsPerFrame = 5;
 };
 
-// The most updates one frame runs with ApplicationSettings::fixedUpdateRate.
+// The default of ApplicationSettings::maxFixedStepsPerFrame.
 constexpr int kMaxFixedStepsPerFrame = 5;
 
 // Frame rate and frame time, from the clock read once per frame. The rate
@@ -248,8 +255,9 @@ class FixedStep {
     // Off, always 1. On, one for each whole step owed, and at least one on
     // the first frame, so that update runs before the first draw; at most
     // `maxSteps`, the time owed beyond them being dropped (the game falls
-    // behind the clock rather than spending every frame catching up). A
-    // negative or non-finite time counts as none.
+    // behind the clock rather than spending every frame catching up; with a
+    // maxSteps of 0 or less, none). A negative or non-finite time counts as
+    // none.
     int advance(double seconds, int maxSteps = kMaxFixedStepsPerFrame);
 
     // The part of a step owed after the last advance, 0 ≤ f < 1; 0 when off.
@@ -316,7 +324,24 @@ class Application {
     // How far the clock has gone past the last update, in steps (0 ≤ f <
     // 1): a draw hook shows a thing at previous + (current − previous) × f
     // to move it smoothly between fixed steps. 0 without a fixedUpdateRate.
+    // It holds still while the game is paused.
     double stepFraction() const;
+
+    // Pauses the game's time: while paused, no frame runs the update hook,
+    // no fixed step falls due and stepFraction() holds its value, so a
+    // picture drawn between steps stands still; draw and the input hooks
+    // run as ever (a pause menu draws and reads its keys there), and
+    // frameTimer() goes on. Resuming owes none of the paused time: the
+    // next frame moves on by one frame's time. Off at init.
+    void setPaused(bool on) { paused = on; }
+    bool isPaused() const { return paused; }
+
+    // The letterboxed picture's rectangle in framebuffer pixels (from the
+    // bottom-left corner, as glViewport takes it): the whole framebuffer
+    // without a settings' aspect, else the centred part of that shape; 0 ×
+    // 0 before init. What letterboxViewport(framebufferSize(),
+    // settings().aspect) computes, kept up to date with every resize.
+    Viewport pictureViewport() const { return picture; }
     // What init was given. The calls below change the window afterwards;
     // they leave these as they were.
     const ApplicationSettings& settings() const { return current; }
@@ -432,6 +457,12 @@ class Application {
     static void windowSizeCallback(GLFWwindow* window, int width, int height);
 
     friend Vec2 mousePosition();
+    friend class Replay;
+
+    // Every input event passes here on its way to the game, from the window
+    // system (`source`, the window it came from) or from a replay, and goes
+    // into a recording under way.
+    void deliver(const InputEvent& event, GLFWwindow* source = nullptr);
 
     SceneHooks hooks;
     ApplicationSettings current;
@@ -439,6 +470,7 @@ class Application {
     FixedStep steps;
     bool glfwReady = false;
     bool drawing = false; // inside the draw hook: the back buffer holds the frame
+    bool paused = false;
 
     // What mousePosition needs, kept up to date by the window's callbacks
     // rather than asked of the window system at every call.

@@ -1,6 +1,7 @@
 #include "velmora/Application.h"
 
 #include "engine/DataDirectory.h"
+#include "engine/Replay.h"
 #include "velmora/Input.h"
 #include "velmora/Viewport.h"
 
@@ -185,6 +186,10 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     shownTitle = current.title;
     frames = FrameTimer{};
     setDataDirectory(current.dataDirectory);
+    paused = false;
+    if (!Replay::prepare()) {
+        return false;
+    }
     preferTheNamedDisplay();
     if (glfwInit() != GLFW_TRUE) {
         std::cerr << "Failed to initialize GLFW" << std::endl;
@@ -207,6 +212,9 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
     if (current.vsync != Vsync::DriverDefault) {
         glfwSwapInterval(current.vsync == Vsync::On ? 1 : 0);
     }
+    if (Replay::replaying()) {
+        glfwSwapInterval(0); // a replay runs as fast as it draws: its clock is recorded
+    }
 #endif
     installCallbacks();
 
@@ -226,20 +234,29 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
 #endif
 
     // The callbacks report changes only, so start from what there is now.
-    int width = 0;
-    int height = 0;
 #ifdef __EMSCRIPTEN__
     web::CanvasSize page;
     web::fitCanvasToPage(page); // GLFW's record holds the sizes read below
 #endif
-    glfwGetWindowSize(window, &width, &height);
-    windowSizeCallback(window, width, height);
-    glfwGetFramebufferSize(window, &width, &height);
-    takeFramebufferSize(width, height);
-    double x = 0.0;
-    double y = 0.0;
-    glfwGetCursorPos(window, &x, &y);
-    cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
+    StartState start;
+    glfwGetWindowSize(window, &start.windowWidth, &start.windowHeight);
+    glfwGetFramebufferSize(window, &start.framebufferWidth, &start.framebufferHeight);
+    glfwGetCursorPos(window, &start.cursorX, &start.cursorY);
+    // A replay starts from the recorded sizes and cursor instead, in a
+    // window of the recorded size.
+    int width = start.windowWidth;
+    int height = start.windowHeight;
+    if (!Replay::begin(start)) {
+        shutDown();
+        return false;
+    }
+    if (width != start.windowWidth || height != start.windowHeight) {
+        glfwSetWindowSize(window, start.windowWidth, start.windowHeight);
+    }
+    windowWidth = start.windowWidth;
+    windowHeight = start.windowHeight;
+    takeFramebufferSize(start.framebufferWidth, start.framebufferHeight);
+    cursor = Vec2{static_cast<float>(start.cursorX), static_cast<float>(start.cursorY)};
 
     if (fullscreen) {
         while (glfwGetTime() < kFullscreenSettleSeconds) {
@@ -267,8 +284,14 @@ void Application::runFrame() {
     }
 #endif
     time = glfwGetTime();
+    if (!Replay::frameBegins(time)) {
+        close(); // the replay has run its last frame
+        return;
+    }
     frames.tick(time);
-    for (int due = steps.advance(frames.lastFrameSeconds()); due > 0; --due) {
+    const int due = paused ? 0 : steps.advance(frames.lastFrameSeconds(),
+                                               std::max(current.maxFixedStepsPerFrame, 1));
+    for (int left = due; left > 0; --left) {
         callHook(hooks.update);
     }
     if (current.clockInTitle) {
@@ -280,12 +303,14 @@ void Application::runFrame() {
     renderer.clear(background, current.depthBits > 0, current.stencilBits > 0);
     drawing = true;
     callHook(hooks.draw);
+    Replay::frameDrawn(*this);
     drawing = false;
     glfwSwapBuffers(window);
 #ifdef __EMSCRIPTEN__
     web::frameShown();
 #endif
     glfwPollEvents();
+    Replay::frameEnds(*this);
 }
 
 void Application::run() {
@@ -299,6 +324,7 @@ void Application::run() {
     while (glfwWindowShouldClose(window) != GLFW_TRUE) {
         runFrame();
     }
+    Replay::finish();
     // The player has quit: the window goes at once rather than standing
     // frozen on its last frame while the audio device stops, which can take
     // a while. It is destroyed later, in the usual order.
@@ -405,59 +431,108 @@ void Application::installCallbacks() {
     glfwSetFramebufferSizeCallback(window, framebufferSizeCallback);
 }
 
-void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action, int mods) {
-    Application& application = instance();
-    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS && application.current.escapeQuits) {
-#ifndef __EMSCRIPTEN__
-        glfwSetWindowShouldClose(window, GLFW_TRUE);
-#endif
-        // A page cannot close its tab: there the browser's Escape leaves
-        // full screen, and the game goes on.
-        static_cast<void>(window);
-        return;
-    }
+// The window system's input: handed on as it comes, except during a replay,
+// which brings its own.
+void Application::keyCallback(GLFWwindow* window, int key, int /*scancode*/, int action,
+                              int mods) {
     // Caps Lock and Num Lock are reported only on request; mask them anyway.
     const int held = mods & (kModShift | kModControl | kModAlt | kModSuper);
-    callHook(application.hooks.onKey, action, key, held);
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Key, action, key, held}, window);
+    }
 }
 
 void Application::charCallback(GLFWwindow* /*window*/, unsigned int codePoint) {
-    callHook(instance().hooks.onText, static_cast<char32_t>(codePoint));
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Text, static_cast<int>(codePoint)});
+    }
 }
 
 void Application::focusCallback(GLFWwindow* /*window*/, int focused) {
-    callHook(instance().hooks.onFocus, focused == GLFW_TRUE);
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Focus, focused == GLFW_TRUE ? 1 : 0});
+    }
 }
 
 void Application::mouseButtonCallback(GLFWwindow* /*window*/, int button, int action,
                                       int /*mods*/) {
-    callHook(instance().hooks.onMouseButton, action, button);
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Button, action, button});
+    }
 }
 
 void Application::scrollCallback(GLFWwindow* /*window*/, double x, double y) {
-    callHook(instance().hooks.onScroll, static_cast<float>(x), static_cast<float>(y));
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Scroll, 0, 0, 0, x, y});
+    }
 }
 
 void Application::cursorPositionCallback(GLFWwindow* /*window*/, double x, double y) {
-    Application& application = instance();
-    application.cursor = Vec2{static_cast<float>(x), static_cast<float>(y)};
-    if (application.hooks.onMouseMove) {
-        callHook(application.hooks.onMouseMove, mousePosition());
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Cursor, 0, 0, 0, x, y});
     }
 }
 
 void Application::windowSizeCallback(GLFWwindow* /*window*/, int width, int height) {
-    Application& application = instance();
-    application.windowWidth = width;
-    application.windowHeight = height;
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::WindowSize, width, height});
+    }
 }
 
 void Application::framebufferSizeCallback(GLFWwindow* /*window*/, int width, int height) {
-    // Runs inside glfwPollEvents on the main thread, where the window's
-    // context is current: the next frame draws into the new viewport.
-    Application& application = instance();
-    if (application.takeFramebufferSize(width, height)) {
-        callHook(application.hooks.onResize, width, height);
+    if (!Replay::replaying()) {
+        instance().deliver(InputEvent{InputEvent::Kind::Framebuffer, width, height});
+    }
+}
+
+void Application::deliver(const InputEvent& event, GLFWwindow* source) {
+    Replay::note(event);
+    switch (event.kind) {
+    case InputEvent::Kind::Key:
+        if (event.b == GLFW_KEY_ESCAPE && event.a == GLFW_PRESS && current.escapeQuits) {
+            // A page cannot close its tab: there the browser's Escape leaves
+            // full screen, and the game goes on.
+#ifndef __EMSCRIPTEN__
+            GLFWwindow* closing = source != nullptr ? source : window;
+            if (closing != nullptr) {
+                glfwSetWindowShouldClose(closing, GLFW_TRUE);
+            }
+#endif
+            static_cast<void>(source);
+            return;
+        }
+        callHook(hooks.onKey, event.a, event.b, event.c);
+        break;
+    case InputEvent::Kind::Text:
+        callHook(hooks.onText, static_cast<char32_t>(event.a));
+        break;
+    case InputEvent::Kind::Focus:
+        callHook(hooks.onFocus, event.a != 0);
+        break;
+    case InputEvent::Kind::Button:
+        callHook(hooks.onMouseButton, event.a, event.b);
+        break;
+    case InputEvent::Kind::Scroll:
+        callHook(hooks.onScroll, static_cast<float>(event.x), static_cast<float>(event.y));
+        break;
+    case InputEvent::Kind::Cursor:
+        cursor = Vec2{static_cast<float>(event.x), static_cast<float>(event.y)};
+        if (hooks.onMouseMove) {
+            callHook(hooks.onMouseMove, mousePosition());
+        }
+        break;
+    case InputEvent::Kind::WindowSize:
+        windowWidth = event.a;
+        windowHeight = event.b;
+        break;
+    case InputEvent::Kind::Framebuffer:
+        // Runs inside the event polling on the main thread, where the
+        // window's context is current: the next frame draws into the new
+        // viewport.
+        if (takeFramebufferSize(event.a, event.b)) {
+            callHook(hooks.onResize, event.a, event.b);
+        }
+        break;
     }
 }
 
@@ -477,6 +552,9 @@ bool isKeyDown(int key) {
     if (window == nullptr || key < kKeySpace || key > kKeyLast) {
         return false; // GLFW would report an unknown key as an error
     }
+    if (Replay::replaying()) {
+        return Replay::keyHeld(key);
+    }
     return glfwGetKey(window, key) == GLFW_PRESS;
 }
 
@@ -484,6 +562,9 @@ bool isMouseButtonDown(int button) {
     GLFWwindow* window = Application::instance().window;
     if (window == nullptr || button < kMouseLeft || button > kMouseLast) {
         return false;
+    }
+    if (Replay::replaying()) {
+        return Replay::buttonHeld(button);
     }
     return glfwGetMouseButton(window, button) == GLFW_PRESS;
 }

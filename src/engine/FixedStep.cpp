@@ -21,11 +21,15 @@ int FixedStep::advance(double seconds, int maxSteps) {
     // A frame as long as a step, summed in floating point, may fall a hair
     // short of it; it still counts as a whole step.
     double whole = std::floor(owed / length + 1e-9);
+    if (maxSteps <= 0) {
+        owed = std::fmod(owed, length); // what is owed beyond none is dropped
+        return 0;
+    }
     if (first) {
         whole = std::max(whole, 1.0);
         first = false;
     }
-    const int steps = static_cast<int>(std::min(whole, static_cast<double>(std::max(maxSteps, 1))));
+    const int steps = static_cast<int>(std::min(whole, static_cast<double>(maxSteps)));
     owed = std::max(owed - steps * length, 0.0);
     if (owed >= length) {
         owed = std::fmod(owed, length);

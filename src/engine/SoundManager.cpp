@@ -5,6 +5,7 @@
 #include "engine/BackgroundTask.h"
 #include "engine/DataDirectory.h"
 #include "engine/PlaybackProgress.h"
+#include "engine/Replay.h"
 #include "engine/SoundBackends.h"
 #include "engine/SoundManagerWorkings.h"
 
@@ -820,10 +821,16 @@ void SoundManager::stop(const char* name) {
 }
 
 bool SoundManager::isPlaying(const char* name) {
-    std::lock_guard<std::mutex> guard(state->lock);
-    Entry* entry = state->find(name);
-    return entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE &&
-           state->device != State::Device::Lost;
+    bool playing = false;
+    {
+        std::lock_guard<std::mutex> guard(state->lock);
+        Entry* entry = state->find(name);
+        playing = entry != nullptr && ma_sound_is_playing(entry->sound) == MA_TRUE &&
+                  state->device != State::Device::Lost;
+    }
+    // The sound runs on the device's clock, not the frame clock: a
+    // recording keeps the answer, a replay gives it back.
+    return Replay::answer(playing ? 1.0 : 0.0) != 0.0;
 }
 
 double SoundManager::cursorSeconds(const char* name) {
@@ -844,7 +851,7 @@ double SoundManager::cursorSeconds(const char* name) {
     if (failure != nullptr) {
         std::cout << failure << nameOf(name) << std::endl;
     }
-    return seconds;
+    return Replay::answer(seconds);
 }
 
 void SoundManager::setVolume(const char* name, float volume) {

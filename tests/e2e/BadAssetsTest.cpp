@@ -47,6 +47,9 @@ enum class Damage {
     GlyfAtOffsetZero,
     NestedNineDeep,
     Thousandfold,
+    OtherVersion, // a recording: of another engine, of another game, a byte changed
+    OtherGame,
+    FlippedByte,
 };
 
 const char* damageName(Damage damage) {
@@ -79,6 +82,12 @@ const char* damageName(Damage damage) {
         return "NestedNineDeep";
     case Damage::Thousandfold:
         return "Thousandfold";
+    case Damage::OtherVersion:
+        return "OtherVersion";
+    case Damage::OtherGame:
+        return "OtherGame";
+    case Damage::FlippedByte:
+        return "FlippedByte";
     }
     return "?";
 }
@@ -94,6 +103,8 @@ struct BadAsset {
     // it builds beside itself.
     std::string example = "";
 };
+
+constexpr const char* kRecording = "run.vrec";
 
 std::string binary(const std::string& text) {
     return text;
@@ -225,6 +236,24 @@ std::vector<BadAsset> badAssets() {
                          "bounce"});
     }
 
+    // A recording to replay (VELMORA_REPLAY), made by the game itself: any
+    // fault refuses the replay before the first frame.
+    for (Damage d :
+         {Damage::Missing, Damage::Empty, Damage::Truncated, Damage::RandomBytes, Damage::Directory,
+          Damage::Unreadable, Damage::OtherVersion, Damage::OtherGame, Damage::FlippedByte}) {
+        const char* why =
+            d == Damage::OtherVersion  ? "it was recorded by engine 1.9, this is engine"
+            : d == Damage::OtherGame   ? "it is a recording of breakout, not of velmora"
+            : d == Damage::FlippedByte ? "it is damaged"
+            : d == Damage::Empty || d == Damage::RandomBytes ? "it is not a recording of a run"
+            : d == Damage::Truncated                         ? "it is"
+                                                             : "cannot read it";
+        cases.push_back({kRecording,
+                         d,
+                         Outcome::Refuses,
+                         {std::string("Cannot replay data/") + kRecording + ": " + why}});
+    }
+
     // Sounds: a broken one is silent, and said so once.
     for (const char* sound :
          {"stab.mp3", "loop.mp3", "grunt1.mp3", "grunt2.mp3", "grunt3.mp3", "grunt4.mp3",
@@ -319,6 +348,22 @@ void breakAsset(const fs::path& target, Damage damage) {
         write(std::string(font.begin(), font.end()));
         break;
     }
+    case Damage::OtherVersion:
+    case Damage::OtherGame: {
+        const std::string line = damage == Damage::OtherVersion ? "\nengine " : "\ngame ";
+        const size_t from = original.find(line) + line.size();
+        write(original.substr(0, from) + (damage == Damage::OtherVersion ? "1.9" : "breakout") +
+              original.substr(original.find('\n', from)));
+        break;
+    }
+    case Damage::FlippedByte: {
+        // A digit of a frame's clock halfway through: still a number.
+        std::string changed = original;
+        const size_t digit = changed.find("\nf 0x1.", changed.size() / 2) + 8;
+        changed[digit] = changed[digit] == '1' ? '2' : '1';
+        write(changed);
+        break;
+    }
     default:
         write((target.extension() == ".csv" ? fontPrefix(damage) : atlasPrefix(damage)) + original);
         break;
@@ -340,6 +385,19 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
     return entries;
 }
 
+// The game, run from `root` for half a second, records its run into `file`.
+void recordABriefRun(const fs::path& root, const fs::path& file) {
+    ProcessOptions options;
+    options.workingDirectory = root.string();
+    options.env["VELMORA_RECORD"] = file.string();
+    auto game = testsupport::startGame({VELMORA_GAME_EXE, "windowed"}, options);
+    const std::string window = testsupport::windowOf(*game);
+    ASSERT_TRUE(waitUntil(60, [&] { return testsupport::titleClock(window) >= 0.5; }));
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    ASSERT_EQ(game->waitFor(30), std::optional<int>(0));
+    ASSERT_TRUE(fs::is_regular_file(file));
+}
+
 class BadAssetTest : public ::testing::TestWithParam<BadAsset> {};
 
 TEST_P(BadAssetTest, IsReportedAndNeverCrashesHangsOrWrites) {
@@ -357,6 +415,9 @@ TEST_P(BadAssetTest, IsReportedAndNeverCrashesHangsOrWrites) {
         program = (root / bad.example).string();
     }
     fs::create_directory(root / "home");
+    if (bad.file == kRecording) {
+        recordABriefRun(root, root / "data" / kRecording);
+    }
     breakAsset(root / "data" / bad.file, bad.damage);
 
     // The GPU driver keeps a shader cache of its own in HOME (Mesa 24 and
@@ -367,6 +428,9 @@ TEST_P(BadAssetTest, IsReportedAndNeverCrashesHangsOrWrites) {
     options.workingDirectory = root.string();
     options.env["HOME"] = (root / "home").string();
     options.env["MESA_SHADER_CACHE_DIR"] = driverCache.path();
+    if (bad.file == kRecording) {
+        options.env["VELMORA_REPLAY"] = std::string("data/") + kRecording;
+    }
     std::vector<std::string> command = {program, "windowed"};
     if (bad.damage == Damage::Unreadable && geteuid() == 0) {
         // Permissions do not stop root, which may override them. The game

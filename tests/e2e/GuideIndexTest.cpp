@@ -78,7 +78,7 @@ TEST_F(GuideIndex, AnEntryThatDriftedFailsAtItsLine) {
     for (const auto& c : cases) {
         const auto index = translateGuideIndex(
             "# Guide\n\n## Index\n\n    // Application.h, Camera.h, SpriteBatch.h, SoundManager.h,"
-            " Shader.h, Texture.h, Sprite.h, Keys.h, Canvas.h, Font.h\n\n    " +
+            " Shader.h, Texture.h, Sprite.h, Keys.h, Canvas.h, Font.h, Random.h\n\n    " +
                 std::string(c.entry) +
                 "  // what it does\n\n## After\n\n    const AtlasPicture* atlas.picture(i);\n",
             "guide.md");

@@ -40,4 +40,6 @@ TEST(FixedStep, RunsOneUpdatePerWholeStepOwedWithinTheCap) {
         EXPECT_NEAR(clock.fraction(), c.fraction, 1e-6) << c.what;
         EXPECT_DOUBLE_EQ(clock.step(), c.rate > 0 ? 1 / c.rate : 0.0) << c.what;
     }
+    FixedStep none(60.0);
+    EXPECT_EQ(none.advance(1.0, 0), 0) << "at most maxSteps, on the first frame too";
 }

@@ -40,6 +40,7 @@ void guideIndex(int argc, char** argv, std::ostream& out) {
     FixedStep clock;
     Font font;
     TextOptions options;
+    Random rng;
     std::vector<std::string> paths;
     std::string atlasName, spriteName, fileName, text;
     const char* name = "";

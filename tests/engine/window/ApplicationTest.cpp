@@ -275,6 +275,46 @@ TEST(ApplicationInit, AFixedUpdateRateRunsUpdateByTheClock) {
     EXPECT_GT(fractions.back(), fractions.front()) << "the fraction grows between steps";
 }
 
+// Paused, the fixed steps stop and the fraction holds: nothing drawn between
+// steps moves; resumed, the steps go on.
+TEST(ApplicationInit, APauseFreezesTheStepsAndTheFraction) {
+    VELMORA_REQUIRE_DISPLAY();
+    Application& app = Application::instance();
+    ApplicationSettings settings;
+    settings.vsync = Vsync::Off;
+    settings.fixedUpdateRate = 20.0;
+    int updates = 0, draws = 0, atPause = -1, atResume = -1;
+    double pausedAt = 0.0;
+    std::vector<double> fractions;
+    SceneHooks hooks;
+    hooks.update = [&] { ++updates; };
+    hooks.draw = [&] {
+        if (++draws == 2) {
+            app.setPaused(true);
+            atPause = updates;
+            pausedAt = app.time;
+        }
+        if (app.isPaused()) {
+            fractions.push_back(app.stepFraction());
+            if (app.time - pausedAt > 0.3) {
+                app.setPaused(false);
+                atResume = updates;
+            }
+        } else if (atResume >= 0 && app.time - pausedAt > 0.6) {
+            app.close();
+        }
+    };
+    app.setSceneHooks(hooks);
+    ASSERT_TRUE(app.init(false, settings));
+    app.run();
+    EXPECT_EQ(atResume, atPause) << "no step while paused";
+    EXPECT_GT(updates, atResume) << "resumed, the steps go on";
+    ASSERT_GT(fractions.size(), 2u);
+    for (const double f : fractions) {
+        ASSERT_EQ(f, fractions.front()) << "the fraction moved while paused";
+    }
+}
+
 TEST(ApplicationInit, AGameThatAsksForDepthAndStencilBuffersGetsThem) {
     VELMORA_REQUIRE_DISPLAY();
     ApplicationSettings settings;
