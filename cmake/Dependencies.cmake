@@ -5,15 +5,24 @@
 # .deps/ are linked by full path, so CMake records their directory in the
 # binaries' rpath and they run from the build tree without LD_LIBRARY_PATH.
 
-set(VELMORA_DEPS_PREFIX ${CMAKE_SOURCE_DIR}/.deps/usr CACHE PATH "Local prefix of borrowed packages")
+set(VELMORA_DEPS_PREFIX "${PROJECT_SOURCE_DIR}/.deps/usr" CACHE PATH "Local prefix of borrowed packages")
 set(VELMORA_DEPS_LIBDIR ${VELMORA_DEPS_PREFIX}/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+# The command that fills .deps/, as a game that takes the engine as a
+# subfolder runs it: from anywhere, the engine's own script. (The messages
+# that name it start with a space: CMake then keeps them on one line, so that
+# a folder's name with a space is not broken.)
+if(PROJECT_IS_TOP_LEVEL)
+    set(VELMORA_BOOTSTRAP scripts/bootstrap.sh)
+else()
+    set(VELMORA_BOOTSTRAP "bash '${PROJECT_SOURCE_DIR}/scripts/bootstrap.sh'")
+endif()
 
 # The engine's font, DejaVu Sans from fonts-dejavu-core: copied into the
 # engine's data (fonts/DejaVuSans.ttf) by the build and installed with it.
 find_file(VELMORA_DEFAULT_FONT DejaVuSans.ttf PATHS /usr/share/fonts/truetype/dejavu
           NO_DEFAULT_PATH NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VELMORA_DEFAULT_FONT)
-    message(FATAL_ERROR "DejaVu Sans (fonts-dejavu-core) not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " DejaVu Sans (fonts-dejavu-core) not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 
 if(EMSCRIPTEN)
@@ -31,7 +40,7 @@ find_package(Threads REQUIRED)
 find_path(VELMORA_GLFW_INCLUDE GLFW/glfw3.h HINTS ${VELMORA_DEPS_PREFIX}/include NO_CACHE)
 find_library(VELMORA_GLFW_LIBRARY NAMES glfw HINTS ${VELMORA_DEPS_LIBDIR} NO_CACHE)
 if(NOT VELMORA_GLFW_INCLUDE OR NOT VELMORA_GLFW_LIBRARY)
-    message(FATAL_ERROR "GLFW 3.4 not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " GLFW 3.4 not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 file(STRINGS ${VELMORA_GLFW_INCLUDE}/GLFW/glfw3.h _glfw_minor REGEX "#define GLFW_VERSION_MINOR")
 if(NOT _glfw_minor MATCHES "GLFW_VERSION_MINOR +([4-9]|[1-9][0-9])")
@@ -46,14 +55,14 @@ target_include_directories(velmora::glfw SYSTEM INTERFACE ${VELMORA_GLFW_INCLUDE
 find_path(VELMORA_MINIAUDIO_INCLUDE miniaudio.h
           HINTS ${VELMORA_DEPS_PREFIX}/include PATH_SUFFIXES miniaudio NO_CACHE)
 if(NOT VELMORA_MINIAUDIO_INCLUDE)
-    message(FATAL_ERROR "miniaudio not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " miniaudio not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 add_library(velmora::miniaudio INTERFACE IMPORTED)
 target_include_directories(velmora::miniaudio SYSTEM INTERFACE ${VELMORA_MINIAUDIO_INCLUDE})
 
 find_path(VELMORA_STB_INCLUDE stb/stb_image.h NO_CACHE)
 if(NOT VELMORA_STB_INCLUDE)
-    message(FATAL_ERROR "stb (libstb-dev) not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " stb (libstb-dev) not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 add_library(velmora::stb INTERFACE IMPORTED)
 target_include_directories(velmora::stb SYSTEM INTERFACE ${VELMORA_STB_INCLUDE}/stb)

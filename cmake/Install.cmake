@@ -56,7 +56,7 @@ set_target_properties(velmora PROPERTIES
 
 install(TARGETS velmora RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/velmora COMPONENT game)
 # The icons belong to the desktop, not to what the game reads.
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/velmora
         COMPONENT game PATTERN icons EXCLUDE)
 
 # GLFW borrowed into .deps/ is not on the target system: it is installed
@@ -80,16 +80,16 @@ if(VELMORA_SHIPS_GLFW)
 endif()
 
 set(VELMORA_ICON_DIR ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.svg DESTINATION ${VELMORA_ICON_DIR}/scalable/apps
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/velmora.svg DESTINATION ${VELMORA_ICON_DIR}/scalable/apps
         COMPONENT game)
-install(FILES ${CMAKE_SOURCE_DIR}/data/icons/velmora.png DESTINATION ${VELMORA_ICON_DIR}/256x256/apps
+install(FILES ${PROJECT_SOURCE_DIR}/data/icons/velmora.png DESTINATION ${VELMORA_ICON_DIR}/256x256/apps
         COMPONENT game)
 
 # The manual page, the licence notices and the change log, compressed the way
 # Debian wants them (gzip -9n: no name, no time stamp).
-configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora.6.in ${CMAKE_BINARY_DIR}/package/velmora.6 @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/changelog.in ${CMAKE_BINARY_DIR}/package/changelog @ONLY)
-configure_file(${CMAKE_SOURCE_DIR}/cmake/debian/copyright.in ${CMAKE_BINARY_DIR}/package/copyright @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/velmora.6.in ${PROJECT_BINARY_DIR}/package/velmora.6 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/package/changelog @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in ${PROJECT_BINARY_DIR}/package/copyright @ONLY)
 # The third-party notices, as the Debian packages of what is compiled in or
 # shipped give them.
 foreach(_doc libminiaudio-dev libstb-dev fonts-dejavu-core libglfw3)
@@ -101,29 +101,29 @@ foreach(_doc libminiaudio-dev libstb-dev fonts-dejavu-core libglfw3)
               NO_DEFAULT_PATH NO_CACHE)
     if(_velmora_notice)
         file(READ ${_velmora_notice} _text)
-        file(APPEND ${CMAKE_BINARY_DIR}/package/copyright "\n\n=== ${_doc} ===\n\n${_text}")
+        file(APPEND ${PROJECT_BINARY_DIR}/package/copyright "\n\n=== ${_doc} ===\n\n${_text}")
     endif()
     unset(_velmora_notice)
 endforeach()
 foreach(_file velmora.6 changelog)
-    execute_process(COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/package/${_file} RESULT_VARIABLE _rc)
+    execute_process(COMMAND gzip -9nf -k ${PROJECT_BINARY_DIR}/package/${_file} RESULT_VARIABLE _rc)
     if(NOT _rc EQUAL 0)
-        message(FATAL_ERROR "gzip failed on ${CMAKE_BINARY_DIR}/package/${_file}")
+        message(FATAL_ERROR "gzip failed on ${PROJECT_BINARY_DIR}/package/${_file}")
     endif()
 endforeach()
-install(FILES ${CMAKE_BINARY_DIR}/package/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6
+install(FILES ${PROJECT_BINARY_DIR}/package/velmora.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6
         COMPONENT game)
-install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+install(FILES ${PROJECT_BINARY_DIR}/package/copyright ${PROJECT_BINARY_DIR}/package/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora COMPONENT game)
-install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+install(FILES ${PROJECT_BINARY_DIR}/package/copyright ${PROJECT_BINARY_DIR}/package/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora-engine-dev COMPONENT engine)
 if(VELMORA_SHIPS_GLFW)
-    install(FILES ${CMAKE_BINARY_DIR}/package/copyright ${CMAKE_BINARY_DIR}/package/changelog.gz
+    install(FILES ${PROJECT_BINARY_DIR}/package/copyright ${PROJECT_BINARY_DIR}/package/changelog.gz
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora-glfw COMPONENT glfw)
 endif()
 
-configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora-launcher.sh.in
-               ${CMAKE_BINARY_DIR}/velmora-launcher.sh @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/velmora-launcher.sh.in
+               ${PROJECT_BINARY_DIR}/velmora-launcher.sh @ONLY)
 # The launcher goes where the prefix's programs go: /usr/games for /usr (as
 # Debian keeps games), bin/ elsewhere. The menu entry starts it by its
 # absolute path. Both are known only at install time (`cmake --install
@@ -135,12 +135,12 @@ install(CODE "
         set(_velmora_bindir \"${CMAKE_INSTALL_BINDIR}\")
     endif()
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/\${_velmora_bindir}\" TYPE PROGRAM
-         RENAME velmora FILES \"${CMAKE_BINARY_DIR}/velmora-launcher.sh\")
+         RENAME velmora FILES \"${PROJECT_BINARY_DIR}/velmora-launcher.sh\")
     set(VELMORA_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/\${_velmora_bindir}/velmora\")
-    configure_file(\"${CMAKE_SOURCE_DIR}/cmake/velmora.desktop.in\"
-                   \"${CMAKE_BINARY_DIR}/velmora.desktop\" @ONLY)
+    configure_file(\"${PROJECT_SOURCE_DIR}/cmake/velmora.desktop.in\"
+                   \"${PROJECT_BINARY_DIR}/velmora.desktop\" @ONLY)
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"
-         TYPE FILE FILES \"${CMAKE_BINARY_DIR}/velmora.desktop\")
+         TYPE FILE FILES \"${PROJECT_BINARY_DIR}/velmora.desktop\")
 " COMPONENT game)
 
 # --- the engine ---------------------------------------------------------------
@@ -149,8 +149,6 @@ install(CODE "
 target_include_directories(velmora_engine PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/velmora>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-set_target_properties(velmora_engine PROPERTIES EXPORT_NAME engine)
-add_library(Velmora::engine ALIAS velmora_engine)
 
 install(TARGETS velmora_engine EXPORT VelmoraTargets
         ARCHIVE DESTINATION ${VELMORA_ENGINE_LIBDIR} COMPONENT engine)
@@ -164,7 +162,7 @@ install(CODE "
 " COMPONENT engine)
 # The public headers, and only they: what lies in include/velmora/ when the
 # install runs (the workings in src/engine/ never leave the tree).
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
 # What every game on the engine reads besides its own data: the sprite and
 # text shaders, the bitmap font, and DejaVu Sans for Font (below). The package names their folder Velmora_DATA_DIR.
@@ -173,7 +171,7 @@ set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/f
 set(VELMORA_ENGINE_DATADIR ${CMAKE_INSTALL_DATADIR}/velmora-engine/data)
 foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     get_filename_component(_folder ${_file} DIRECTORY)
-    install(FILES ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
+    install(FILES ${PROJECT_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
             COMPONENT engine)
 endforeach()
 # The font Font loads by default, taken from the system (Dependencies.cmake).
@@ -189,23 +187,23 @@ else()
 endif()
 install(EXPORT VelmoraTargets NAMESPACE Velmora:: DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
         COMPONENT engine)
-configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/VelmoraConfig.cmake.in
-    ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VelmoraConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
     INSTALL_DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
     PATH_VARS VELMORA_INSTALL_LIBDIR VELMORA_ENGINE_DATADIR)
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
     COMPATIBILITY SameMinorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
-              ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake
+install(FILES ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraData.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 
 file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" VELMORA_PC_TO_PREFIX "${VELMORA_PC_TO_PREFIX}")
-configure_file(${CMAKE_SOURCE_DIR}/cmake/velmora.pc.in ${CMAKE_BINARY_DIR}/package/velmora.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/package/velmora.pc DESTINATION ${VELMORA_ENGINE_LIBDIR}/pkgconfig
+configure_file(${PROJECT_SOURCE_DIR}/cmake/velmora.pc.in ${PROJECT_BINARY_DIR}/package/velmora.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/package/velmora.pc DESTINATION ${VELMORA_ENGINE_LIBDIR}/pkgconfig
         COMPONENT engine)
 
-include(${CMAKE_SOURCE_DIR}/cmake/Package.cmake)
+include(${PROJECT_SOURCE_DIR}/cmake/Package.cmake)

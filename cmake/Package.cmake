@@ -77,8 +77,8 @@ endif()
 
 # What cpack reads before it installs: it tells the install that the private
 # GLFW goes into its own package only, not into the game's or the engine's.
-file(WRITE ${CMAKE_BINARY_DIR}/package/CPackProject.cmake "set(ENV{VELMORA_PACKAGING} 1)\n")
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/package/CPackProject.cmake)
+file(WRITE ${PROJECT_BINARY_DIR}/package/CPackProject.cmake "set(ENV{VELMORA_PACKAGING} 1)\n")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/package/CPackProject.cmake)
 
 include(CPack)
 cpack_add_component(game)

@@ -23,8 +23,6 @@
 # hold it until then). A query string `?windowed` is handed to main() as the
 # argument "windowed"; without it the page asks for full screen at the first
 # key or click.
-set(_VELMORA_WEB_PAGE_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/web/index.html.in)
-
 function(velmora_add_web_page target)
     if(NOT EMSCRIPTEN)
         return()
@@ -36,28 +34,35 @@ function(velmora_add_web_page target)
     if(NOT _page_DATA)
         message(FATAL_ERROR "velmora_add_web_page(${target}): name its DATA <folder>, or call velmora_add_data(${target} ...) first")
     endif()
-    get_filename_component(_data ${_page_DATA} ABSOLUTE)
+    get_filename_component(_data "${_page_DATA}" ABSOLUTE)
     # The page's folder and script are named after the program's file name.
-    get_target_property(_name ${target} OUTPUT_NAME)
+    get_target_property(_name "${target}" OUTPUT_NAME)
     if(NOT _name)
-        set(_name ${target})
+        set(_name "${target}")
     endif()
     if(NOT _page_TITLE)
-        set(_page_TITLE ${_name})
+        set(_page_TITLE "${_name}")
     endif()
-    set(_folder ${CMAKE_BINARY_DIR}/${_name})
-    set_target_properties(${target} PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${_folder})
-    target_link_options(${target} PRIVATE
-        "SHELL:--preload-file ${_data}@/data"
+    set(_folder "${CMAKE_BINARY_DIR}/${_name}")
+    set_target_properties("${target}" PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY "${_folder}")
+    # The folder as one argument of the link's command line, whatever its
+    # name holds: quoted for SHELL:, and each "@" doubled (a single one
+    # divides the packer's source from its place in the page).
+    string(REPLACE "@" "@@" _packed "${_data}")
+    string(REPLACE "\\" "\\\\" _packed "${_packed}")
+    string(REPLACE "\"" "\\\"" _packed "${_packed}")
+    target_link_options("${target}" PRIVATE
+        "SHELL:--preload-file \"${_packed}@/data\""
         -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web)
     # A changed file of the data folder packs it again. (A folder that the
     # build puts together is packed when the program links after it.)
-    if(IS_DIRECTORY ${_data})
-        file(GLOB_RECURSE _files CONFIGURE_DEPENDS ${_data}/*)
-        set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${_files})
+    if(IS_DIRECTORY "${_data}")
+        file(GLOB_RECURSE _files CONFIGURE_DEPENDS "${_data}/*")
+        set_property(TARGET "${target}" APPEND PROPERTY LINK_DEPENDS ${_files})
     endif()
-    set(VELMORA_PAGE_TITLE ${_page_TITLE})
-    set(VELMORA_PAGE_SCRIPT ${_name}.js)
-    set(VELMORA_PAGE_NOTE ${_page_NOTE})
-    configure_file(${_VELMORA_WEB_PAGE_TEMPLATE} ${_folder}/index.html @ONLY)
+    set(VELMORA_PAGE_TITLE "${_page_TITLE}")
+    set(VELMORA_PAGE_SCRIPT "${_name}.js")
+    set(VELMORA_PAGE_NOTE "${_page_NOTE}")
+    # The page's template lies beside this file, in the tree and installed.
+    configure_file("${CMAKE_CURRENT_FUNCTION_LIST_DIR}/web/index.html.in" "${_folder}/index.html" @ONLY)
 endfunction()

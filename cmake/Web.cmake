@@ -11,7 +11,7 @@
 # outside Emscripten's own root.
 
 add_library(GLEW::GLEW INTERFACE IMPORTED)
-target_include_directories(GLEW::GLEW INTERFACE ${CMAKE_SOURCE_DIR}/src/engine/web/include)
+target_include_directories(GLEW::GLEW INTERFACE ${PROJECT_SOURCE_DIR}/src/engine/web/include)
 # -I, ahead of every -isystem folder.
 set_target_properties(GLEW::GLEW PROPERTIES IMPORTED_NO_SYSTEM ON)
 add_library(OpenGL::GL INTERFACE IMPORTED)
@@ -23,17 +23,17 @@ target_link_options(velmora::glfw INTERFACE -sUSE_GLFW=3)
 find_path(VELMORA_MINIAUDIO_INCLUDE miniaudio.h HINTS ${VELMORA_DEPS_PREFIX}/include
           PATHS /usr/include PATH_SUFFIXES miniaudio NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VELMORA_MINIAUDIO_INCLUDE)
-    message(FATAL_ERROR "miniaudio not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " miniaudio not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 # The header alone: the folder it lies in may hold the desktop's GLFW
 # headers too (.deps/usr/include), which must not reach the web build.
-file(COPY ${VELMORA_MINIAUDIO_INCLUDE}/miniaudio.h DESTINATION ${CMAKE_BINARY_DIR}/web-include/miniaudio)
+file(COPY ${VELMORA_MINIAUDIO_INCLUDE}/miniaudio.h DESTINATION ${PROJECT_BINARY_DIR}/web-include/miniaudio)
 add_library(velmora::miniaudio INTERFACE IMPORTED)
-target_include_directories(velmora::miniaudio SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/web-include/miniaudio)
+target_include_directories(velmora::miniaudio SYSTEM INTERFACE ${PROJECT_BINARY_DIR}/web-include/miniaudio)
 
 find_path(VELMORA_STB_INCLUDE stb/stb_image.h PATHS /usr/include NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
 if(NOT VELMORA_STB_INCLUDE)
-    message(FATAL_ERROR "stb (libstb-dev) not found: run scripts/bootstrap.sh first")
+    message(FATAL_ERROR " stb (libstb-dev) not found: run ${VELMORA_BOOTSTRAP} first")
 endif()
 add_library(velmora::stb INTERFACE IMPORTED)
 target_include_directories(velmora::stb SYSTEM INTERFACE ${VELMORA_STB_INCLUDE}/stb)

@@ -19,33 +19,31 @@ set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/f
 target_include_directories(velmora_engine PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/velmora>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-set_target_properties(velmora_engine PROPERTIES EXPORT_NAME engine)
-add_library(Velmora::engine ALIAS velmora_engine)
 
 install(TARGETS velmora_engine EXPORT VelmoraTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT engine)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/src/engine/web/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora-web
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/engine/web/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora-web
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
 foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     get_filename_component(_folder ${_file} DIRECTORY)
-    install(FILES ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
+    install(FILES ${PROJECT_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
             COMPONENT engine)
 endforeach()
 install(FILES ${VELMORA_DEFAULT_FONT} DESTINATION ${VELMORA_ENGINE_DATADIR}/fonts COMPONENT engine)
 install(EXPORT VelmoraTargets NAMESPACE Velmora:: DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
         COMPONENT engine)
-configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/VelmoraWebConfig.cmake.in
-    ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/VelmoraWebConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
     INSTALL_DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
     PATH_VARS VELMORA_ENGINE_DATADIR CMAKE_INSTALL_INCLUDEDIR)
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
     COMPATIBILITY SameMinorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
-              ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
+install(FILES ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraData.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
-install(FILES ${CMAKE_SOURCE_DIR}/cmake/web/index.html.in
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/web/index.html.in
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR}/web COMPONENT engine)

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 #include <stb_image.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <regex>
 #include <string>
@@ -147,6 +149,10 @@ TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
     // The game's data/ follows its folder: a file added, changed, removed;
     // a build with nothing new leaves it alone.
     const std::string example = link + "/examples/bounce/data", built = link + "/b/data/extra/note.txt";
+    // A file the build did not copy stays through every one of them.
+    const std::string theirs = link + "/b/data/extra/theirs.txt";
+    fs::create_directories(link + "/b/data/extra");
+    std::ofstream(theirs) << "mine\n";
     const struct { const char* change; const char* copied; } steps[] = {
         {"mkdir extra && echo one > extra/note.txt", "one\n"}, {"echo two > extra/note.txt", "two\n"},
         {"", "two\n"}, {"rm -r extra", nullptr}};
@@ -159,6 +165,7 @@ TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
         if (step.copied != nullptr) {
             EXPECT_EQ(testsupport::readFile(built), step.copied) << step.change;
         }
+        EXPECT_EQ(testsupport::readFile(theirs), "mine\n") << step.change;
     }
     fs::remove_all(link + "/b");
     EXPECT_FALSE(fs::exists(engine + "/bin")) << "the game came along";
@@ -185,6 +192,92 @@ TEST(Install, TheEngineAloneFromAnyFolderCarriesWhatAGameNeeds) {
     ASSERT_TRUE(status.has_value());
     EXPECT_EQ(*status, 0) << bounce->standardError();
 }
+
+// A game takes a fresh clone of the engine as a subfolder, or through
+// FetchContent from a local clone, in folders whose names have spaces: it
+// configures, builds only the engine and itself, and draws its first frame.
+// Its program in its own folder leaves its own data/ as it is.
+struct SubprojectCase {
+    const char* name;
+    const char* takeTheEngine; // the game's CMakeLists.txt up to the engine
+    bool ownDeps;              // the engine's folder has its own .deps/
+};
+
+void PrintTo(const SubprojectCase& c, std::ostream* out) { *out << c.name; }
+
+class Subproject : public ::testing::TestWithParam<SubprojectCase> {};
+
+TEST_P(Subproject, TheGameBuildsTheEngineAloneAndDraws) {
+    VELMORA_REQUIRE_DISPLAY();
+    testsupport::ScratchDir scratch;
+    const std::string clone = scratch.path() + "/engine clone", game = scratch.path() + "/my game";
+    // Where the bootstrap borrowed packages, a clone needs them too: the
+    // subfolder gets its own .deps/, FetchContent's clone is pointed at them.
+    const std::string deps = VELMORA_SOURCE_DIR "/.deps";
+    std::string cmakeLists = "cmake_minimum_required(VERSION 3.25)\nproject(MyGame LANGUAGES CXX)\n";
+    std::string take = GetParam().takeTheEngine;
+    if (const auto at = take.find("@CLONE@"); at != std::string::npos) {
+        take.replace(at, 7, clone);
+    }
+    cmakeLists += take;
+    cmakeLists += "add_executable(mygame main.cpp)\ntarget_link_libraries(mygame PRIVATE Velmora::engine)\n"
+                  "velmora_add_data(mygame data)\n";
+    int rc = -1;
+    std::string log = run(
+        "mkdir -p '" + clone + "' '" + game + "' && tar -C '" VELMORA_SOURCE_DIR "' --exclude='./build*' --exclude=./.git -cf - . | tar -C '" +
+            clone + "' -xf - && cd '" + clone + "' && git init -q && git add -A && git -c user.name=t -c user.email=t@t commit -qm engine"
+            " && cd '" + game + "' && git clone -q '" + clone + "' velmora && (! test -d '" + deps + "' || cp -a '" + deps +
+            "' velmora/) && cp -r '" VELMORA_SOURCE_DIR "/examples/bounce/main.cpp' '" VELMORA_SOURCE_DIR "/examples/bounce/data' .",
+        &rc);
+    ASSERT_EQ(rc, 0) << log;
+    std::ofstream(game + "/CMakeLists.txt") << cmakeLists;
+    // unoptimised, without debugging information: the quickest build
+    const std::string configure = "cd '" + game + "' && cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=None " +
+                                  (GetParam().ownDeps ? "" : "-DVELMORA_DEPS_PREFIX='" + deps + "/usr' ") + "$(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "
+                                  "-DCMAKE_C_COMPILER_LAUNCHER=ccache)";
+    log = run(configure + " && cmake --build build", &rc);
+    ASSERT_EQ(rc, 0) << cmakeLists << log;
+    // Nothing but the engine and the game: no test, tool, example or bus game.
+    const std::string built = run("cd '" + game + "/build' && find . -path ./CMakeFiles -prune -o -path '*/CMakeFiles' -prune -o "
+                                  "-path ./_deps/velmora-src -prune -o -path ./_deps/velmora-subbuild -prune -o -type f "
+                                  "\\( -perm -u+x -o -name '*.a' -o -name '*.so' \\) -printf '%f\\n' | sort", &rc);
+    EXPECT_EQ(built, "libvelmora_engine.a\nmygame\n");
+
+    ProcessOptions options;
+    options.workingDirectory = "/";
+    auto mygame = testsupport::startGame({game + "/build/mygame"}, options);
+    ASSERT_TRUE(mygame->started());
+    const std::string window = testsupport::windowOf(*mygame);
+    ASSERT_FALSE(window.empty()) << mygame->standardError();
+    // Its pictures, from the data/ put together beside it.
+    EXPECT_TRUE(testsupport::waitUntil(20, [&] {
+        const testsupport::Screenshot shot = testsupport::captureWindow(window);
+        int tinted = 0;
+        for (std::size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
+            tinted += std::max({shot.rgb[i], shot.rgb[i + 1], shot.rgb[i + 2]}) -
+                          std::min({shot.rgb[i], shot.rgb[i + 1], shot.rgb[i + 2]}) > 80;
+        }
+        return tinted > 5000;
+    }));
+    EXPECT_TRUE(testsupport::sendKey(window, "Escape"));
+    const auto status = mygame->waitFor(30);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0) << mygame->standardError();
+
+    // The program in the game's own folder: data/ beside it is the game's.
+    const std::string own = run("cd '" + game + "/data' && find . | sort", &rc);
+    log = run(configure + " -DCMAKE_RUNTIME_OUTPUT_DIRECTORY='" + game + "' && cmake --build build", &rc);
+    ASSERT_EQ(rc, 0) << log;
+    EXPECT_NE(log.find(game + "/data is the game's own data folder: nothing is copied"), std::string::npos) << log;
+    EXPECT_EQ(run("cd '" + game + "/data' && find . | sort", &rc), own);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Install, Subproject,
+    ::testing::Values(SubprojectCase{"AddSubdirectory", "add_subdirectory(velmora)\n", true},
+                      SubprojectCase{"FetchContent", "include(FetchContent)\nFetchContent_Declare(velmora GIT_REPOSITORY "
+                                                     "\"@CLONE@\" GIT_TAG HEAD)\nFetchContent_MakeAvailable(velmora)\n", false}),
+    [](const ::testing::TestParamInfo<SubprojectCase>& info) { return std::string(info.param.name); });
 
 // The installed headers are the engine's promise to a game: each compiles on
 // its own, and every header it includes by quotes is another installed one,

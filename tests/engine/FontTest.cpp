@@ -29,7 +29,7 @@ using testsupport::StreamCapture;
 
 namespace {
 
-const std::string kFont = VELMORA_BINARY_DIR "/examples-package/data/fonts/DejaVuSans.ttf";
+const std::string kFont = VELMORA_BINARY_DIR "/velmora-engine/data/fonts/DejaVuSans.ttf";
 // A font with CJK glyphs, from the test tools (fonts-droid-fallback).
 const char* const kCjkFont = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
 constexpr int kWidth = 640, kHeight = 200;
