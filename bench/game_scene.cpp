@@ -21,7 +21,13 @@
 // with F the average rate after the first second. Run it from the folder
 // that holds the engine's data/:
 //
-//   game_scene [SPARKS] [SECONDS]      (defaults 2000 and 10)
+//   game_scene [SPARKS] [SECONDS] [FRAMES]   (defaults 2000, 10, no limit)
+//
+// FRAMES ends the run after that many frames whatever the time, for a
+// profiler under which a frame takes seconds:
+//
+//   LP_NUM_THREADS=0 valgrind --tool=callgrind --dump-before=glfwSwapBuffers
+//       game_scene 2000 1000 8      (one line)
 #include "velmora/Application.h"
 #include "velmora/Camera.h"
 #include "velmora/SpriteBatch.h"
@@ -61,6 +67,7 @@ struct Mover {
 struct Scene {
     int sparkCount = 2000;
     double seconds = 10.0;
+    long frameLimit = 0; // none
     std::unique_ptr<SpriteBatch> ground, actors, sparks, screen, hud;
 #ifdef GAME_SCENE_FONT
     Font font;
@@ -73,7 +80,7 @@ struct Scene {
     int backdrop = -1, gauge = -1, bus = -1, spark = -1;
     std::vector<Mover> movers, flying;
     unsigned int seed = 7;
-    long frames = 0;
+    long frames = 0, framesRun = 0;
     double first = 0.0, last = 0.0;
 };
 
@@ -156,7 +163,8 @@ void update() {
         ++scene.frames;
         scene.last = now;
     }
-    if (now >= scene.seconds) {
+    ++scene.framesRun;
+    if (now >= scene.seconds || (scene.frameLimit > 0 && scene.framesRun >= scene.frameLimit)) {
         glfwSetWindowShouldClose(app.window, GLFW_TRUE);
     }
     const float dt = 1.0f / 120.0f; // the same motion whatever the rate
@@ -240,8 +248,11 @@ int main(int argc, char** argv) {
     if (argc > 2) {
         scene.seconds = std::atof(argv[2]);
     }
-    if (argc > 3 || scene.sparkCount < 0 || !(scene.seconds > kWarmUpSeconds)) {
-        std::fprintf(stderr, "usage: game_scene [SPARKS] [SECONDS more than 1]\n");
+    if (argc > 3) {
+        scene.frameLimit = std::atol(argv[3]);
+    }
+    if (argc > 4 || scene.sparkCount < 0 || !(scene.seconds > kWarmUpSeconds)) {
+        std::fprintf(stderr, "usage: game_scene [SPARKS] [SECONDS more than 1] [FRAMES]\n");
         return EXIT_FAILURE;
     }
     Application& app = Application::instance();
