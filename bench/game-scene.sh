@@ -9,13 +9,15 @@
 #
 #   game scene REF: F1 F2 F3 frames/s, mean M, M/first's mean R
 #
-#   bench/game-scene.sh [--rounds N] [--seconds S] [--sparks K]
+#   bench/game-scene.sh [--rounds N] [--seconds S] [--sparks K] [--plain]
 #                       [--program LABEL=PATH] ... [REF ...]
 #
 # REF is any commit (cb98880, HEAD, a branch). --program adds a game_scene
 # already built (run from this tree, which holds data/) under LABEL, which
 # is how the test suite runs this script at its smallest setting without
-# building an engine. Defaults: 3 rounds of 10 seconds, 2000 sparks.
+# building an engine. --plain draws the scene with the calls every commit
+# has (game_scene --plain), the same program on each. Defaults: 3 rounds
+# of 10 seconds, 2000 sparks.
 # Settings: GAME_SCENE_KEEP=1 keeps the private folder; CMAKE_GENERATOR and
 # ccache are used when present. Run it before each change that touches
 # drawing, with the commit before the change and the change, and put the
@@ -26,6 +28,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ROUNDS=3
 SECONDS_PER_RUN=10
 SPARKS=2000
+PLAIN=()
 labels=()
 programs=()
 folders=()
@@ -36,9 +39,10 @@ while [ $# -gt 0 ]; do
     --rounds) ROUNDS="$2"; shift 2 ;;
     --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
     --sparks) SPARKS="$2"; shift 2 ;;
+    --plain) PLAIN=(--plain); shift ;;
     --program)
         labels+=("${2%%=*}"); programs+=("${2#*=}"); folders+=("$ROOT"); shift 2 ;;
-    -h | --help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
     -*) echo "game-scene.sh: unknown option $1" >&2; exit 2 ;;
     *) refs+=("$1"); shift ;;
     esac
@@ -127,7 +131,8 @@ declare -A rates
 for round in $(seq "$ROUNDS"); do
     for i in "${!programs[@]}"; do
         line="$(cd "${folders[$i]}" && DISPLAY="$display" vblank_mode=0 \
-            "${programs[$i]}" "$SPARKS" "$SECONDS_PER_RUN" 2> "$WORK/run.err" |
+            "${programs[$i]}" "${PLAIN[@]+"${PLAIN[@]}"}" "$SPARKS" "$SECONDS_PER_RUN" \
+            2> "$WORK/run.err" |
             grep '^game scene:' || true)"
         rate="$(sed -n 's/.* \([0-9.]*\) frames\/s$/\1/p' <<< "$line")"
         if [ -z "$rate" ]; then

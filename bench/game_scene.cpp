@@ -11,17 +11,19 @@
 //   7. a line of text in a Font (DejaVu Sans)
 //
 // seven batch draws a frame. Built against an engine without Font, Canvas or
-// blend modes (an earlier commit), it draws the nearest it can: the text in
-// the bitmap font, the sparks blended, the world straight into the window
-// and a full-window translucent rectangle in the canvas's place, so that the
-// pixels filled are about the same. At exit it prints one line:
+// blend modes (an earlier commit), or run with --plain, it draws the nearest
+// it can with the calls such an engine has: the text in the bitmap font
+// (TextRenderer), the sparks blended, the world straight into the window and
+// a full-window translucent rectangle in the canvas's place, so that the
+// pixels filled are about the same; --plain is the same program on every
+// engine. At exit it prints one line:
 //
 //   game scene: SPARKS sparks F frames/s
 //
 // with F the average rate after the first second. Run it from the folder
 // that holds the engine's data/:
 //
-//   game_scene [SPARKS] [SECONDS] [FRAMES]   (defaults 2000, 10, no limit)
+//   game_scene [--plain] [SPARKS] [SECONDS] [FRAMES]   (defaults 2000, 10, no limit)
 //
 // FRAMES ends the run after that many frames whatever the time, for a
 // profiler under which a frame takes seconds:
@@ -36,10 +38,14 @@
 #if __has_include("velmora/Font.h")
 #include "velmora/Font.h"
 #define GAME_SCENE_FONT 1
+#else
+#define GAME_SCENE_FONT 0
 #endif
 #if __has_include("velmora/Canvas.h")
 #include "velmora/Canvas.h"
 #define GAME_SCENE_CANVAS 1
+#else
+#define GAME_SCENE_CANVAS 0
 #endif
 
 #include <GLFW/glfw3.h>
@@ -47,6 +53,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,12 +76,12 @@ struct Scene {
     double seconds = 10.0;
     long frameLimit = 0; // none
     std::unique_ptr<SpriteBatch> ground, actors, sparks, screen, hud;
-#ifdef GAME_SCENE_FONT
+    bool plain = false;
+#if GAME_SCENE_FONT
     Font font;
-#else
-    std::unique_ptr<TextRenderer> text;
 #endif
-#ifdef GAME_SCENE_CANVAS
+    std::unique_ptr<TextRenderer> text;
+#if GAME_SCENE_CANVAS
     std::unique_ptr<Canvas> canvas;
 #endif
     int backdrop = -1, gauge = -1, bus = -1, spark = -1;
@@ -103,6 +110,11 @@ Mover newSpark() {
     return m;
 }
 
+// Whether a feature the engine has (1) is used: not with --plain.
+bool newCalls(int has) {
+    return has != 0 && !scene.plain;
+}
+
 bool load() {
     glfwSwapInterval(0);
     scene.ground = std::make_unique<SpriteBatch>();
@@ -122,21 +134,26 @@ bool load() {
     scene.gauge = scene.ground->findPicture("gauge.png");
     scene.bus = scene.actors->findPicture("Bussi5.png");
     scene.spark = scene.sparks->findPicture("pointer.png");
-#ifdef GAME_SCENE_FONT
-    if (!scene.font.load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 24.0f)) {
-        return false;
+#if GAME_SCENE_FONT
+    if (!scene.plain) {
+        if (!scene.font.load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 24.0f)) {
+            return false;
+        }
+        scene.sparks->setBlendMode(BlendMode::Additive);
     }
-    scene.sparks->setBlendMode(BlendMode::Additive);
-#else
-    scene.text = std::make_unique<TextRenderer>();
-    scene.text->init();
-    scene.text->loadFont("font.png", "font.csv");
 #endif
-#ifdef GAME_SCENE_CANVAS
-    scene.canvas =
-        std::make_unique<Canvas>(static_cast<int>(kWidth), static_cast<int>(kHeight));
-    scene.screen->setTexture(scene.canvas->texture());
-    scene.screen->setBlendMode(BlendMode::Premultiplied);
+    if (!newCalls(GAME_SCENE_FONT)) {
+        scene.text = std::make_unique<TextRenderer>();
+        scene.text->init();
+        scene.text->loadFont("font.png", "font.csv");
+    }
+#if GAME_SCENE_CANVAS
+    if (!scene.plain) {
+        scene.canvas =
+            std::make_unique<Canvas>(static_cast<int>(kWidth), static_cast<int>(kHeight));
+        scene.screen->setTexture(scene.canvas->texture());
+        scene.screen->setBlendMode(BlendMode::Premultiplied);
+    }
 #endif
     for (int i = 0; i < kActors; ++i) {
         Mover m;
@@ -214,45 +231,62 @@ void draw() {
     camera.ortho(0.0f, kWidth, 0.0f, kHeight, -1.0f, 1.0f);
     fillBatches();
     scene.screen->clear();
-#ifdef GAME_SCENE_CANVAS
-    {
-        Canvas::Scope into(*scene.canvas);
-        scene.canvas->clear({0, 0, 0, 1});
+#if GAME_SCENE_CANVAS
+    if (!scene.plain) {
+        {
+            Canvas::Scope into(*scene.canvas);
+            scene.canvas->clear({0, 0, 0, 1});
+            scene.ground->draw(camera);
+            scene.actors->draw(camera);
+            scene.sparks->draw(camera);
+        }
+        scene.screen->addQuad({0, 0, kWidth, kHeight}, scene.canvas->texCoords(),
+                              {1, 1, 1, 1});
+    }
+#endif
+    if (!newCalls(GAME_SCENE_CANVAS)) {
         scene.ground->draw(camera);
         scene.actors->draw(camera);
         scene.sparks->draw(camera);
+        scene.screen->addRectangle(0, 0, kWidth, kHeight, {1, 1, 1, 0.1f});
     }
-    scene.screen->addQuad({0, 0, kWidth, kHeight}, scene.canvas->texCoords(), {1, 1, 1, 1});
-#else
-    scene.ground->draw(camera);
-    scene.actors->draw(camera);
-    scene.sparks->draw(camera);
-    scene.screen->addRectangle(0, 0, kWidth, kHeight, {1, 1, 1, 0.1f});
-#endif
     scene.screen->draw(camera);
     scene.hud->draw(camera);
     const std::string line = "Score " + std::to_string(scene.frames * 10) + "   Wave 3";
-#ifdef GAME_SCENE_FONT
-    scene.font.draw(camera, line, 20, kHeight - 30, {1, 1, 1, 1});
-#else
-    scene.text->drawText(camera, line, 20, kHeight - 10, 24, {1, 1, 1, 1});
+#if GAME_SCENE_FONT
+    if (!scene.plain) {
+        scene.font.draw(camera, line, 20, kHeight - 30, {1, 1, 1, 1});
+    }
 #endif
+    if (!newCalls(GAME_SCENE_FONT)) {
+        scene.text->drawText(camera, line, 20, kHeight - 10, 24, {1, 1, 1, 1});
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1) {
-        scene.sparkCount = std::atoi(argv[1]);
+    int positional = 0;
+    bool wrong = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--plain") == 0) {
+            scene.plain = true;
+        } else if (positional == 0) {
+            scene.sparkCount = std::atoi(argv[i]);
+            ++positional;
+        } else if (positional == 1) {
+            scene.seconds = std::atof(argv[i]);
+            ++positional;
+        } else if (positional == 2) {
+            scene.frameLimit = std::atol(argv[i]);
+            ++positional;
+        } else {
+            wrong = true;
+        }
     }
-    if (argc > 2) {
-        scene.seconds = std::atof(argv[2]);
-    }
-    if (argc > 3) {
-        scene.frameLimit = std::atol(argv[3]);
-    }
-    if (argc > 4 || scene.sparkCount < 0 || !(scene.seconds > kWarmUpSeconds)) {
-        std::fprintf(stderr, "usage: game_scene [SPARKS] [SECONDS more than 1] [FRAMES]\n");
+    if (wrong || scene.sparkCount < 0 || !(scene.seconds > kWarmUpSeconds)) {
+        std::fprintf(stderr,
+                     "usage: game_scene [--plain] [SPARKS] [SECONDS more than 1] [FRAMES]\n");
         return EXIT_FAILURE;
     }
     Application& app = Application::instance();
