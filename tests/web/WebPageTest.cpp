@@ -181,8 +181,8 @@ void webLayer(const WebPageRun& web) {
         EXPECT_EQ(line.find("FAILED"), std::string::npos) << line;
         passed += line.find(" ok\"") != std::string::npos ? 1 : 0;
     }
-    EXPECT_TRUE(web.consoleHas("layer done 24"));
-    EXPECT_EQ(passed, 24);
+    EXPECT_TRUE(web.consoleHas("layer done 25"));
+    EXPECT_EQ(passed, 25);
 }
 
 struct PageRow {

@@ -233,6 +233,13 @@ void drawFrame() {
     f.screen->draw(camera);
     const unsigned long readBacks = velmoraWebReadBacks() - before;
     const unsigned long draws = velmoraWebDrawCalls() - drawsBefore;
+    GLint equation = 0, source = 0, array = 0;
+    velmoraWebGpuIntegerv(GL_BLEND_EQUATION_RGB, &equation);
+    velmoraWebGpuIntegerv(GL_BLEND_SRC_RGB, &source);
+    velmoraWebGpuIntegerv(GL_VERTEX_ARRAY_BINDING, &array);
+    const bool gameStateBack = equation == GL_FUNC_REVERSE_SUBTRACT && source == GL_ONE &&
+                               array == static_cast<GLint>(f.gameArray) &&
+                               glIsEnabled(GL_BLEND) == GL_TRUE;
     glDisable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
     glBlendFunc(GL_ONE, GL_ZERO);
@@ -240,6 +247,7 @@ void drawFrame() {
     if (f.frame == 1) {
         report("noReadBackInBatchDraws", readBacks == 0, std::to_string(readBacks));
         report("oneDrawPerBatch", draws == 2, std::to_string(draws));
+        report("gameStateBackAfterDraws", gameStateBack);
         bool same = true;
         for (GLenum name :
              {GL_VERTEX_ARRAY_BINDING, GL_CURRENT_PROGRAM, GL_ACTIVE_TEXTURE, GL_TEXTURE_BINDING_2D,
