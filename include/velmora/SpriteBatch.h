@@ -278,6 +278,7 @@ class SpriteBatch {
     bool hasShapes = false; // a shape was added since the last clear()
     std::vector<Vertex> vertices;
     std::vector<std::uint32_t> indices;        // triangles into `vertices`
+    std::vector<std::uint32_t> sentIndices;    // what the index buffer holds, from its start
     std::vector<int> runs;                     // index counts of the draw's runs, in order
     std::vector<const void*> runStarts;        // their offsets in the index buffer, at draw
     std::vector<Vec2> shapePoints;             // a circle's, while it is added

@@ -88,20 +88,23 @@ PackStateKeeper::~PackStateKeeper() {
 BatchDrawStateKeeper::BatchDrawStateKeeper(unsigned int ownVertexArray, unsigned int ownTexture,
                                            const Blending& blending) {
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
-    blendOn = glIsEnabled(GL_BLEND);
-    glGetIntegerv(GL_BLEND_SRC_RGB, &blendFactors[0]);
-    glGetIntegerv(GL_BLEND_DST_RGB, &blendFactors[1]);
-    glGetIntegerv(GL_BLEND_SRC_ALPHA, &blendFactors[2]);
-    glGetIntegerv(GL_BLEND_DST_ALPHA, &blendFactors[3]);
-    glGetIntegerv(GL_BLEND_EQUATION_RGB, &blendEquations[0]);
-    glGetIntegerv(GL_BLEND_EQUATION_ALPHA, &blendEquations[1]);
+    // The batch's program writes draw buffer 0 only, so only its blending
+    // is set and put back: a game drawing into several colour attachments
+    // keeps each other buffer's own blending.
+    blendOn = glIsEnabledi(GL_BLEND, 0);
+    glGetIntegeri_v(GL_BLEND_SRC_RGB, 0, &blendFactors[0]);
+    glGetIntegeri_v(GL_BLEND_DST_RGB, 0, &blendFactors[1]);
+    glGetIntegeri_v(GL_BLEND_SRC_ALPHA, 0, &blendFactors[2]);
+    glGetIntegeri_v(GL_BLEND_DST_ALPHA, 0, &blendFactors[3]);
+    glGetIntegeri_v(GL_BLEND_EQUATION_RGB, 0, &blendEquations[0]);
+    glGetIntegeri_v(GL_BLEND_EQUATION_ALPHA, 0, &blendEquations[1]);
     if (blending.on) {
-        glEnable(GL_BLEND);
-        glBlendEquation(GL_FUNC_ADD);
-        glBlendFuncSeparate(blending.source, blending.destination, blending.sourceAlpha,
-                            blending.destinationAlpha);
+        glEnablei(GL_BLEND, 0);
+        glBlendEquationi(0, GL_FUNC_ADD);
+        glBlendFuncSeparatei(0, blending.source, blending.destination, blending.sourceAlpha,
+                             blending.destinationAlpha);
     } else {
-        glDisable(GL_BLEND);
+        glDisablei(GL_BLEND, 0);
     }
     if (ownTexture != 0) {
         textureSet = true;
@@ -124,14 +127,15 @@ BatchDrawStateKeeper::~BatchDrawStateKeeper() {
         onUnitZero([this] { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture)); });
         glBindSampler(0, static_cast<GLuint>(sampler));
     }
-    glBlendEquationSeparate(static_cast<GLenum>(blendEquations[0]),
-                            static_cast<GLenum>(blendEquations[1]));
-    glBlendFuncSeparate(static_cast<GLenum>(blendFactors[0]), static_cast<GLenum>(blendFactors[1]),
-                        static_cast<GLenum>(blendFactors[2]), static_cast<GLenum>(blendFactors[3]));
+    glBlendEquationSeparatei(0, static_cast<GLenum>(blendEquations[0]),
+                             static_cast<GLenum>(blendEquations[1]));
+    glBlendFuncSeparatei(0, static_cast<GLenum>(blendFactors[0]),
+                         static_cast<GLenum>(blendFactors[1]), static_cast<GLenum>(blendFactors[2]),
+                         static_cast<GLenum>(blendFactors[3]));
     if (blendOn != 0) {
-        glEnable(GL_BLEND);
+        glEnablei(GL_BLEND, 0);
     } else {
-        glDisable(GL_BLEND);
+        glDisablei(GL_BLEND, 0);
     }
 }
 

@@ -59,10 +59,11 @@ struct Blending {
 
 // While alive, a sprite batch draws with its own vertex array `vertexArray`,
 // its texture `texture` on unit 0 with no sampler object there (0: unit 0
-// is left as it is), and with `blending`. Afterwards the vertex array, unit
-// 0's 2D texture and sampler, and the whole blending state (switch,
-// factors, equations) are the game's again. The active unit is never
-// changed.
+// is left as it is), and with `blending` on draw buffer 0, the only one its
+// programs write. Afterwards the vertex array, unit 0's 2D texture and
+// sampler, and draw buffer 0's blending (switch, factors, equations) are the
+// game's again; the other draw buffers' blending is never touched, nor is
+// the active unit.
 class BatchDrawStateKeeper {
   public:
     BatchDrawStateKeeper(unsigned int vertexArray, unsigned int texture, const Blending& blending);

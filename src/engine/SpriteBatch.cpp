@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 #include <utility>
@@ -228,6 +229,7 @@ void SpriteBatch::takeFrom(SpriteBatch& other) noexcept {
     hasShapes = std::exchange(other.hasShapes, false);
     vertices = std::exchange(other.vertices, {});
     indices = std::exchange(other.indices, {});
+    sentIndices = std::exchange(other.sentIndices, {});
     runs = std::exchange(other.runs, {});
     pictures = std::exchange(other.pictures, {});
     meshesOff = std::exchange(other.meshesOff, {});
@@ -639,6 +641,7 @@ void SpriteBatch::grow(std::size_t vertexCount, std::size_t indexCount) {
         glNamedBufferData(indexBuffer, static_cast<GLsizeiptr>(newCapacity * sizeof(std::uint32_t)),
                           nullptr, GL_DYNAMIC_DRAW);
         indexCapacity = newCapacity;
+        sentIndices.clear();
     }
 }
 
@@ -649,9 +652,30 @@ void SpriteBatch::upload() {
     grow(vertices.size(), indices.size());
     glNamedBufferSubData(vertexBuffer, 0, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
                          vertices.data());
-    glNamedBufferSubData(indexBuffer, 0,
-                         static_cast<GLsizeiptr>(indices.size() * sizeof(std::uint32_t)),
-                         indices.data());
+    // Indices go up from the first one that differs from what the buffer
+    // holds: a frame of the same shapes as the last sends none, one with
+    // more sprites only the new ones.
+    const std::size_t same = std::min(indices.size(), sentIndices.size());
+    std::size_t first = same;
+    if (same > 0 &&
+        std::memcmp(indices.data(), sentIndices.data(), same * sizeof(std::uint32_t)) != 0) {
+        first = static_cast<std::size_t>(
+            std::mismatch(indices.begin(), indices.begin() + static_cast<std::ptrdiff_t>(same),
+                          sentIndices.begin())
+                .first -
+            indices.begin());
+    }
+    if (first < indices.size()) {
+        glNamedBufferSubData(indexBuffer, static_cast<GLintptr>(first * sizeof(std::uint32_t)),
+                             static_cast<GLsizeiptr>((indices.size() - first) *
+                                                     sizeof(std::uint32_t)),
+                             indices.data() + first);
+        if (sentIndices.size() < indices.size()) {
+            sentIndices.resize(indices.size());
+        }
+        std::copy(indices.begin() + static_cast<std::ptrdiff_t>(first), indices.end(),
+                  sentIndices.begin() + static_cast<std::ptrdiff_t>(first));
+    }
     uploaded = true;
 }
 

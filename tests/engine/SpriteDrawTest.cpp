@@ -717,7 +717,8 @@ TEST(PackedPictures, ASharedAtlasLoadedAgainIsWhatItsBatchesDrawNext) {
 }
 
 // Whatever pixel-store, buffer, blending, unit or vertex-array state a game
-// leaves, pictures load and draw right, and the game finds its state again.
+// leaves, pictures load and draw right, and the game finds its state again,
+// the blending of each draw buffer included.
 TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
     VELMORA_REQUIRE_GL();
     ScratchDir dir;
@@ -738,6 +739,10 @@ TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
         GLenum query;
         GLint value;
         std::function<void(GLint)> set;
+        GLint buffer = -1; // a draw buffer's own state, read with the indexed call
+    };
+    const auto blendOfBuffer1 = [](GLint on) {
+        on != 0 ? glEnablei(GL_BLEND, 1) : glDisablei(GL_BLEND, 1);
     };
     const Row rows[] = {
         {GL_UNPACK_ROW_LENGTH, 23, store(GL_UNPACK_ROW_LENGTH)},
@@ -758,6 +763,21 @@ TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
         {GL_VERTEX_ARRAY_BINDING, GLint(vertexArray), [](GLint v) { glBindVertexArray(v); }},
         {GL_SAMPLER_BINDING, GLint(sampler), [](GLint v) { glBindSampler(0, v); }},
         {GL_TEXTURE_BINDING_2D, GLint(texture), [](GLint v) { glBindTexture(GL_TEXTURE_2D, v); }},
+        {GL_BLEND, GL_TRUE, blendOfBuffer1, 1},
+        {GL_BLEND_DST_RGB, GL_ONE,
+         [](GLint v) { glBlendFuncSeparatei(1, GL_ONE, v, GL_ONE, GL_ONE); }, 1},
+        {GL_BLEND_EQUATION_RGB, GL_MAX, [](GLint v) { glBlendEquationi(1, v); }, 1},
+    };
+    const auto read = [](const Row& row) {
+        GLint value = 0;
+        if (row.buffer < 0) {
+            glGetIntegerv(row.query, &value);
+        } else if (row.query == GL_BLEND) {
+            value = glIsEnabledi(GL_BLEND, row.buffer);
+        } else {
+            glGetIntegeri_v(row.query, row.buffer, &value);
+        }
+        return value;
     };
     Bytes expected; // the RGB image as the shaders see it
     for (std::size_t i = 0; i < rgb.size(); i += 3) {
@@ -765,16 +785,14 @@ TEST(GameGlState, LoadsAndDrawsAreRightWhateverTheGameLeftAndPutItBack) {
     }
     for (const Row& row : rows) {
         const OffscreenTarget target(64, 64); // the texel probe binds a framebuffer of its own
-        GLint before = 0, after = 0;
-        glGetIntegerv(row.query, &before);
+        const GLint before = read(row);
         row.set(row.value);
         SpriteBatch batch;
         ASSERT_TRUE(batch.loadPictures({"p.png"}));
         drawUpsideDown(batch, 0);
         textureRegistry.erase("rgb");
         const Texture* loaded = Texture::load("rgb.png");
-        glGetIntegerv(row.query, &after);
-        EXPECT_EQ(after, row.value) << row.query;
+        EXPECT_EQ(read(row), row.value) << row.query;
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << row.query;
         row.set(before); // the read-backs read with the default state
         EXPECT_EQ(upsideDownColours(target), (Bytes{255, 0, 0, 255})) << row.query;

@@ -181,8 +181,8 @@ void webLayer(const WebPageRun& web) {
         EXPECT_EQ(line.find("FAILED"), std::string::npos) << line;
         passed += line.find(" ok\"") != std::string::npos ? 1 : 0;
     }
-    EXPECT_TRUE(web.consoleHas("layer done 18"));
-    EXPECT_EQ(passed, 18);
+    EXPECT_TRUE(web.consoleHas("layer done 25"));
+    EXPECT_EQ(passed, 25);
 }
 
 struct PageRow {
@@ -236,7 +236,7 @@ const PageRow kPages[] = {
      drawsSomething},
     {"Bunnymark", "bunnymark", {"--query", "windowed&count=300"},
      {"frames", "2", "sleep", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
-    {"WebLayer", "web_layer_test", {}, {"frames", "2"}, 1024, 768, webLayer},
+    {"WebLayer", "web_layer_test", {}, {"frames", "4"}, 1024, 768, webLayer},
     {"GuideCatcher", "catcher", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024,
      768, drawsSomething},
 };

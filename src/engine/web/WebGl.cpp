@@ -69,9 +69,162 @@ std::map<GLuint, std::map<GLint, GLint>> programLocations;
 std::map<GLuint, std::map<std::string, GLint>> programExplicitNames;
 GLuint ownFramebuffer = 0;
 
+// Calls that asked WebGL itself for state, and draw calls issued: what the
+// web layer's checks count.
+unsigned long readBacks = 0;
+unsigned long drawCalls = 0;
+
+// The state that the engine and a game set through this layer, kept here so
+// that reading it back never waits for the browser's GPU process. Each
+// value starts as WebGL2 starts a context; the viewport and scissor box,
+// which start at the canvas's size, are asked for once, at their first read
+// before any set.
+constexpr GLuint kUnits = 96; // at least WebGL2's MAX_COMBINED_TEXTURE_IMAGE_UNITS
+struct BlendState {
+    GLint source = GL_ONE, destination = GL_ZERO, sourceAlpha = GL_ONE, destinationAlpha = GL_ZERO;
+    GLint equation = GL_FUNC_ADD, equationAlpha = GL_FUNC_ADD;
+};
+struct Shadow {
+    GLuint vertexArray = 0;
+    GLuint program = 0;
+    GLenum activeUnit = GL_TEXTURE0;
+    std::map<GLenum, std::vector<GLuint>> textures; // per target, per unit
+    std::vector<GLuint> samplers = std::vector<GLuint>(kUnits, 0);
+    std::map<GLenum, GLuint> buffers;               // per target but indices
+    std::map<GLuint, GLuint> elementBuffers;        // per vertex array
+    GLuint drawFramebuffer = 0, readFramebuffer = 0;
+    GLint viewport[4] = {}, scissorBox[4] = {};
+    bool viewportKnown = false, scissorKnown = false;
+    BlendState blend;
+    GLboolean colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    GLboolean depthMask = GL_TRUE;
+    GLint stencilMask = -1, stencilBackMask = -1;
+    std::map<GLenum, bool> enabled = {
+        {GL_BLEND, false},          {GL_CULL_FACE, false},
+        {GL_DEPTH_TEST, false},     {GL_DITHER, true},
+        {GL_POLYGON_OFFSET_FILL, false}, {GL_RASTERIZER_DISCARD, false},
+        {GL_SAMPLE_ALPHA_TO_COVERAGE, false}, {GL_SAMPLE_COVERAGE, false},
+        {GL_SCISSOR_TEST, false},   {GL_STENCIL_TEST, false},
+        {GL_PRIMITIVE_RESTART_FIXED_INDEX, false}};
+    std::map<GLenum, GLint> pixelStore = {
+        {GL_UNPACK_ALIGNMENT, 4},   {GL_UNPACK_ROW_LENGTH, 0}, {GL_UNPACK_IMAGE_HEIGHT, 0},
+        {GL_UNPACK_SKIP_ROWS, 0},   {GL_UNPACK_SKIP_PIXELS, 0}, {GL_UNPACK_SKIP_IMAGES, 0},
+        {GL_PACK_ALIGNMENT, 4},     {GL_PACK_ROW_LENGTH, 0},   {GL_PACK_SKIP_ROWS, 0},
+        {GL_PACK_SKIP_PIXELS, 0}};
+};
+Shadow shadow;
+
+GLuint& textureBinding(GLenum target, GLenum unit) {
+    std::vector<GLuint>& units = shadow.textures[target];
+    if (units.empty()) {
+        units.assign(kUnits, 0);
+    }
+    return units[std::min<GLuint>(unit - GL_TEXTURE0, kUnits - 1)];
+}
+
+GLuint& bufferBinding(GLenum target) {
+    if (target == GL_ELEMENT_ARRAY_BUFFER) {
+        return shadow.elementBuffers[shadow.vertexArray];
+    }
+    return shadow.buffers[target];
+}
+
+// WebGL's own answer: a wait for the GPU process in most browsers. The
+// context's limits never change, so each is asked once.
+void askWebGl(GLenum name, GLint* values) {
+    static std::map<GLenum, GLint> limits;
+    const bool limit = name == GL_MAX_TEXTURE_SIZE || name == GL_MAX_RENDERBUFFER_SIZE ||
+                       name == GL_MAX_DRAW_BUFFERS || name == GL_MAX_COLOR_ATTACHMENTS ||
+                       name == GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS ||
+                       name == GL_MAX_TEXTURE_IMAGE_UNITS || name == GL_MAX_VERTEX_ATTRIBS;
+    const auto known = limits.find(name);
+    if (limit && known != limits.end()) {
+        *values = known->second;
+        return;
+    }
+    ++readBacks;
+    glGetIntegerv(name, values);
+    if (limit) {
+        limits[name] = *values;
+    }
+}
+
+// The shadow's answer for `name`, or false when it keeps no such state.
+bool shadowed(GLenum name, GLint* values) {
+    const auto one = [values](GLint value) {
+        *values = value;
+        return true;
+    };
+    switch (name) {
+    case GL_VERTEX_ARRAY_BINDING:
+        return one(static_cast<GLint>(shadow.vertexArray));
+    case GL_CURRENT_PROGRAM:
+        return one(static_cast<GLint>(shadow.program));
+    case GL_ACTIVE_TEXTURE:
+        return one(static_cast<GLint>(shadow.activeUnit));
+    case GL_TEXTURE_BINDING_2D:
+        return one(static_cast<GLint>(textureBinding(GL_TEXTURE_2D, shadow.activeUnit)));
+    case GL_TEXTURE_BINDING_CUBE_MAP:
+        return one(static_cast<GLint>(textureBinding(GL_TEXTURE_CUBE_MAP, shadow.activeUnit)));
+    case GL_TEXTURE_BINDING_3D:
+        return one(static_cast<GLint>(textureBinding(GL_TEXTURE_3D, shadow.activeUnit)));
+    case GL_TEXTURE_BINDING_2D_ARRAY:
+        return one(static_cast<GLint>(textureBinding(GL_TEXTURE_2D_ARRAY, shadow.activeUnit)));
+    case GL_SAMPLER_BINDING:
+        return one(static_cast<GLint>(
+            shadow.samplers[std::min<GLuint>(shadow.activeUnit - GL_TEXTURE0, kUnits - 1)]));
+    case GL_ARRAY_BUFFER_BINDING:
+        return one(static_cast<GLint>(bufferBinding(GL_ARRAY_BUFFER)));
+    case GL_ELEMENT_ARRAY_BUFFER_BINDING:
+        return one(static_cast<GLint>(bufferBinding(GL_ELEMENT_ARRAY_BUFFER)));
+    case GL_PIXEL_PACK_BUFFER_BINDING:
+        return one(static_cast<GLint>(bufferBinding(GL_PIXEL_PACK_BUFFER)));
+    case GL_PIXEL_UNPACK_BUFFER_BINDING:
+        return one(static_cast<GLint>(bufferBinding(GL_PIXEL_UNPACK_BUFFER)));
+    case GL_DRAW_FRAMEBUFFER_BINDING:
+        return one(static_cast<GLint>(shadow.drawFramebuffer));
+    case GL_READ_FRAMEBUFFER_BINDING:
+        return one(static_cast<GLint>(shadow.readFramebuffer));
+    case GL_BLEND_SRC_RGB:
+        return one(shadow.blend.source);
+    case GL_BLEND_DST_RGB:
+        return one(shadow.blend.destination);
+    case GL_BLEND_SRC_ALPHA:
+        return one(shadow.blend.sourceAlpha);
+    case GL_BLEND_DST_ALPHA:
+        return one(shadow.blend.destinationAlpha);
+    case GL_BLEND_EQUATION_RGB:
+        return one(shadow.blend.equation);
+    case GL_BLEND_EQUATION_ALPHA:
+        return one(shadow.blend.equationAlpha);
+    case GL_STENCIL_WRITEMASK:
+        return one(shadow.stencilMask);
+    case GL_STENCIL_BACK_WRITEMASK:
+        return one(shadow.stencilBackMask);
+    case GL_VIEWPORT:
+    case GL_SCISSOR_BOX: {
+        const bool viewport = name == GL_VIEWPORT;
+        GLint* box = viewport ? shadow.viewport : shadow.scissorBox;
+        bool& known = viewport ? shadow.viewportKnown : shadow.scissorKnown;
+        if (!known) {
+            askWebGl(name, box);
+            known = true;
+        }
+        std::copy(box, box + 4, values);
+        return true;
+    }
+    default: {
+        const auto store = shadow.pixelStore.find(name);
+        return store != shadow.pixelStore.end() && one(store->second);
+    }
+    }
+}
+
 GLint integer(GLenum name) {
     GLint value = 0;
-    glGetIntegerv(name, &value);
+    if (!shadowed(name, &value)) {
+        askWebGl(name, &value);
+    }
     return value;
 }
 
@@ -80,9 +233,9 @@ GLint integer(GLenum name) {
 class TextureBound {
   public:
     explicit TextureBound(GLuint texture) : previous(integer(GL_TEXTURE_BINDING_2D)) {
-        glBindTexture(GL_TEXTURE_2D, texture);
+        velmoraWebBindTexture(GL_TEXTURE_2D, texture);
     }
-    ~TextureBound() { glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous)); }
+    ~TextureBound() { velmoraWebBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous)); }
     TextureBound(const TextureBound&) = delete;
     TextureBound& operator=(const TextureBound&) = delete;
 
@@ -93,9 +246,9 @@ class TextureBound {
 class VertexArrayBound {
   public:
     explicit VertexArrayBound(GLuint array) : previous(integer(GL_VERTEX_ARRAY_BINDING)) {
-        glBindVertexArray(array);
+        velmoraWebBindVertexArray(array);
     }
-    ~VertexArrayBound() { glBindVertexArray(static_cast<GLuint>(previous)); }
+    ~VertexArrayBound() { velmoraWebBindVertexArray(static_cast<GLuint>(previous)); }
     VertexArrayBound(const VertexArrayBound&) = delete;
     VertexArrayBound& operator=(const VertexArrayBound&) = delete;
 
@@ -107,13 +260,13 @@ class ProgramInUse {
   public:
     explicit ProgramInUse(GLuint program) : previous(integer(GL_CURRENT_PROGRAM)) {
         if (static_cast<GLuint>(previous) != program) {
-            glUseProgram(program);
+            velmoraWebUseProgram(program);
         }
         current = program;
     }
     ~ProgramInUse() {
         if (static_cast<GLuint>(previous) != current) {
-            glUseProgram(static_cast<GLuint>(previous));
+            velmoraWebUseProgram(static_cast<GLuint>(previous));
         }
     }
     ProgramInUse(const ProgramInUse&) = delete;
@@ -135,12 +288,12 @@ class TextureAsFramebuffer {
         if (ownFramebuffer == 0) {
             glGenFramebuffers(1, &ownFramebuffer);
         }
-        glBindFramebuffer(target, ownFramebuffer);
+        velmoraWebBindFramebuffer(target, ownFramebuffer);
         glFramebufferTexture2D(target, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, level);
     }
     ~TextureAsFramebuffer() {
         glFramebufferTexture2D(target, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-        glBindFramebuffer(target, static_cast<GLuint>(previous));
+        velmoraWebBindFramebuffer(target, static_cast<GLuint>(previous));
     }
     TextureAsFramebuffer(const TextureAsFramebuffer&) = delete;
     TextureAsFramebuffer& operator=(const TextureAsFramebuffer&) = delete;
@@ -239,13 +392,13 @@ void applyAttributes(VertexArrayFacts& facts) {
         if (!attribute.formatted || point == facts.bindings.end() || point->second.buffer == 0) {
             continue;
         }
-        glBindBuffer(GL_ARRAY_BUFFER, point->second.buffer);
+        velmoraWebBindBuffer(GL_ARRAY_BUFFER, point->second.buffer);
         glVertexAttribPointer(index, attribute.size, attribute.type, attribute.normalized,
                               point->second.stride,
                               reinterpret_cast<const void*>(static_cast<std::uintptr_t>(
                                   point->second.offset + attribute.offset)));
     }
-    glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(previousBuffer));
+    velmoraWebBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(previousBuffer));
 }
 
 // Binds `buffer` where its kind allows, runs `edit(target)`, binds back.
@@ -254,14 +407,14 @@ template <typename Edit> void editBuffer(GLuint buffer, BufferKind kind, Edit ed
         // Indices are vertex array state: edit them through array 0.
         const VertexArrayBound none(0);
         const GLint previous = integer(GL_ELEMENT_ARRAY_BUFFER_BINDING);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+        velmoraWebBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
         edit(GL_ELEMENT_ARRAY_BUFFER);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(previous));
+        velmoraWebBindBuffer(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLuint>(previous));
     } else {
         const GLint previous = integer(GL_ARRAY_BUFFER_BINDING);
-        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        velmoraWebBindBuffer(GL_ARRAY_BUFFER, buffer);
         edit(GL_ARRAY_BUFFER);
-        glBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(previous));
+        velmoraWebBindBuffer(GL_ARRAY_BUFFER, static_cast<GLuint>(previous));
     }
 }
 
@@ -334,10 +487,10 @@ void glTextureSubImage2D(GLuint texture, GLint level, GLint x, GLint y, GLsizei 
     if (pixels != nullptr && needsConversion(format, type, swizzle)) {
         const std::vector<unsigned char> rgba = asRgba(pixels, width, height, format, swizzle);
         const GLint alignment = integer(GL_UNPACK_ALIGNMENT);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        velmoraWebPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glTexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                         rgba.data());
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        velmoraWebPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
         return;
     }
     glTexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, format, type, pixels);
@@ -376,10 +529,10 @@ void glGenerateTextureMipmap(GLuint texture) {
 }
 
 void glBindTextureUnit(GLuint unit, GLuint texture) {
-    const GLint active = integer(GL_ACTIVE_TEXTURE);
-    glActiveTexture(GL_TEXTURE0 + unit);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glActiveTexture(static_cast<GLenum>(active));
+    const GLenum active = shadow.activeUnit;
+    velmoraWebActiveTexture(GL_TEXTURE0 + unit);
+    velmoraWebBindTexture(GL_TEXTURE_2D, texture);
+    velmoraWebActiveTexture(active);
 }
 
 void glClearTexImage(GLuint texture, GLint level, GLenum /*format*/, GLenum type,
@@ -395,19 +548,19 @@ void glClearTexImage(GLuint texture, GLint level, GLenum /*format*/, GLenum type
     }
     const TextureAsFramebuffer attached(GL_DRAW_FRAMEBUFFER, texture, level);
     GLboolean mask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
-    const GLboolean discard = glIsEnabled(GL_RASTERIZER_DISCARD);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_RASTERIZER_DISCARD);
+    velmoraWebGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    const GLboolean scissor = velmoraWebIsEnabled(GL_SCISSOR_TEST);
+    const GLboolean discard = velmoraWebIsEnabled(GL_RASTERIZER_DISCARD);
+    velmoraWebColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    velmoraWebDisable(GL_SCISSOR_TEST);
+    velmoraWebDisable(GL_RASTERIZER_DISCARD);
     glClearBufferfv(GL_COLOR, 0, colour);
-    glColorMask(mask[0], mask[1], mask[2], mask[3]);
+    velmoraWebColorMask(mask[0], mask[1], mask[2], mask[3]);
     if (scissor != GL_FALSE) {
-        glEnable(GL_SCISSOR_TEST);
+        velmoraWebEnable(GL_SCISSOR_TEST);
     }
     if (discard != GL_FALSE) {
-        glEnable(GL_RASTERIZER_DISCARD);
+        velmoraWebEnable(GL_RASTERIZER_DISCARD);
     }
 }
 
@@ -463,6 +616,11 @@ void glNamedBufferSubData(GLuint buffer, GLintptr offset, GLsizeiptr size, const
 void velmoraWebDeleteBuffers(GLsizei n, const GLuint* names) {
     for (GLsizei i = 0; i < n; ++i) {
         buffers.erase(names[i]);
+        for (auto& [target, bound] : shadow.buffers) {
+            bound = bound == names[i] ? 0 : bound;
+        }
+        GLuint& indices = shadow.elementBuffers[shadow.vertexArray];
+        indices = indices == names[i] ? 0 : indices;
     }
     glDeleteBuffers(n, names);
 }
@@ -477,6 +635,10 @@ void glCreateVertexArrays(GLsizei n, GLuint* arrays) {
 void velmoraWebDeleteVertexArrays(GLsizei n, const GLuint* arrays) {
     for (GLsizei i = 0; i < n; ++i) {
         vertexArrays.erase(arrays[i]);
+        if (arrays[i] != 0) {
+            shadow.elementBuffers.erase(arrays[i]);
+            shadow.vertexArray = shadow.vertexArray == arrays[i] ? 0 : shadow.vertexArray;
+        }
     }
     glDeleteVertexArrays(n, arrays);
 }
@@ -518,7 +680,7 @@ void glVertexArrayVertexBuffer(GLuint array, GLuint binding, GLuint buffer, GLin
 void glVertexArrayElementBuffer(GLuint array, GLuint buffer) {
     settleKind(buffer, BufferKind::Indices);
     const VertexArrayBound bound(array);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+    velmoraWebBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
 }
 
 void glCreateFramebuffers(GLsizei n, GLuint* framebuffers) {
@@ -528,9 +690,9 @@ void glCreateFramebuffers(GLsizei n, GLuint* framebuffers) {
 void glNamedFramebufferTexture(GLuint framebuffer, GLenum attachment, GLuint texture,
                                GLint level) {
     const GLint previous = integer(GL_DRAW_FRAMEBUFFER_BINDING);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+    velmoraWebBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, attachment, GL_TEXTURE_2D, texture, level);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(previous));
+    velmoraWebBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(previous));
 }
 
 void glNamedFramebufferParameteri(GLuint /*framebuffer*/, GLenum /*name*/, GLint /*value*/) {}
@@ -539,18 +701,35 @@ GLenum glCheckNamedFramebufferStatus(GLuint framebuffer, GLenum target) {
     const GLenum binding =
         target == GL_READ_FRAMEBUFFER ? GL_READ_FRAMEBUFFER_BINDING : GL_DRAW_FRAMEBUFFER_BINDING;
     const GLint previous = integer(binding);
-    glBindFramebuffer(target, framebuffer);
+    velmoraWebBindFramebuffer(target, framebuffer);
     const GLenum status = glCheckFramebufferStatus(target);
-    glBindFramebuffer(target, static_cast<GLuint>(previous));
+    velmoraWebBindFramebuffer(target, static_cast<GLuint>(previous));
     return status;
 }
 
 void glMultiDrawElements(GLenum mode, const GLsizei* counts, GLenum type,
                          const void* const* starts, GLsizei runs) {
-    for (GLsizei i = 0; i < runs; ++i) {
-        if (counts[i] > 0) {
-            glDrawElements(mode, counts[i], type, starts[i]);
+    // Runs that follow one another in the index buffer (a sprite batch's
+    // always do) are one draw: they are cut only for a software
+    // rasteriser's sake on the desktop.
+    const std::uintptr_t size = type == GL_UNSIGNED_INT     ? 4
+                                : type == GL_UNSIGNED_SHORT ? 2
+                                                            : 1;
+    GLsizei i = 0;
+    while (i < runs) {
+        const auto first = reinterpret_cast<std::uintptr_t>(starts[i]);
+        std::uintptr_t count = static_cast<std::uintptr_t>(std::max(counts[i], 0));
+        GLsizei next = i + 1;
+        while (next < runs && reinterpret_cast<std::uintptr_t>(starts[next]) ==
+                                  first + count * size) {
+            count += static_cast<std::uintptr_t>(std::max(counts[next], 0));
+            ++next;
         }
+        if (count > 0) {
+            glDrawElements(mode, static_cast<GLsizei>(count), type, starts[i]);
+            ++drawCalls;
+        }
+        i = next;
     }
 }
 
@@ -651,7 +830,9 @@ void velmoraWebGetIntegerv(GLenum name, GLint* values) {
         *values = 0;
         return;
     default:
-        glGetIntegerv(name, values);
+        if (!shadowed(name, values)) {
+            askWebGl(name, values);
+        }
     }
 }
 
@@ -666,6 +847,7 @@ void velmoraWebPixelStorei(GLenum name, GLint value) {
         return;
     default:
         glPixelStorei(name, value);
+        shadow.pixelStore[name] = value;
     }
 }
 
@@ -684,10 +866,10 @@ void velmoraWebTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsi
             rgba = asRgba(pixels, width, height, format, plain);
         }
         const GLint alignment = integer(GL_UNPACK_ALIGNMENT);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        velmoraWebPixelStorei(GL_UNPACK_ALIGNMENT, 4);
         glTexImage2D(target, level, GL_RGBA8, width, height, border, GL_RGBA, GL_UNSIGNED_BYTE,
                      pixels != nullptr ? rgba.data() : nullptr);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        velmoraWebPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
         return;
     }
     glTexImage2D(target, level, internalFormat, width, height, border, format, type, pixels);
@@ -696,6 +878,9 @@ void velmoraWebTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsi
 void velmoraWebDeleteTextures(GLsizei n, const GLuint* names) {
     for (GLsizei i = 0; i < n; ++i) {
         textures.erase(names[i]);
+        for (auto& [target, units] : shadow.textures) {
+            std::replace(units.begin(), units.end(), names[i], 0u);
+        }
     }
     glDeleteTextures(n, names);
 }
@@ -767,4 +952,237 @@ void velmoraWebLinkProgram(GLuint program) {
         programLocations[program] = std::move(mapped);
         programExplicitNames[program] = std::move(names);
     }
+}
+
+// The state setters a game and the engine reach through <GL/glew.h>: each
+// is WebGL's call, with the shadow kept.
+
+void velmoraWebEnable(GLenum cap) {
+    glEnable(cap);
+    shadow.enabled[cap] = true;
+}
+
+void velmoraWebDisable(GLenum cap) {
+    glDisable(cap);
+    shadow.enabled[cap] = false;
+}
+
+GLboolean velmoraWebIsEnabled(GLenum cap) {
+    const auto known = shadow.enabled.find(cap);
+    if (known != shadow.enabled.end()) {
+        return known->second ? GL_TRUE : GL_FALSE;
+    }
+    ++readBacks;
+    return glIsEnabled(cap);
+}
+
+// WebGL2 has one blending for every draw buffer: the indexed calls of the
+// desktop set it, and read it, whatever the index.
+void glEnablei(GLenum cap, GLuint /*index*/) {
+    velmoraWebEnable(cap);
+}
+
+void glDisablei(GLenum cap, GLuint /*index*/) {
+    velmoraWebDisable(cap);
+}
+
+GLboolean glIsEnabledi(GLenum cap, GLuint /*index*/) {
+    return velmoraWebIsEnabled(cap);
+}
+
+void velmoraWebBlendFuncSeparate(GLenum source, GLenum destination, GLenum sourceAlpha,
+                                 GLenum destinationAlpha) {
+    glBlendFuncSeparate(source, destination, sourceAlpha, destinationAlpha);
+    shadow.blend.source = static_cast<GLint>(source);
+    shadow.blend.destination = static_cast<GLint>(destination);
+    shadow.blend.sourceAlpha = static_cast<GLint>(sourceAlpha);
+    shadow.blend.destinationAlpha = static_cast<GLint>(destinationAlpha);
+}
+
+void velmoraWebBlendFunc(GLenum source, GLenum destination) {
+    velmoraWebBlendFuncSeparate(source, destination, source, destination);
+}
+
+void glBlendFuncSeparatei(GLuint /*buffer*/, GLenum source, GLenum destination,
+                          GLenum sourceAlpha, GLenum destinationAlpha) {
+    velmoraWebBlendFuncSeparate(source, destination, sourceAlpha, destinationAlpha);
+}
+
+void velmoraWebBlendEquationSeparate(GLenum colour, GLenum alpha) {
+    glBlendEquationSeparate(colour, alpha);
+    shadow.blend.equation = static_cast<GLint>(colour);
+    shadow.blend.equationAlpha = static_cast<GLint>(alpha);
+}
+
+void velmoraWebBlendEquation(GLenum mode) {
+    velmoraWebBlendEquationSeparate(mode, mode);
+}
+
+void glBlendEquationi(GLuint /*buffer*/, GLenum mode) {
+    velmoraWebBlendEquationSeparate(mode, mode);
+}
+
+void glBlendEquationSeparatei(GLuint /*buffer*/, GLenum colour, GLenum alpha) {
+    velmoraWebBlendEquationSeparate(colour, alpha);
+}
+
+void velmoraWebGetIntegeri_v(GLenum name, GLuint index, GLint* values) {
+    switch (name) {
+    case GL_BLEND_SRC_RGB:
+    case GL_BLEND_DST_RGB:
+    case GL_BLEND_SRC_ALPHA:
+    case GL_BLEND_DST_ALPHA:
+    case GL_BLEND_EQUATION_RGB:
+    case GL_BLEND_EQUATION_ALPHA:
+        shadowed(name, values);
+        return;
+    default:
+        ++readBacks;
+        glGetIntegeri_v(name, index, values);
+    }
+}
+
+void velmoraWebGetBooleanv(GLenum name, GLboolean* values) {
+    if (name == GL_COLOR_WRITEMASK) {
+        std::copy(shadow.colourMask, shadow.colourMask + 4, values);
+        return;
+    }
+    if (name == GL_DEPTH_WRITEMASK) {
+        *values = shadow.depthMask;
+        return;
+    }
+    const auto known = shadow.enabled.find(name);
+    if (known != shadow.enabled.end()) {
+        *values = known->second ? GL_TRUE : GL_FALSE;
+        return;
+    }
+    ++readBacks;
+    glGetBooleanv(name, values);
+}
+
+void velmoraWebBindVertexArray(GLuint array) {
+    glBindVertexArray(array);
+    shadow.vertexArray = array;
+}
+
+void velmoraWebUseProgram(GLuint program) {
+    glUseProgram(program);
+    shadow.program = program;
+}
+
+void velmoraWebActiveTexture(GLenum unit) {
+    glActiveTexture(unit);
+    shadow.activeUnit = unit;
+}
+
+void velmoraWebBindTexture(GLenum target, GLuint texture) {
+    glBindTexture(target, texture);
+    textureBinding(target, shadow.activeUnit) = texture;
+}
+
+void velmoraWebBindSampler(GLuint unit, GLuint sampler) {
+    glBindSampler(unit, sampler);
+    shadow.samplers[std::min(unit, kUnits - 1)] = sampler;
+}
+
+void velmoraWebDeleteSamplers(GLsizei n, const GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) {
+        std::replace(shadow.samplers.begin(), shadow.samplers.end(), names[i], 0u);
+    }
+    glDeleteSamplers(n, names);
+}
+
+void velmoraWebBindBuffer(GLenum target, GLuint buffer) {
+    glBindBuffer(target, buffer);
+    bufferBinding(target) = buffer;
+}
+
+void velmoraWebBindBufferBase(GLenum target, GLuint index, GLuint buffer) {
+    glBindBufferBase(target, index, buffer);
+    bufferBinding(target) = buffer;
+}
+
+void velmoraWebBindBufferRange(GLenum target, GLuint index, GLuint buffer, GLintptr offset,
+                               GLsizeiptr size) {
+    glBindBufferRange(target, index, buffer, offset, size);
+    bufferBinding(target) = buffer;
+}
+
+void velmoraWebBindFramebuffer(GLenum target, GLuint framebuffer) {
+    glBindFramebuffer(target, framebuffer);
+    if (target != GL_READ_FRAMEBUFFER) {
+        shadow.drawFramebuffer = framebuffer;
+    }
+    if (target != GL_DRAW_FRAMEBUFFER) {
+        shadow.readFramebuffer = framebuffer;
+    }
+}
+
+void velmoraWebDeleteFramebuffers(GLsizei n, const GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) {
+        if (names[i] != 0 && shadow.drawFramebuffer == names[i]) {
+            shadow.drawFramebuffer = 0;
+        }
+        if (names[i] != 0 && shadow.readFramebuffer == names[i]) {
+            shadow.readFramebuffer = 0;
+        }
+    }
+    glDeleteFramebuffers(n, names);
+}
+
+void velmoraWebViewport(GLint x, GLint y, GLsizei width, GLsizei height) {
+    glViewport(x, y, width, height);
+    shadow.viewport[0] = x;
+    shadow.viewport[1] = y;
+    shadow.viewport[2] = width;
+    shadow.viewport[3] = height;
+    shadow.viewportKnown = true;
+}
+
+void velmoraWebScissor(GLint x, GLint y, GLsizei width, GLsizei height) {
+    glScissor(x, y, width, height);
+    shadow.scissorBox[0] = x;
+    shadow.scissorBox[1] = y;
+    shadow.scissorBox[2] = width;
+    shadow.scissorBox[3] = height;
+    shadow.scissorKnown = true;
+}
+
+void velmoraWebColorMask(GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha) {
+    glColorMask(red, green, blue, alpha);
+    shadow.colourMask[0] = red;
+    shadow.colourMask[1] = green;
+    shadow.colourMask[2] = blue;
+    shadow.colourMask[3] = alpha;
+}
+
+void velmoraWebDepthMask(GLboolean on) {
+    glDepthMask(on);
+    shadow.depthMask = on;
+}
+
+void velmoraWebStencilMaskSeparate(GLenum face, GLuint mask) {
+    glStencilMaskSeparate(face, mask);
+    if (face != GL_BACK) {
+        shadow.stencilMask = static_cast<GLint>(mask);
+    }
+    if (face != GL_FRONT) {
+        shadow.stencilBackMask = static_cast<GLint>(mask);
+    }
+}
+
+void velmoraWebStencilMask(GLuint mask) {
+    velmoraWebStencilMaskSeparate(GL_FRONT_AND_BACK, mask);
+}
+
+unsigned long velmoraWebReadBacks() {
+    return readBacks;
+}
+
+unsigned long velmoraWebDrawCalls() {
+    return drawCalls;
+}
+
+void velmoraWebGpuIntegerv(GLenum name, GLint* values) {
+    glGetIntegerv(name, values);
 }

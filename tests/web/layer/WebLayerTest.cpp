@@ -4,12 +4,17 @@
 // "layer NAME FAILED: what" per check, then "layer done N"; the web tests
 // (tests/web) read the page's console.
 #include "velmora/Application.h"
+#include "velmora/Camera.h"
+#include "velmora/Canvas.h"
 #include "velmora/Shader.h"
+#include "velmora/SpriteBatch.h"
 #include "engine/TextureUpload.h"
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -175,7 +180,9 @@ void drawing() {
     glBindVertexArray(vertexArray);
     const GLsizei counts[2] = {6, 6};
     const void* starts[2] = {nullptr, reinterpret_cast<const void*>(6 * sizeof(unsigned int))};
+    const unsigned long drawsBefore = velmoraWebDrawCalls();
     glMultiDrawElements(GL_TRIANGLES, counts, GL_UNSIGNED_INT, starts, 2);
+    report("followingRunsOneDraw", velmoraWebDrawCalls() - drawsBefore == 1);
     glBindVertexArray(static_cast<GLuint>(before[2]));
     glUseProgram(static_cast<GLuint>(before[3]));
     glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
@@ -188,6 +195,78 @@ void drawing() {
     glDeleteBuffers(1, &indices);
     glDeleteFramebuffers(1, &framebuffer);
     glDeleteTextures(1, &target);
+}
+
+// A frame as a game draws it: a batch of shapes into a canvas, the canvas
+// shown by another batch, with the game's own blending, program and vertex
+// array left set. No state is asked of WebGL meanwhile, and what the layer
+// answers from its shadow is what WebGL holds.
+struct FrameCheck {
+    std::unique_ptr<SpriteBatch> shapes, screen;
+    std::unique_ptr<Canvas> canvas;
+    GLuint gameArray = 0;
+    int frame = 0;
+    unsigned long readBacksAtDraw = 0;
+};
+FrameCheck frameCheck;
+
+void drawFrame() {
+    FrameCheck& f = frameCheck;
+    Camera camera;
+    camera.ortho(0, 64, 0, 64, -1, 1);
+    glBindVertexArray(f.gameArray);
+    glBlendFuncSeparate(GL_ONE, GL_ONE, GL_ZERO, GL_ONE);
+    glBlendEquation(GL_FUNC_REVERSE_SUBTRACT);
+    glEnable(GL_BLEND);
+    const unsigned long before = velmoraWebReadBacks();
+    const unsigned long drawsBefore = velmoraWebDrawCalls();
+    f.shapes->clear();
+    for (int i = 0; i < 400; ++i) { // three runs of the desktop's
+        f.shapes->addRectangle(static_cast<float>(i % 64), 1.0f, 1.0f, 1.0f, {1, 0, 0, 1});
+    }
+    f.canvas->begin();
+    f.canvas->clear({0, 0, 1, 1});
+    f.shapes->draw(camera);
+    f.canvas->end();
+    f.screen->clear();
+    f.screen->addQuad({0, 0, 64, 64}, f.canvas->texCoords(), {1, 1, 1, 1});
+    f.screen->draw(camera);
+    const unsigned long readBacks = velmoraWebReadBacks() - before;
+    const unsigned long draws = velmoraWebDrawCalls() - drawsBefore;
+    GLint equation = 0, source = 0, array = 0;
+    velmoraWebGpuIntegerv(GL_BLEND_EQUATION_RGB, &equation);
+    velmoraWebGpuIntegerv(GL_BLEND_SRC_RGB, &source);
+    velmoraWebGpuIntegerv(GL_VERTEX_ARRAY_BINDING, &array);
+    const bool gameStateBack = equation == GL_FUNC_REVERSE_SUBTRACT && source == GL_ONE &&
+                               array == static_cast<GLint>(f.gameArray) &&
+                               glIsEnabled(GL_BLEND) == GL_TRUE;
+    glDisable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFunc(GL_ONE, GL_ZERO);
+    glBindVertexArray(0);
+    if (f.frame == 1) {
+        report("noReadBackInBatchDraws", readBacks == 0, std::to_string(readBacks));
+        report("oneDrawPerBatch", draws == 2, std::to_string(draws));
+        report("gameStateBackAfterDraws", gameStateBack);
+        bool same = true;
+        for (GLenum name :
+             {GL_VERTEX_ARRAY_BINDING, GL_CURRENT_PROGRAM, GL_ACTIVE_TEXTURE, GL_TEXTURE_BINDING_2D,
+              GL_ARRAY_BUFFER_BINDING, GL_ELEMENT_ARRAY_BUFFER_BINDING, GL_DRAW_FRAMEBUFFER_BINDING,
+              GL_BLEND_SRC_RGB, GL_BLEND_DST_ALPHA, GL_BLEND_EQUATION_RGB, GL_UNPACK_ALIGNMENT,
+              GL_VIEWPORT}) {
+            GLint shadowed[4] = {-1, 0, 0, 0}, asked[4] = {-2, 0, 0, 0};
+            glGetIntegerv(name, shadowed);
+            velmoraWebGpuIntegerv(name, asked);
+            if (!std::equal(shadowed, shadowed + 4, asked)) {
+                same = false;
+                report("shadowIsWebGl", false, std::to_string(name));
+            }
+        }
+        if (same) {
+            report("shadowIsWebGl", true);
+        }
+    }
+    f.readBacksAtDraw = velmoraWebReadBacks();
 }
 
 } // namespace
@@ -213,8 +292,28 @@ int main() {
         drawing();
         report("bindingsKeptByDrawing", bindings() == before, "a binding moved");
         report("noGlError", glGetError() == GL_NO_ERROR);
-        std::printf("layer done %d\n", checks);
+        frameCheck.shapes = std::make_unique<SpriteBatch>();
+        frameCheck.screen = std::make_unique<SpriteBatch>();
+        frameCheck.canvas = std::make_unique<Canvas>(64, 64);
+        frameCheck.screen->setTexture(frameCheck.canvas->texture());
+        glGenVertexArrays(1, &frameCheck.gameArray);
         return true;
+    };
+    // Frame 1 draws the first time; frame 2 is a whole page frame later.
+    hooks.draw = [] {
+        FrameCheck& f = frameCheck;
+        ++f.frame;
+        if (f.frame == 2) {
+            const unsigned long inFrame = velmoraWebReadBacks() - f.readBacksAtDraw;
+            report("noReadBackInAFrame", inFrame == 0, std::to_string(inFrame));
+        }
+        if (f.frame <= 2) {
+            drawFrame();
+        }
+        if (f.frame == 2) {
+            report("noGlErrorInFrames", glGetError() == GL_NO_ERROR);
+            std::printf("layer done %d\n", checks);
+        }
     };
     application.setSceneHooks(hooks);
     ApplicationSettings settings;

@@ -16,7 +16,8 @@
 // - Texture swizzles (GL_TEXTURE_SWIZZLE_RGBA): one- to three-channel images
 //   are stored as RGBA8, and the swizzle is applied to the pixels when they
 //   are uploaded; glGetTextureParameteriv reads the swizzle back.
-// - glMultiDrawElements: one glDrawElements per run.
+// - glMultiDrawElements: one glDrawElements for runs that follow one another
+//   in the index buffer (a sprite batch's always do), else one per run.
 // - glGetTextureImage, glGetTextureSubImage: the texture is attached to a
 //   framebuffer of this layer's own and read with glReadPixels.
 // - glClearTexImage: the texture is attached to that framebuffer and cleared
@@ -39,6 +40,16 @@
 // - glNamedFramebufferParameteri (default width and height): ignored, since
 //   every framebuffer the engine makes has an attachment when drawn to.
 // - glClearDepth: glClearDepthf.
+// - Per-draw-buffer blending (glEnablei, glBlendFuncSeparatei, …): WebGL2
+//   has one blending for all draw buffers; these set and read it.
+// - State reads: the layer keeps a shadow of the state set through this
+//   header (bindings, the active unit, the program, blending, switches,
+//   write masks, viewport, scissor box, pixel store), and glGetIntegerv,
+//   glGetBooleanv and glIsEnabled answer from it without asking WebGL, which
+//   would wait for the browser's GPU process. Only names it keeps no shadow
+//   of are asked (the context's limits once each). State set around this
+//   header (WebGL called from JavaScript, or ES calls compiled without it)
+//   is unknown to the shadow.
 #pragma once
 
 #include <GLES3/gl3.h>
@@ -135,6 +146,53 @@ void velmoraWebDeleteTextures(GLsizei n, const GLuint* textures);
 void velmoraWebDeleteBuffers(GLsizei n, const GLuint* buffers);
 void velmoraWebDeleteVertexArrays(GLsizei n, const GLuint* arrays);
 
+// State setters and getters with the layer's shadow of the state (see
+// above): a get answers from it, without asking WebGL.
+void velmoraWebEnable(GLenum cap);
+void velmoraWebDisable(GLenum cap);
+GLboolean velmoraWebIsEnabled(GLenum cap);
+void velmoraWebBlendFunc(GLenum source, GLenum destination);
+void velmoraWebBlendFuncSeparate(GLenum source, GLenum destination, GLenum sourceAlpha,
+                                 GLenum destinationAlpha);
+void velmoraWebBlendEquation(GLenum mode);
+void velmoraWebBlendEquationSeparate(GLenum colour, GLenum alpha);
+void velmoraWebGetIntegeri_v(GLenum name, GLuint index, GLint* values);
+void velmoraWebGetBooleanv(GLenum name, GLboolean* values);
+void velmoraWebBindVertexArray(GLuint array);
+void velmoraWebUseProgram(GLuint program);
+void velmoraWebActiveTexture(GLenum unit);
+void velmoraWebBindTexture(GLenum target, GLuint texture);
+void velmoraWebBindSampler(GLuint unit, GLuint sampler);
+void velmoraWebDeleteSamplers(GLsizei n, const GLuint* samplers);
+void velmoraWebBindBuffer(GLenum target, GLuint buffer);
+void velmoraWebBindBufferBase(GLenum target, GLuint index, GLuint buffer);
+void velmoraWebBindBufferRange(GLenum target, GLuint index, GLuint buffer, GLintptr offset,
+                               GLsizeiptr size);
+void velmoraWebBindFramebuffer(GLenum target, GLuint framebuffer);
+void velmoraWebDeleteFramebuffers(GLsizei n, const GLuint* framebuffers);
+void velmoraWebViewport(GLint x, GLint y, GLsizei width, GLsizei height);
+void velmoraWebScissor(GLint x, GLint y, GLsizei width, GLsizei height);
+void velmoraWebColorMask(GLboolean red, GLboolean green, GLboolean blue, GLboolean alpha);
+void velmoraWebDepthMask(GLboolean on);
+void velmoraWebStencilMask(GLuint mask);
+void velmoraWebStencilMaskSeparate(GLenum face, GLuint mask);
+
+// The desktop's per-draw-buffer blending, on WebGL2's one blending.
+void glEnablei(GLenum cap, GLuint index);
+void glDisablei(GLenum cap, GLuint index);
+GLboolean glIsEnabledi(GLenum cap, GLuint index);
+void glBlendFuncSeparatei(GLuint buffer, GLenum source, GLenum destination, GLenum sourceAlpha,
+                          GLenum destinationAlpha);
+void glBlendEquationi(GLuint buffer, GLenum mode);
+void glBlendEquationSeparatei(GLuint buffer, GLenum colour, GLenum alpha);
+
+// For the web layer's own checks: how many gets asked WebGL itself (each a
+// wait for the GPU process) and how many draws glMultiDrawElements issued,
+// since the page started; and WebGL's own answer for `name`, uncounted.
+unsigned long velmoraWebReadBacks();
+unsigned long velmoraWebDrawCalls();
+void velmoraWebGpuIntegerv(GLenum name, GLint* values);
+
 #ifndef VELMORA_WEB_GL_LAYER
 #define glGetIntegerv velmoraWebGetIntegerv
 #define glPixelStorei velmoraWebPixelStorei
@@ -153,4 +211,30 @@ void velmoraWebDeleteVertexArrays(GLsizei n, const GLuint* arrays);
 #define glDeleteTextures velmoraWebDeleteTextures
 #define glDeleteBuffers velmoraWebDeleteBuffers
 #define glDeleteVertexArrays velmoraWebDeleteVertexArrays
+#define glEnable velmoraWebEnable
+#define glDisable velmoraWebDisable
+#define glIsEnabled velmoraWebIsEnabled
+#define glBlendFunc velmoraWebBlendFunc
+#define glBlendFuncSeparate velmoraWebBlendFuncSeparate
+#define glBlendEquation velmoraWebBlendEquation
+#define glBlendEquationSeparate velmoraWebBlendEquationSeparate
+#define glGetIntegeri_v velmoraWebGetIntegeri_v
+#define glGetBooleanv velmoraWebGetBooleanv
+#define glBindVertexArray velmoraWebBindVertexArray
+#define glUseProgram velmoraWebUseProgram
+#define glActiveTexture velmoraWebActiveTexture
+#define glBindTexture velmoraWebBindTexture
+#define glBindSampler velmoraWebBindSampler
+#define glDeleteSamplers velmoraWebDeleteSamplers
+#define glBindBuffer velmoraWebBindBuffer
+#define glBindBufferBase velmoraWebBindBufferBase
+#define glBindBufferRange velmoraWebBindBufferRange
+#define glBindFramebuffer velmoraWebBindFramebuffer
+#define glDeleteFramebuffers velmoraWebDeleteFramebuffers
+#define glViewport velmoraWebViewport
+#define glScissor velmoraWebScissor
+#define glColorMask velmoraWebColorMask
+#define glDepthMask velmoraWebDepthMask
+#define glStencilMask velmoraWebStencilMask
+#define glStencilMaskSeparate velmoraWebStencilMaskSeparate
 #endif
