@@ -33,9 +33,11 @@ void readFacts(const std::string& path, WebPageRun& run) {
             std::string name;
             double clock = -1.0;
             int frames = 0;
-            words >> name >> clock >> frames;
+            int fullscreen = 0;
+            words >> name >> clock >> frames >> fullscreen;
             run.shotClocks[name] = clock;
             run.framesAtShot[name] = frames;
+            run.fullscreenAtShot[name] = fullscreen == 1;
         } else if (kind == "audio") {
             std::string name, state;
             words >> name;

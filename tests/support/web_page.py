@@ -14,7 +14,8 @@ steps in order:
     frames N       wait until the page has shown N frames
     size W H       resize the viewport to W x H CSS pixels
     sleep S        wait S seconds
-    shot NAME      save the viewport as OUT_DIR/NAME.png; the clock is noted
+    shot NAME      save the viewport as OUT_DIR/NAME.png; the clock, the frames shown
+                   and whether the page is full screen are noted
     key KEY        press and release KEY (space, f3, f11, f12, escape, left, right, a
                    letter)
     hold KEY S     hold KEY for S seconds
@@ -25,7 +26,7 @@ steps in order:
                    it lands in OUT_DIR/downloads/NAME
 
 It writes OUT_DIR/facts.txt, one fact a line, for the C++ tests to read:
-"shot NAME CLOCK FRAMES", "audio NAME STATE...", "canvas W H", "loaded SECONDS"
+"shot NAME CLOCK FRAMES FULLSCREEN" (1 or 0), "audio NAME STATE...", "canvas W H", "loaded SECONDS"
 (from navigation to the first frame, as the page measured it), "frames N"
 (how many frames the page showed) and "console TEXT" for each line of the
 page's console. The exit status is 0 when every step ran; otherwise 1, with
@@ -129,7 +130,8 @@ def run(driver, steps, out, facts):
         elif step == "shot":
             name = steps[index]
             index += 1
-            facts["shots"][name] = (clock(driver), frames(driver))
+            facts["shots"][name] = (clock(driver), frames(driver), driver.execute_script(
+                "return document.fullscreenElement ? 1 : 0"))
             driver.save_screenshot(os.path.join(out, name + ".png"))
         elif step == "key":
             ActionChains(driver).send_keys(key_of(steps[index])).perform()
@@ -209,8 +211,8 @@ def main(argv):
             driver.quit()
             server.shutdown()
     with open(os.path.join(out, "facts.txt"), "w") as file:
-        for name, (at, shown) in facts["shots"].items():
-            file.write(f"shot {name} {at} {shown}\n")
+        for name, (at, shown, full) in facts["shots"].items():
+            file.write(f"shot {name} {at} {shown} {full}\n")
         for name, states in facts["audio"].items():
             file.write(" ".join(["audio", name] + states) + "\n")
         file.write("canvas {} {}\n".format(*facts["canvas"]))

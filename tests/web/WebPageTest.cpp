@@ -159,9 +159,13 @@ void drawsSomething(const WebPageRun& web) {
 }
 
 // Glow: F12's screenshot reaches the browser's downloads as the letterboxed
-// picture, not black; Escape (the game's close()) ends the page.
+// picture, not black; F11 (setFullscreen(!isFullscreen())) makes the page
+// full screen and back; Escape (the game's close()) ends the page.
 void glow(const WebPageRun& web) {
     drawsSomething(web);
+    EXPECT_EQ(std::vector<bool>({web.fullscreenAtShot.at("shown"), web.fullscreenAtShot.at("full"),
+                                 web.fullscreenAtShot.at("ended")}),
+              std::vector<bool>({false, true, false}));
     const Screenshot saved = testsupport::loadPng(web.folder + "/downloads/glow-1.png");
     ASSERT_EQ(saved.width, 1024);
     ASSERT_EQ(saved.height, 576);
@@ -238,8 +242,9 @@ const PageRow kPages[] = {
     {"Bounce", "bounce", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
     {"Glow", "glow", {"--query", "windowed"},
-     {"frames", "20", "shot", "shown", "key", "f12", "download", "glow-1.png", "key", "escape",
-      "sleep", "0.5", "shot", "ended", "sleep", "0.5"},
+     {"frames", "20", "shot", "shown", "key", "f12", "download", "glow-1.png", "key", "f11",
+      "sleep", "0.5", "shot", "full", "key", "f11", "sleep", "0.5", "key", "escape", "sleep", "0.5",
+      "shot", "ended", "sleep", "0.5"},
      1024, 768, glow},
     {"Bunnymark", "bunnymark", {"--query", "windowed&count=300"},
      {"frames", "2", "sleep", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
