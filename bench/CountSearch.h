@@ -4,14 +4,15 @@
 // the largest count that kept the rate and the smallest that did not, until
 // the two lie within a relative tolerance of each other. A start value that
 // already falls below is halved the same way, down to one. A program that
-// keeps the rate past kMaxCount stops the search there.
+// keeps the rate at the largest count asked for (kMaxCount unless given)
+// stops the search there.
 #pragma once
 
 class CountSearch {
   public:
     static constexpr int kMaxCount = 1 << 22;
 
-    CountSearch(int startCount, double targetRate, double tolerance);
+    CountSearch(int startCount, double targetRate, double tolerance, int maxCount = kMaxCount);
 
     // Whether the answer is known; no further probe is wanted.
     bool done() const;
@@ -29,6 +30,7 @@ class CountSearch {
     double target;
     double tolerance;
     int probe;
+    int largest;
     int kept = 0;   // largest count that kept the rate
     int missed = 0; // smallest count that fell below it; 0 while none has
 };

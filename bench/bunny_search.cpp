@@ -7,11 +7,12 @@
 // program down, so a probe that falls below 60 frames/s is run again, up to
 // TRIES runs in all, and its best run counts.
 //
-//   bunny_search [--rate R] SECONDS START TRIES NAME=COMMAND [NAME=COMMAND...]
+//   bunny_search [--rate R] [--max N] SECONDS START TRIES NAME=COMMAND [NAME=COMMAND...]
 //
 // --rate R searches for the count kept at R frames/s instead of 60 (a
 // browser's page cannot beat its display's rate, which comes out a hair
-// under 60 when measured).
+// under 60 when measured). --max N probes no count above N: a program
+// that keeps the rate there is done (a quick run of the whole chain).
 //
 // COMMAND is run through the shell as `COMMAND COUNT SECONDS` and must print
 // the line "COUNT sprites F frames/s". Prints, on standard output,
@@ -80,15 +81,20 @@ double probe(const Contender& contender, int count, const char* seconds, int tri
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 && std::string(argv[1]) == "--rate") {
-        targetRate = std::atof(argv[2]);
+    int maxCount = CountSearch::kMaxCount;
+    while (argc > 2 && (std::string(argv[1]) == "--rate" || std::string(argv[1]) == "--max")) {
+        if (std::string(argv[1]) == "--rate") {
+            targetRate = std::atof(argv[2]);
+        } else {
+            maxCount = std::atoi(argv[2]);
+        }
         argv[2] = argv[0];
         argc -= 2;
         argv += 2;
     }
-    if (argc < 5 || !(targetRate > 0.0)) {
-        std::fprintf(stderr, "usage: bunny_search [--rate R] SECONDS START TRIES NAME=COMMAND "
-                             "[NAME=COMMAND...]\n");
+    if (argc < 5 || !(targetRate > 0.0) || maxCount < 1) {
+        std::fprintf(stderr, "usage: bunny_search [--rate R] [--max N] SECONDS START TRIES "
+                             "NAME=COMMAND [NAME=COMMAND...]\n");
         return EXIT_FAILURE;
     }
     const char* seconds = argv[1];
@@ -103,7 +109,7 @@ int main(int argc, char** argv) {
             return EXIT_FAILURE;
         }
         contenders.push_back({argument.substr(0, eq), argument.substr(eq + 1),
-                              CountSearch(start, targetRate, kTolerance)});
+                              CountSearch(start, targetRate, kTolerance, maxCount)});
     }
 
     const std::size_t n = contenders.size();

@@ -19,7 +19,8 @@
 # memory run; BENCH_SPRITE_SECONDS (3) length of one bunnymark probe, of which
 # the first second is not counted; BENCH_SPRITE_START (256) the count the
 # bunnymark searches start from; BENCH_SPRITE_TRIES (2) runs of a probe
-# that falls below 60 frames/s, of which the best counts;
+# that falls below 60 frames/s, of which the best counts; BENCH_SPRITE_MAX
+# (none) the largest count those searches probe;
 # BENCH_SPRITE_CPU_COUNT (20000) the count of 1-pixel sprites at which the
 # CPU time per sprite is measured; BENCH_SPRITE_ROUNDS (3) interleaved rounds
 # of that and of the sweep of sprite sides; BENCH_PARTS ("windowed
@@ -51,6 +52,7 @@ SOAK_SECONDS="${BENCH_SOAK_SECONDS:-240}"
 SPRITE_SECONDS="${BENCH_SPRITE_SECONDS:-3}"
 SPRITE_START="${BENCH_SPRITE_START:-256}"
 SPRITE_TRIES="${BENCH_SPRITE_TRIES:-2}"
+SPRITE_MAX="${BENCH_SPRITE_MAX:-}"
 CPU_COUNT="${BENCH_SPRITE_CPU_COUNT:-20000}"
 CPU_ROUNDS="${BENCH_SPRITE_ROUNDS:-3}"
 if [ "${BENCH_QUICK:-0}" = 1 ]; then
@@ -174,7 +176,8 @@ sprites() {
         for peer in "${peers[@]}"; do
             sized+=("${peer%%=*}=${peer#*=} --size $size")
         done
-        "$ROOT/$build/bench/bunny_search" "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
+        "$ROOT/$build/bench/bunny_search" ${SPRITE_MAX:+--max "$SPRITE_MAX"} \
+            "$SPRITE_SECONDS" "$SPRITE_START" "$SPRITE_TRIES" \
             "${sized[@]}" | sed "s/^/sprites $size /" | tee -a "$results/raw.txt"
     done
     # CPU per sprite: every peer at the same count, in turn, CPU_ROUNDS times.

@@ -22,12 +22,19 @@
 # frame rate to keep;
 # WEB_BUNNY_SECONDS (4) length of one probe, of which the first second is
 # not counted; WEB_BUNNY_START (1024) the count both searches start from;
-# WEB_BUNNY_TRIES (2) runs of a probe that falls below RATE, the best counts.
+# WEB_BUNNY_TRIES (2) runs of a probe that falls below RATE, the best counts;
+# WEB_BUNNY_MAX (none) the largest count probed. The quickest whole run:
+#
+#   WEB_BUNNY_SECONDS=2 WEB_BUNNY_START=1 WEB_BUNNY_MAX=1 WEB_BUNNY_TRIES=1 bench/web-bunnymark.sh
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT" # the desktop bunnymark reads data/ from here
 BUILD="${1:-build}"
 WEB="${2:-build-web}"
+case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+case "$WEB" in /*) ;; *) WEB="$ROOT/$WEB" ;; esac
+MAX=()
+[ -n "${WEB_BUNNY_MAX:-}" ] && MAX=(--max "$WEB_BUNNY_MAX")
 SECONDS_PER_PROBE="${WEB_BUNNY_SECONDS:-4}"
 START="${WEB_BUNNY_START:-1024}"
 TRIES="${WEB_BUNNY_TRIES:-2}"
@@ -37,7 +44,7 @@ for file in "$BUILD/bench/bunnymark" "$BUILD/bench/bunny_search"; do
 done
 [ -f "$WEB/bunnymark/index.html" ] || { echo "web-bunnymark: no $WEB/bunnymark; run make web" >&2; exit 1; }
 
-page=(/usr/bin/python3 "$ROOT/bench/web_bunnymark.py" "$ROOT/$WEB/bunnymark")
+page=(/usr/bin/python3 "$ROOT/bench/web_bunnymark.py" "$WEB/bunnymark")
 ceiling=$("${page[@]}" 1 "$SECONDS_PER_PROBE" | awk '{ print $3 }')
 echo "ceiling web 1 $ceiling"
 RATE="${WEB_BUNNY_RATE:-$(awk -v c="$ceiling" 'BEGIN { print (c + 0 >= 59 ? 59 : int(c * 0.95)) }')}"
@@ -50,8 +57,8 @@ fi
 results="$(mktemp /tmp/velmora-web-bunny.XXXXXX)"
 trap 'rm -f "$results"' EXIT
 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
-  "$BUILD/bench/bunny_search" --rate "$RATE" "$SECONDS_PER_PROBE" "$START" "$TRIES" \
-  "desktop=$ROOT/$BUILD/bench/bunnymark" "web=${page[*]}" | tee "$results"
+  "$BUILD/bench/bunny_search" --rate "$RATE" "${MAX[@]}" "$SECONDS_PER_PROBE" "$START" "$TRIES" \
+  "desktop=$BUILD/bench/bunnymark" "web=${page[*]}" | tee "$results"
 
 result() { awk -v n="$1" '$1 == "result" && $2 == n { print $3 }' "$results"; }
 probes() { awk -v n="$1" '$1 == "probe" && $2 == n { c++ } END { print c + 0 }' "$results"; }

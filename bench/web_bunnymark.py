@@ -34,7 +34,7 @@ def main(argv):
         return 2
     folder, count, seconds = argv[0], int(argv[1]), float(argv[2])
     server = web_page.serve(folder)
-    driver = web_page.browser(1024, 768, 1.0)
+    driver = web_page.browser(1024, 768, 1.0, sound=False)
     lines = []
     try:
         driver.get(f"http://127.0.0.1:{server.server_address[1]}/index.html"

@@ -1,13 +1,20 @@
-# velmora_add_data(<target> [<folder> ...])
+# velmora_add_data(<target> [<folder> ...] [ENGINE <file> ...])
 #
 # Puts a game's data/ together beside its program: the engine's own data
-# (Velmora_DATA_DIR: the shaders and the font every game reads), then each
+# (Velmora_DATA_DIR: the shaders and the fonts a game may read), then each
 # of the game's folders, if any, in the order given, a later file replacing an earlier one of the same
 # name. A relative folder is taken from the calling CMakeLists.txt's folder.
 #
 #   add_executable(mygame main.cpp)
 #   target_link_libraries(mygame PRIVATE Velmora::engine)
 #   velmora_add_data(mygame data)      # -> <folder of mygame>/data/
+#
+# ENGINE names the engine's files the game loads, by the names it loads them
+# with (DejaVuSans.ttf, textured.glsl, text.glsl, font.png, font.csv), and
+# only those come; ENGINE alone, none. Without ENGINE all of them come. A
+# name the engine's data does not hold stops the configuration.
+#
+#   velmora_add_data(mygame data ENGINE DejaVuSans.ttf)
 #
 # In a web build (emcmake) the folder is put together in the build's folder
 # instead, where velmora_add_web_page(<target>) packs it into the page.
@@ -33,6 +40,8 @@
 # Run by the build (cmake -P this file): puts the folders given after "--"
 # together in VELMORA_DATA_TO, a later file replacing an earlier one of the
 # same name, and keeps the list of what lies there in VELMORA_DATA_MANIFEST.
+# With VELMORA_DATA_ONLY (a file listing names within the first folder), only
+# those names of the first folder come.
 if(CMAKE_SCRIPT_MODE_FILE AND DEFINED VELMORA_DATA_COPY)
     cmake_minimum_required(VERSION 3.21)
     set(_folders "")
@@ -58,9 +67,13 @@ if(CMAKE_SCRIPT_MODE_FILE AND DEFINED VELMORA_DATA_COPY)
     # What each name is copied from: the last folder that has it.
     set(_names "")
     set(_sources "")
+    list(GET _folders 0 _first)
     list(REVERSE _folders)
     foreach(_folder IN LISTS _folders)
         file(GLOB_RECURSE _found RELATIVE "${_folder}" "${_folder}/*")
+        if(_folder STREQUAL _first AND DEFINED VELMORA_DATA_ONLY)
+            file(STRINGS "${VELMORA_DATA_ONLY}" _found)
+        endif()
         foreach(_name IN LISTS _found)
             if(NOT _name IN_LIST _names)
                 list(APPEND _names "${_name}")
@@ -124,8 +137,36 @@ function(velmora_add_data target)
         message(FATAL_ERROR "velmora_add_data(${target}): find_package(Velmora) or add the engine's folder first")
     endif()
 
+    cmake_parse_arguments(PARSE_ARGV 1 _data "" "" "ENGINE")
     set(_folders "${Velmora_DATA_DIR}")
-    foreach(_folder IN LISTS ARGN)
+    set(_files "")
+    set(_only "")
+    if(DEFINED _data_ENGINE OR "ENGINE" IN_LIST ARGN)
+        # Only the engine's files named, each where the engine keeps it.
+        file(GLOB_RECURSE _engine RELATIVE "${Velmora_DATA_DIR}" "${Velmora_DATA_DIR}/*")
+        set(_chosen "")
+        foreach(_name IN LISTS _data_ENGINE)
+            set(_found "")
+            foreach(_file IN LISTS _engine)
+                get_filename_component(_file_name "${_file}" NAME)
+                if(_file_name STREQUAL _name)
+                    set(_found "${_file}")
+                endif()
+            endforeach()
+            if(NOT _found)
+                string(REPLACE ";" ", " _held "${_engine}")
+                message(FATAL_ERROR "velmora_add_data(${target}): the engine's data holds no ${_name} (it holds ${_held})")
+            endif()
+            list(APPEND _chosen "${_found}")
+            list(APPEND _files "${Velmora_DATA_DIR}/${_found}")
+        endforeach()
+        set(_only "${CMAKE_CURRENT_BINARY_DIR}/${target}-engine-data.txt")
+        list(JOIN _chosen "\n" _chosen_lines)
+        file(WRITE "${_only}.new" "${_chosen_lines}\n")
+        file(COPY_FILE "${_only}.new" "${_only}" ONLY_IF_DIFFERENT)
+        file(REMOVE "${_only}.new")
+    endif()
+    foreach(_folder IN LISTS _data_UNPARSED_ARGUMENTS)
         get_filename_component(_folder "${_folder}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
         if(NOT IS_DIRECTORY "${_folder}")
             message(FATAL_ERROR "velmora_add_data(${target}): there is no folder ${_folder}")
@@ -156,11 +197,18 @@ function(velmora_add_data target)
         set(_data "${CMAKE_CURRENT_BINARY_DIR}/${target}-data")
     endif()
     set_target_properties(${target} PROPERTIES VELMORA_DATA_FOLDER "${_data}")
-    set(_files "")
     foreach(_folder IN LISTS _folders)
+        if(_only AND _folder STREQUAL Velmora_DATA_DIR)
+            continue() # its chosen files are listed already
+        endif()
         file(GLOB_RECURSE _found CONFIGURE_DEPENDS "${_folder}/*")
         list(APPEND _files ${_found})
     endforeach()
+    set(_only_arg "")
+    if(_only)
+        set(_only_arg "-DVELMORA_DATA_ONLY=${_only}")
+        list(APPEND _files "${_only}")
+    endif()
     set(_list "${CMAKE_CURRENT_BINARY_DIR}/${target}-data-files.txt")
     set(_old "")
     if(EXISTS "${_list}")
@@ -174,7 +222,7 @@ function(velmora_add_data target)
     set(_manifest "${CMAKE_CURRENT_BINARY_DIR}/${target}-data${_config}-copied.txt")
     add_custom_command(OUTPUT "${_stamp}"
         COMMAND "${CMAKE_COMMAND}" "-DVELMORA_DATA_COPY=${target}" "-DVELMORA_DATA_TO=${_data}"
-                "-DVELMORA_DATA_MANIFEST=${_manifest}" -P "${CMAKE_CURRENT_FUNCTION_LIST_FILE}" -- ${_folders}
+                "-DVELMORA_DATA_MANIFEST=${_manifest}" ${_only_arg} -P "${CMAKE_CURRENT_FUNCTION_LIST_FILE}" -- ${_folders}
         COMMAND "${CMAKE_COMMAND}" -E touch "${_stamp}"
         DEPENDS ${_files} "${_list}"
         COMMENT "Putting ${target}'s data/ together"

@@ -20,9 +20,10 @@
 #
 # The page fills the browser's window; the engine sizes the picture to it at
 # the device pixel ratio. Sound starts at the first key or click (browsers
-# hold it until then). A query string `?windowed` is handed to main() as the
-# argument "windowed"; without it the page asks for full screen at the first
-# key or click.
+# hold it until then). The query string is main()'s arguments: each part
+# between "&" one argument, "name=value" two ("--name", "value"), so
+# `?windowed&bench=2000` gives "windowed", "--bench", "2000".
+
 function(velmora_add_web_page target)
     if(NOT EMSCRIPTEN)
         return()

@@ -59,6 +59,10 @@ TEST(CountSearch, StopsAtItsCeilingWhenTheRateNeverFalls) {
     runSearch(search, [](int) { return 1000.0; });
     EXPECT_TRUE(search.done());
     EXPECT_EQ(search.result(), CountSearch::kMaxCount);
+    // A ceiling of one's own: no count above it is probed.
+    CountSearch capped(3, 60.0, 0.05, 10);
+    EXPECT_EQ(runSearch(capped, [](int) { return 1000.0; }), (std::vector<int>{3, 6, 10}));
+    EXPECT_EQ(capped.result(), 10);
 }
 
 } // namespace

@@ -9,8 +9,10 @@
 //   - a camera that zooms with the mouse wheel and turns with Q and E about
 //     the ship, and a label that follows the ship on screen;
 //   - F12 saves a screenshot, glow-1.png, glow-2.png, … in the folder the
-//     program was started from, and says so on screen.
-// Arrow keys fly the ship; Escape quits. It reads its files from the data/
+//     program was started from (a page hands it to the browser as a
+//     download), and says so on screen;
+//   - F11 switches full screen on and off.
+// Arrow keys fly the ship; Escape quits (a page then says the game ended). It reads its files from the data/
 // folder beside the program, so it runs from any working directory.
 #include <velmora/Application.h>
 #include <velmora/Camera.h>
@@ -250,8 +252,13 @@ void draw() {
 }
 
 void onKey(int action, int key) {
+    Application& app = Application::instance();
     if (action == kKeyPress && key == kKeyF12) {
         game.screenshotWanted = true; // answered at the end of the next draw
+    } else if (action == kKeyPress && key == kKeyF11) {
+        app.setFullscreen(!app.isFullscreen());
+    } else if (action == kKeyPress && key == kKeyEscape) {
+        app.close();
     }
 }
 
@@ -268,6 +275,7 @@ int main(int argc, char** argv) {
     settings.windowedHeight = static_cast<int>(kHeight);
     settings.aspect = kWidth / kHeight;
     settings.dataDirectory = Application::executableDirectory() + "/data";
+    settings.escapeQuits = false; // onKey closes, which a page can do too
 
     SceneHooks hooks;
     hooks.load = load;

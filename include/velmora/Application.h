@@ -305,7 +305,9 @@ class Application {
 
     // Ends the run: the frame under way is finished, then run() returns. The
     // window system's close button and, while escapeQuits, Escape do the
-    // same. Does nothing without a window.
+    // same. Does nothing without a window. In a web page no frame follows,
+    // the page's sound and full screen end, and the page tells the player
+    // that the game has ended (run() had already handed the loop over).
     void close();
 
     // The folder that holds the running program, without a trailing '/'
@@ -361,6 +363,12 @@ class Application {
     // the settings' captureCursor. Asking for what already is does nothing.
     // Without a window it does nothing and isFullscreen() is false. One
     // line on standard error when there is no monitor to fill.
+    // In a web page it asks the browser to show the page full screen, or to
+    // leave it; a browser grants full screen only during a key press or a
+    // click, so asked at another time the page asks again at the player's
+    // next one. isFullscreen() tells what the browser did: false until it
+    // granted, and again once the player left with Escape. The cursor is
+    // left as it is there.
     void setFullscreen(bool on);
     bool isFullscreen() const;
 
@@ -406,14 +414,21 @@ class Application {
     // key that asks for a screenshot sets a flag that the next draw hook
     // answers. The file is written under a temporary name in the same
     // folder and renamed to `path` once whole, replacing a file of that
-    // name: `path` never holds half a picture. Returns false after one line
-    // on standard error when there is no window, the call is not from the
-    // draw hook, there is no picture yet (minimised from the start) or the
-    // file cannot be written (a missing folder, no permission, a folder's
-    // name, a full disk); nothing is left behind then. OpenGL state: for the
-    // read it sets the pack state to tightly packed rows with no pixel pack
-    // buffer, binds framebuffer 0 for reading and sets its read buffer to
-    // GL_BACK; all of it is put back.
+    // name: `path` never holds half a picture. In a web page the file lies
+    // in the page's memory, so the browser is also handed a copy as a
+    // download named as `path`'s last part (a browser may ask the player
+    // before it takes a second download from the page). Returns false after
+    // one line on standard error when there is no window, the call is not
+    // from the draw hook, there is no picture yet (minimised from the
+    // start), the picture cannot be read (the OpenGL error is first
+    // reported on standard output under this call's own file and line) or
+    // the file cannot be written (a missing folder, no permission, a
+    // folder's name, a full disk); nothing is left behind then. OpenGL
+    // errors pending before the call are reported by it, like
+    // checkGlErrors. OpenGL state: for the read (RGBA, as every OpenGL and
+    // WebGL2 reads the window) it sets the pack state to tightly packed rows
+    // with no pixel pack buffer, binds framebuffer 0 for reading and sets its
+    // read buffer to GL_BACK; all of it is put back.
     bool saveScreenshot(const std::string& path);
 
     // Destroys the window and ends GLFW; the destructor does this too. For an

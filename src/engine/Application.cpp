@@ -112,6 +112,9 @@ void Application::setSceneHooks(SceneHooks sceneHooks) {
 void Application::close() {
     if (window != nullptr) {
         glfwSetWindowShouldClose(window, GLFW_TRUE);
+#ifdef __EMSCRIPTEN__
+        web::endPage(); // the browser's frames stop; the page says so
+#endif
     }
 }
 
@@ -176,8 +179,9 @@ bool Application::openWindow(bool fullscreen) {
 
 bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
 #ifdef __EMSCRIPTEN__
-    // A page goes full screen only at a key or click of the player's (the
-    // page asks then); until that the canvas fills the page.
+    // A page goes full screen only at a key or click of the player's (it
+    // asks at the first one); until that the canvas fills the page.
+    const bool fullscreenAtGesture = fullscreen;
     fullscreen = false;
 #endif
     current = settings;
@@ -237,6 +241,9 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
 #ifdef __EMSCRIPTEN__
     web::CanvasSize page;
     web::fitCanvasToPage(page); // GLFW's record holds the sizes read below
+    if (fullscreenAtGesture) {
+        web::setFullscreen(true);
+    }
 #endif
     StartState start;
     glfwGetWindowSize(window, &start.windowWidth, &start.windowHeight);
@@ -318,6 +325,9 @@ void Application::run() {
         return; // start-up failed: never run a frame without a window
     }
 #ifdef __EMSCRIPTEN__
+    if (glfwWindowShouldClose(window) == GLFW_TRUE) {
+        return; // closed during start-up: the page has ended already
+    }
     // The browser calls the frame at its display's rate; this never returns.
     emscripten_set_main_loop([] { instance().runFrame(); }, 0, 1);
 #endif
@@ -338,10 +348,21 @@ double Application::stepSeconds() const {
 double Application::stepFraction() const { return steps.fraction(); }
 
 bool Application::isFullscreen() const {
+#ifdef __EMSCRIPTEN__
+    return window != nullptr && web::isFullscreen();
+#endif
     return window != nullptr && glfwGetWindowMonitor(window) != nullptr;
 }
 
 void Application::setFullscreen(bool on) {
+#ifdef __EMSCRIPTEN__
+    // The browser's full screen, granted at once or at the player's next
+    // key or click; the canvas follows the page's new size by itself.
+    if (window != nullptr) {
+        web::setFullscreen(on);
+    }
+    return;
+#endif
     if (window == nullptr || on == isFullscreen()) {
         return;
     }

@@ -1,11 +1,16 @@
 #include "velmora/Application.h"
 
 #include "engine/GlState.h"
+#include "velmora/GlErrors.h"
 
 #include <GL/glew.h>
 #include <fcntl.h>
 #include <stb_image_write.h>
 #include <unistd.h>
+
+#ifdef __EMSCRIPTEN__
+#include "engine/web/WebPage.h"
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -125,24 +130,49 @@ bool Application::saveScreenshot(const std::string& path) {
     }
     const int width = picture.width;
     const int height = picture.height;
-    const size_t rowBytes = static_cast<size_t>(width) * 3;
-    std::vector<unsigned char> bottomUp(rowBytes * static_cast<size_t>(height));
+    // Read as RGBA, the one format every OpenGL, and WebGL2, reads the
+    // window in; the file keeps RGB.
+    std::vector<unsigned char> bottomUp(static_cast<size_t>(width) * 4 * static_cast<size_t>(height));
+    // Errors left by earlier calls are reported here, so that what follows
+    // the read is the read's own.
+    checkGlErrors(__FILE__, __LINE__);
     {
         const PackStateKeeper tightRows;
         const WindowReadKeeper windowPicture(GL_BACK);
-        glReadPixels(picture.x, picture.y, width, height, GL_RGB, GL_UNSIGNED_BYTE,
+        glReadPixels(picture.x, picture.y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                      bottomUp.data());
     }
+    bool readFailed = false;
+    drainGlErrors(
+        [&readFailed] {
+            const unsigned int code = glGetError();
+            readFailed = readFailed || code != GL_NO_ERROR;
+            return code;
+        },
+        __FILE__, __LINE__, std::cout);
+    if (readFailed) {
+        return refuse("the window's picture could not be read");
+    }
     // OpenGL gives the bottom row first, PNG wants the top row first.
-    std::vector<unsigned char> topDown(bottomUp.size());
+    const size_t rowBytes = static_cast<size_t>(width) * 3;
+    std::vector<unsigned char> topDown(rowBytes * static_cast<size_t>(height));
     for (int row = 0; row < height; ++row) {
-        std::memcpy(&topDown[rowBytes * static_cast<size_t>(row)],
-                    &bottomUp[rowBytes * static_cast<size_t>(height - 1 - row)], rowBytes);
+        const unsigned char* from = &bottomUp[static_cast<size_t>(width) * 4 *
+                                              static_cast<size_t>(height - 1 - row)];
+        unsigned char* to = &topDown[rowBytes * static_cast<size_t>(row)];
+        for (int x = 0; x < width; ++x, from += 4, to += 3) {
+            std::memcpy(to, from, 3);
+        }
     }
     const int error = writePngInPlace(path, width, height, topDown);
     if (error != 0) {
         return refuse(std::strerror(error));
     }
+#ifdef __EMSCRIPTEN__
+    // The file lies in the page's memory, out of the player's reach: the
+    // browser saves a copy among its downloads.
+    web::offerDownload(path);
+#endif
     return true;
 }
 

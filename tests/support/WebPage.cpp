@@ -32,8 +32,12 @@ void readFacts(const std::string& path, WebPageRun& run) {
         if (kind == "shot") {
             std::string name;
             double clock = -1.0;
-            words >> name >> clock;
+            int frames = 0;
+            int fullscreen = 0;
+            words >> name >> clock >> frames >> fullscreen;
             run.shotClocks[name] = clock;
+            run.framesAtShot[name] = frames;
+            run.fullscreenAtShot[name] = fullscreen == 1;
         } else if (kind == "audio") {
             std::string name, state;
             words >> name;
@@ -43,6 +47,8 @@ void readFacts(const std::string& path, WebPageRun& run) {
             }
         } else if (kind == "canvas") {
             words >> run.canvasWidth >> run.canvasHeight;
+        } else if (kind == "frames") {
+            words >> run.framesShown;
         } else if (kind == "loaded") {
             words >> run.secondsToFirstFrame;
         } else if (kind == "console") {

@@ -27,8 +27,11 @@ std::string webPageMissing(const std::string& page);
 struct WebPageRun {
     bool finished = false;            // every step ran
     std::string errors;               // the driver's standard error
-    std::string folder;               // where the screenshots are (NAME.png)
+    std::string folder;               // where the screenshots are (NAME.png), and downloads/
     std::map<std::string, double> shotClocks;                    // the game's clock at each shot
+    std::map<std::string, int> framesAtShot;                     // frames shown by each shot
+    std::map<std::string, bool> fullscreenAtShot;                // the page full screen then
+    int framesShown = 0;                                         // frames shown in all
     std::map<std::string, std::vector<std::string>> audioStates; // per "audio NAME" step
     std::vector<std::string> console;                            // the page's console lines
     int canvasWidth = 0;

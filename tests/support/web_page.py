@@ -14,15 +14,19 @@ steps in order:
     frames N       wait until the page has shown N frames
     size W H       resize the viewport to W x H CSS pixels
     sleep S        wait S seconds
-    shot NAME      save the viewport as OUT_DIR/NAME.png; the clock is noted
-    key KEY        press and release KEY (space, f3, escape, left, right, a letter)
+    shot NAME      save the viewport as OUT_DIR/NAME.png; the clock, the frames shown
+                   and whether the page is full screen are noted
+    key KEY        press and release KEY (space, f3, f11, f12, escape, left, right, a
+                   letter)
     hold KEY S     hold KEY for S seconds
     click X Y      a left click at X, Y (CSS pixels from the top-left corner)
     move X Y       move the mouse to X, Y
     audio NAME     note the state of the page's Web Audio contexts
+    download NAME  wait until the page has handed the browser a download NAME;
+                   it lands in OUT_DIR/downloads/NAME
 
 It writes OUT_DIR/facts.txt, one fact a line, for the C++ tests to read:
-"shot NAME CLOCK", "audio NAME STATE...", "canvas W H", "loaded SECONDS"
+"shot NAME CLOCK FRAMES FULLSCREEN" (1 or 0), "audio NAME STATE...", "canvas W H", "loaded SECONDS"
 (from navigation to the first frame, as the page measured it), "frames N"
 (how many frames the page showed) and "console TEXT" for each line of the
 page's console. The exit status is 0 when every step ran; otherwise 1, with
@@ -43,7 +47,7 @@ from selenium.webdriver.common.keys import Keys
 
 KEYS = {"space": Keys.SPACE, "f3": Keys.F3, "escape": Keys.ESCAPE, "left": Keys.ARROW_LEFT,
         "right": Keys.ARROW_RIGHT, "up": Keys.ARROW_UP, "down": Keys.ARROW_DOWN,
-        "enter": Keys.ENTER}
+        "enter": Keys.ENTER, "f11": Keys.F11, "f12": Keys.F12}
 TIMEOUT = 60.0
 
 
@@ -126,7 +130,8 @@ def run(driver, steps, out, facts):
         elif step == "shot":
             name = steps[index]
             index += 1
-            facts["shots"][name] = clock(driver)
+            facts["shots"][name] = (clock(driver), frames(driver), driver.execute_script(
+                "return document.fullscreenElement ? 1 : 0"))
             driver.save_screenshot(os.path.join(out, name + ".png"))
         elif step == "key":
             ActionChains(driver).send_keys(key_of(steps[index])).perform()
@@ -143,6 +148,10 @@ def run(driver, steps, out, facts):
             actions = ActionChains(driver).move_to_element_with_offset(
                 page, x - page.rect["width"] // 2, y - page.rect["height"] // 2)
             (actions.click() if step == "click" else actions).perform()
+        elif step == "download":
+            path = os.path.join(out, "downloads", steps[index])
+            index += 1
+            wait_for(f"the download {path}", lambda: os.path.isfile(path))
         elif step == "audio":
             facts["audio"][steps[index]] = driver.execute_script(
                 "return window.miniaudio ? window.miniaudio.devices"
@@ -179,6 +188,9 @@ def main(argv):
     facts = {"shots": {}, "audio": {}, "console": [], "canvas": [0, 0], "loaded": -1.0}
     server = serve(folder)
     driver = browser(size[0], size[1], ratio, sound)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": os.path.join(
+                               os.path.abspath(out), "downloads")})
     status = 0
     try:
         driver.get(f"http://127.0.0.1:{server.server_address[1]}/index.html"
@@ -199,8 +211,8 @@ def main(argv):
             driver.quit()
             server.shutdown()
     with open(os.path.join(out, "facts.txt"), "w") as file:
-        for name, at in facts["shots"].items():
-            file.write(f"shot {name} {at}\n")
+        for name, (at, shown, full) in facts["shots"].items():
+            file.write(f"shot {name} {at} {shown} {full}\n")
         for name, states in facts["audio"].items():
             file.write(" ".join(["audio", name] + states) + "\n")
         file.write("canvas {} {}\n".format(*facts["canvas"]))

@@ -158,6 +158,23 @@ void drawsSomething(const WebPageRun& web) {
     EXPECT_GT(shot.brightest(0, kBelowTheNote, shot.width, shot.height), ground + 100.0);
 }
 
+// Glow: F12's screenshot reaches the browser's downloads as the letterboxed
+// picture, not black; F11 (setFullscreen(!isFullscreen())) makes the page
+// full screen and back; Escape (the game's close()) ends the page.
+void glow(const WebPageRun& web) {
+    drawsSomething(web);
+    EXPECT_EQ(std::vector<bool>({web.fullscreenAtShot.at("shown"), web.fullscreenAtShot.at("full"),
+                                 web.fullscreenAtShot.at("ended")}),
+              std::vector<bool>({false, true, false}));
+    const Screenshot saved = testsupport::loadPng(web.folder + "/downloads/glow-1.png");
+    ASSERT_EQ(saved.width, 1024);
+    ASSERT_EQ(saved.height, 576);
+    const std::array<double, 3> mean = saved.mean(0, 0, saved.width, saved.height);
+    EXPECT_GT(saved.brightest(0, 0, saved.width, saved.height),
+              (mean[0] + mean[1] + mean[2]) / 3.0 + 100.0);
+    EXPECT_LT(web.framesShown, web.framesAtShot.at("ended") + 3) << "frames went on after close()";
+}
+
 // The bunnymark's page (bench/web-bunnymark.sh): the count from its address,
 // its sprites drawn, and once a second a rate on the console.
 void bunnymark(const WebPageRun& web) {
@@ -232,8 +249,11 @@ const PageRow kPages[] = {
      }},
     {"Bounce", "bounce", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
      drawsSomething},
-    {"Glow", "glow", {"--query", "windowed"}, {"frames", "20", "shot", "shown"}, 1024, 768,
-     drawsSomething},
+    {"Glow", "glow", {"--query", "windowed"},
+     {"frames", "20", "shot", "shown", "key", "f12", "download", "glow-1.png", "key", "f11",
+      "sleep", "0.5", "shot", "full", "key", "f11", "sleep", "0.5", "key", "escape", "sleep", "0.5",
+      "shot", "ended", "sleep", "0.5"},
+     1024, 768, glow},
     {"Bunnymark", "bunnymark", {"--query", "windowed&count=300"},
      {"frames", "2", "sleep", "3.5", "shot", "shown"}, 1024, 768, bunnymark},
     {"WebLayer", "web_layer_test", {}, {"frames", "4"}, 1024, 768, webLayer},

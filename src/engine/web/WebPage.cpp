@@ -74,4 +74,86 @@ void frameShown() {
     });
 }
 
+void offerDownload(const std::string& path) {
+    EM_ASM({
+        var path = UTF8ToString($0);
+        try {
+            var link = document.createElement('a');
+            link.href = URL.createObjectURL(new Blob([FS.readFile(path)]));
+            link.download = path.split('/').pop();
+            document.body.appendChild(link);
+            link.click();
+            link.remove();
+            setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+        } catch (error) {
+            console.error('Cannot hand ' + path + ' to the browser: ' + error);
+        }
+    }, path.c_str());
+}
+
+void setFullscreen(bool on) {
+    EM_ASM({
+        var root = document.documentElement;
+        var pending = Module.velmoraFullscreenAtGesture;
+        if (pending) {
+            window.removeEventListener('keydown', pending, true);
+            window.removeEventListener('mousedown', pending, true);
+            Module.velmoraFullscreenAtGesture = null;
+        }
+        if (!$0) {
+            if (document.fullscreenElement && document.exitFullscreen) {
+                document.exitFullscreen().catch(function () {});
+            }
+            return;
+        }
+        if (document.fullscreenElement || !root.requestFullscreen) {
+            return;
+        }
+        var atGesture = function () {
+            window.removeEventListener('keydown', atGesture, true);
+            window.removeEventListener('mousedown', atGesture, true);
+            Module.velmoraFullscreenAtGesture = null;
+            root.requestFullscreen().catch(function () {});
+        };
+        // Without the player's gesture under way the browser refuses: wait
+        // for the next one.
+        if (navigator.userActivation && navigator.userActivation.isActive) {
+            root.requestFullscreen().catch(function () {});
+        } else {
+            Module.velmoraFullscreenAtGesture = atGesture;
+            window.addEventListener('keydown', atGesture, true);
+            window.addEventListener('mousedown', atGesture, true);
+        }
+    }, on ? 1 : 0);
+}
+
+bool isFullscreen() {
+    return EM_ASM_INT({ return document.fullscreenElement ? 1 : 0; }) != 0;
+}
+
+void endPage() {
+    emscripten_cancel_main_loop();
+    setFullscreen(false);
+    EM_ASM({
+        if (window.miniaudio && window.miniaudio.devices) {
+            window.miniaudio.devices.forEach(function (device) {
+                if (device && device.webaudio) {
+                    device.webaudio.suspend();
+                }
+            });
+        }
+        var note = document.getElementById('note');
+        if (!note) {
+            note = document.createElement('div');
+            note.id = 'note';
+            note.style.cssText = 'position: fixed; left: 0; right: 0; top: 0; padding: 4px 8px;' +
+                                 ' color: #ccc; background: #000; text-align: center;';
+            document.body.appendChild(note);
+        }
+        note.textContent = 'The game has ended. Reload the page to play again.';
+        note.className = 'ended';
+    });
+}
+
 } // namespace velmora::web
+

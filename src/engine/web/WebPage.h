@@ -2,6 +2,10 @@
 // can read of the frames. Compiled only into the web build.
 #pragma once
 
+#include <string>
+
+struct GLFWwindow;
+
 namespace velmora::web {
 
 // The canvas's sizes as the engine and Emscripten's GLFW use them.
@@ -30,5 +34,21 @@ bool fitCanvasToPage(CanvasSize& size);
 // Module.velmoraFirstFrameAt the page's time (milliseconds from navigation)
 // of the first one: what the page's tests and figures wait for.
 void frameShown();
+
+// Hands the file `path` of the page's file system to the browser as a
+// download of the same name (without its folders).
+void offerDownload(const std::string& path);
+
+// Asks the browser to show the page full screen (on) or to leave full
+// screen. A browser grants full screen only during a key press or a click
+// of the player's: asked at another time, the page asks again at the next
+// one. Leaving, or asking for what already is, forgets a pending request.
+void setFullscreen(bool on);
+// Whether the browser shows the page full screen.
+bool isFullscreen();
+
+// Ends the game's page: no further frame runs, the page's sound stops, full
+// screen ends and the page tells the player that the game has ended.
+void endPage();
 
 } // namespace velmora::web

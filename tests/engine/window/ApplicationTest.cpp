@@ -5,6 +5,7 @@
 
 #include "support/Capture.h"
 #include "support/GlContext.h"
+#include "support/Images.h"
 #include "support/TempDir.h"
 
 #include <GL/glew.h>
@@ -453,6 +454,13 @@ TEST(Screenshot, IsTheFrameAsReadBackAndAPathThatCannotBeWrittenIsRefused) {
     EXPECT_TRUE(pngBottomUp("frame.png") == drawn);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2) << "nothing left";
     EXPECT_TRUE(std::filesystem::is_empty("taken.png"));
+    // Byte for byte the RGB PNG that the encoder makes of the picture read.
+    std::vector<unsigned char> topDown;
+    for (int row = 299; row >= 0; --row) {
+        topDown.insert(topDown.end(), drawn.begin() + row * 1500, drawn.begin() + row * 1500 + 1500);
+    }
+    ASSERT_TRUE(testsupport::writePng("expected.png", 500, 300, 3, topDown));
+    EXPECT_TRUE(testsupport::readFile("frame.png") == testsupport::readFile("expected.png"));
 }
 
 } // namespace
