@@ -199,6 +199,7 @@ install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
               ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
               ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
               ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
+              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 
 file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)

@@ -46,6 +46,7 @@ install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
               ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
               ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
               ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
+              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 install(FILES ${CMAKE_SOURCE_DIR}/cmake/web/index.html.in
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR}/web COMPONENT engine)

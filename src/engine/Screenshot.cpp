@@ -1,9 +1,9 @@
 #include "velmora/Application.h"
 
 #include "engine/GlState.h"
+#include "engine/platform/Platform.h"
 
 #include <GL/glew.h>
-#include <fcntl.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
@@ -62,8 +62,8 @@ int openTemporaryBeside(const std::string& path, std::string& temporary) {
     static unsigned int serial = 0;
     for (;;) {
         temporary =
-            path + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".part";
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            path + "." + std::to_string(platform::processId()) + "-" + std::to_string(++serial) + ".part";
+        const int fd = platform::createNewFile(temporary);
         if (fd >= 0 || errno != EEXIST) {
             return fd; // EEXIST: a file left by an earlier process; try the next name
         }
@@ -84,7 +84,7 @@ int writePngInPlace(const std::string& path, int width, int height,
     if (sink.file == nullptr) {
         const int error = errno;
         close(fd);
-        unlink(temporary.c_str());
+        platform::removeFile(temporary);
         return error;
     }
     // The encoder hands over the whole file in one piece: a buffer would
@@ -98,11 +98,11 @@ int writePngInPlace(const std::string& path, int width, int height,
     if (!encoded && sink.error == 0) {
         sink.error = ENOMEM; // the encoder's only failure is its allocation
     }
-    if (sink.error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        sink.error = errno;
+    if (sink.error == 0) {
+        sink.error = platform::replaceFile(temporary, path);
     }
     if (sink.error != 0) {
-        unlink(temporary.c_str());
+        platform::removeFile(temporary);
     }
     return sink.error;
 }
