@@ -33,3 +33,10 @@ include(cmake/WindowsInstall.cmake)
 include(cmake/Examples.cmake)
 # (The examples' own CMakeLists.txt ask for their zips.)
 velmora_add_windows_zip(guide_catcher)
+
+# The bunnymark, for the figures of bench/windows-bunnymark.sh (not shipped).
+add_executable(bunnymark bench/bunnymark.cpp bench/BunnyField.cpp)
+target_include_directories(bunnymark PRIVATE bench)
+target_compile_options(bunnymark PRIVATE ${VELMORA_WARNINGS})
+target_link_libraries(bunnymark PRIVATE velmora_engine)
+set_target_properties(bunnymark PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
