@@ -370,7 +370,9 @@ int main(int argc, char** argv) {
     hooks.update = update;
     hooks.draw = draw;
     application.setSceneHooks(hooks);
-    if (!application.init(false)) {
+    ApplicationSettings settings;
+    settings.vsync = Vsync::Off; // the rate is the program's, not the display's
+    if (!application.init(false, settings)) {
         return EXIT_FAILURE;
     }
     application.run(); // on the web: never returns

@@ -51,7 +51,7 @@ echo
 echo "| Bunnymark, 32-pixel sprites, kept at ≥ $RATE frames/s | sprites | probes |"
 echo "|---|---|---|"
 echo "| Linux: bench/bunnymark, Mesa llvmpipe under Xvfb, 1024×768 window | **$(result linux)** | $(probes linux) |"
-echo "| Windows: bunnymark.exe under $(wine --version 2>/dev/null), Mesa llvmpipe under Xvfb, 1024×768 window | **$(result wine)** | $(probes wine) |"
+echo "| Windows: bunnymark.exe under $(WINEDEBUG=-all wine --version 2>/dev/null), Mesa llvmpipe under Xvfb, 1024×768 window | **$(result wine)** | $(probes wine) |"
 echo
 echo "Measured $(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores ($cpu), $(uname -sr);" \
      "$SECONDS_PER_PROBE s per probe, first second not counted, best of up to $TRIES runs;" \

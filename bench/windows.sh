@@ -49,7 +49,7 @@ for run in $(seq 1 "$RUNS"); do
   echo "run $run: $seconds s" >&2
 done
 median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { print (NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2) }')
-echo "| Bus game under $(wine --version), start to first picture | seconds |"
+echo "| Bus game under $(WINEDEBUG=-all wine --version 2>/dev/null), start to first picture | seconds |"
 echo "|---|---|"
 echo "| first run, the Wine prefix made then | $(printf '%.1f' "$cold") |"
 echo "| later runs, median of $((RUNS - 1)) | $(printf '%.1f' "$median") |"

@@ -20,6 +20,9 @@ if(NOT CMAKE_C_COMPILER OR NOT CMAKE_CXX_COMPILER)
 endif()
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# A release build's programs go to players: without their symbol tables.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
+set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
 
 # Libraries, headers and packages are looked for in mingw-w64's own root and
 # in the engine's install, never in the system's /usr.

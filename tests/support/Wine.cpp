@@ -1,0 +1,49 @@
+#include "support/Wine.h"
+
+#include <filesystem>
+
+namespace testsupport {
+
+std::string windowsBuildDirectory() {
+    return VELMORA_WINDOWS_BUILD_DIR;
+}
+
+std::string windowsProgramsMissing() {
+    int rc = -1;
+    runShell("command -v wine && command -v wineserver", &rc);
+    if (rc != 0) {
+        return "Wine is not installed (scripts/bootstrap.sh windows)";
+    }
+    for (const char* game : {"velmora/velmora.exe", "breakout/breakout.exe"}) {
+        if (!std::filesystem::exists(windowsBuildDirectory() + "/" + game)) {
+            return windowsBuildDirectory() + "/" + game + " is not built (make windows)";
+        }
+    }
+    return "";
+}
+
+std::vector<std::string> underWine(const std::string& exe, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"wine", exe};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return argv;
+}
+
+ProcessOptions withWine(ProcessOptions options) {
+    options.env["WINEPREFIX"] = VELMORA_BINARY_DIR "/wine-prefix";
+    options.env["WINEDEBUG"] = "-all";
+    return options;
+}
+
+void endWine() {
+    runShell("WINEPREFIX='" VELMORA_BINARY_DIR "/wine-prefix' wineserver -k 2>/dev/null");
+}
+
+std::string withUnixLineEnds(std::string text) {
+    std::string::size_type at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) {
+        text.erase(at, 1);
+    }
+    return text;
+}
+
+} // namespace testsupport
