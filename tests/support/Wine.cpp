@@ -4,10 +4,6 @@
 
 namespace testsupport {
 
-std::string windowsBuildDirectory() {
-    return VELMORA_WINDOWS_BUILD_DIR;
-}
-
 std::string windowsProgramsMissing() {
     int rc = -1;
     runShell("command -v wine && command -v wineserver", &rc);
@@ -15,17 +11,11 @@ std::string windowsProgramsMissing() {
         return "Wine is not installed (scripts/bootstrap.sh windows)";
     }
     for (const char* game : {"velmora/velmora.exe", "breakout/breakout.exe"}) {
-        if (!std::filesystem::exists(windowsBuildDirectory() + "/" + game)) {
-            return windowsBuildDirectory() + "/" + game + " is not built (make windows)";
+        if (!std::filesystem::exists(std::string(VELMORA_WINDOWS_BUILD_DIR "/") + game)) {
+            return std::string(VELMORA_WINDOWS_BUILD_DIR "/") + game + " is not built (make windows)";
         }
     }
     return "";
-}
-
-std::vector<std::string> underWine(const std::string& exe, const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{"wine", exe};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return argv;
 }
 
 ProcessOptions withWine(ProcessOptions options) {

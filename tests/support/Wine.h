@@ -7,21 +7,15 @@
 #include "support/Process.h"
 
 #include <string>
-#include <vector>
 
 namespace testsupport {
-
-// The Windows build's folder, with a folder per game (velmora/, breakout/, ...).
-std::string windowsBuildDirectory();
 
 // Empty when the Windows programs can be run here; otherwise what is missing
 // (Wine, or the Windows build's programs).
 std::string windowsProgramsMissing();
 
-// The command that runs `exe` under Wine with `arguments`.
-std::vector<std::string> underWine(const std::string& exe, const std::vector<std::string>& arguments = {});
-
-// Adds the Wine prefix and Wine's quiet to `options`.
+// Adds the Wine prefix and Wine's quiet to `options`, for running "wine
+// PROGRAM.exe ARGUMENTS...".
 ProcessOptions withWine(ProcessOptions options);
 
 // Ends every Windows program of the prefix and Wine's server with them.

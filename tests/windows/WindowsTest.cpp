@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -38,23 +37,6 @@ namespace {
 constexpr double kSamePictureTolerance = 1.0;
 
 const std::string kWindowed = "Windowed mode enabled\n";
-
-// The middle of the light pixels in a band of rows (a paddle's x); -1 when
-// the band has none.
-double lightMiddle(const Screenshot& shot, int top, int bottom) {
-    double sum = 0.0;
-    int count = 0;
-    for (int y = top; y < bottom && y < shot.height; ++y) {
-        for (int x = 0; x < shot.width; ++x) {
-            const unsigned char* p = &shot.rgb[(static_cast<std::size_t>(y) * shot.width + x) * 3];
-            if (p[0] > 180 && p[1] > 180 && p[2] > 180) {
-                sum += x;
-                ++count;
-            }
-        }
-    }
-    return count > 0 ? sum / count : -1.0;
-}
 
 // Pixels of strongly tinted colours: pictures and bricks, never a backdrop or text.
 int tintedPixels(const Screenshot& shot) {
@@ -87,8 +69,9 @@ class WindowsProgram : public ::testing::Test {
         ProcessOptions options;
         options.workingDirectory = scratch.path();
         options.env = env;
-        game = testsupport::startGame(testsupport::underWine(exe, arguments),
-                                      testsupport::withWine(options));
+        std::vector<std::string> argv{"wine", exe};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        game = testsupport::startGame(argv, testsupport::withWine(options));
         ASSERT_TRUE(game->started());
         window = testsupport::windowOf(*game);
         ASSERT_FALSE(window.empty()) << game->standardError();
@@ -130,14 +113,13 @@ TEST_F(WindowsProgram, TheBusGameShowsTheLinuxTitleAndCountsASpacePress) {
 
     const std::string folder = scratch.path() + "/Pelit ääkköset – 遊戯";
     std::filesystem::create_directories(folder);
-    std::filesystem::copy(testsupport::windowsBuildDirectory() + "/velmora", folder + "/velmora",
+    std::filesystem::copy(VELMORA_WINDOWS_BUILD_DIR "/velmora", folder + "/velmora",
                           std::filesystem::copy_options::recursive);
     ProcessOptions options;
     options.workingDirectory = scratch.path();
     options.env = testsupport::noSoundServerEnvironment(scratch.path());
-    const Screenshot title = testsupport::firstTitle(
-        testsupport::underWine(folder + "/velmora/velmora.exe", {"windowed"}),
-        testsupport::withWine(options), game);
+    const Screenshot title = testsupport::firstTitle({"wine", folder + "/velmora/velmora.exe", "windowed"},
+                                                     testsupport::withWine(options), game);
     ASSERT_FALSE(title.empty()) << game->standardOutput() << game->standardError();
     keep(expected, "linux-title");
     keep(title, "windows-title");
@@ -165,7 +147,7 @@ TEST_F(WindowsProgram, TheBusGamesSoundReachesASoundServerThroughWasapi) {
     testsupport::PrivateSoundServer server;
     ASSERT_TRUE(server.ready()) << server.log();
     testsupport::SinkRecording sink(server);
-    start(testsupport::windowsBuildDirectory() + "/velmora/velmora.exe", {"windowed"},
+    start(VELMORA_WINDOWS_BUILD_DIR "/velmora/velmora.exe", {"windowed"},
           server.clientEnvironment());
     EXPECT_GE(sink.secondsUntilSound(30.0), 0.0) << "no sound on the server's sink";
     quit(kWindowed);
@@ -174,19 +156,19 @@ TEST_F(WindowsProgram, TheBusGamesSoundReachesASoundServerThroughWasapi) {
 // A held arrow key moves Breakout's paddle (light, its row 552 pixels from
 // the top of the 800 × 600 window).
 TEST_F(WindowsProgram, BreakoutsPaddleMovesOnAHeldKey) {
-    start(testsupport::windowsBuildDirectory() + "/breakout/breakout.exe", {},
+    start(VELMORA_WINDOWS_BUILD_DIR "/breakout/breakout.exe", {},
           testsupport::noSoundServerEnvironment(scratch.path()));
     ASSERT_TRUE(waitUntil(30, [&] { return tintedPixels(testsupport::captureWindow(window)) > 60000; }))
         << "no bricks";
     // The paddle follows the mouse: it starts from the left, under the pointer.
+    const auto paddleAt = [&](int x) {
+        return testsupport::captureWindow(window).brightest(x - 5, 550, 10, 4) > 180;
+    };
     testsupport::xdotool("mousemove --window " + window + " 150 300");
-    ASSERT_TRUE(waitUntil(10, [&] {
-        return std::abs(lightMiddle(testsupport::captureWindow(window), 548, 556) - 150.0) < 30.0;
-    })) << "no paddle under the pointer";
-    const double before = lightMiddle(testsupport::captureWindow(window), 548, 556);
-    testsupport::xdotool("windowfocus --sync " + window + " keydown Right sleep 0.6 keyup Right");
-    const double after = lightMiddle(testsupport::captureWindow(window), 548, 556);
-    EXPECT_GT(after, before + 50.0);
+    ASSERT_TRUE(waitUntil(10, [&] { return paddleAt(150) && !paddleAt(350); })) << "no paddle";
+    testsupport::xdotool("windowfocus --sync " + window + " keydown Right sleep 0.5 keyup Right");
+    const Screenshot moved = testsupport::captureWindow(window);
+    EXPECT_TRUE(moved.brightest(145, 550, 10, 4) <= 180 && moved.brightest(230, 550, 570, 4) > 180);
     quit(testsupport::noSoundDeviceLine());
 }
 
@@ -197,7 +179,7 @@ TEST_F(WindowsProgram, AnOutsideGameBuildsWithTheInstalledToolchainFileAndDraws)
     const std::string prefix = scratch.path() + "/engine";
     const std::string build = scratch.path() + "/bounce-build";
     int rc = -1;
-    std::string log = testsupport::runShell("cmake --install '" + testsupport::windowsBuildDirectory() +
+    std::string log = testsupport::runShell("cmake --install '" VELMORA_WINDOWS_BUILD_DIR
                                                 "' --component engine --prefix '" + prefix + "' 2>&1",
                                             &rc);
     ASSERT_EQ(rc, 0) << log;
