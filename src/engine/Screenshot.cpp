@@ -61,8 +61,8 @@ void writeToSink(void* context, void* data, int size) {
 int openTemporaryBeside(const std::string& path, std::string& temporary) {
     static unsigned int serial = 0;
     for (;;) {
-        temporary =
-            path + "." + std::to_string(platform::processId()) + "-" + std::to_string(++serial) + ".part";
+        temporary = path + "." + std::to_string(platform::processId()) + "-" +
+                    std::to_string(++serial) + ".part";
         const int fd = platform::createNewFile(temporary);
         if (fd >= 0 || errno != EEXIST) {
             return fd; // EEXIST: a file left by an earlier process; try the next name

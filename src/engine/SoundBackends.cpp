@@ -24,6 +24,10 @@ static_assert(sizeof kNames / sizeof kNames[0] == ma_backend_null + 1,
 // The lines held back on this thread, or null when it holds none back.
 thread_local std::vector<std::string>* heldHere = nullptr;
 
+void* symbol(void* library, const char* name) {
+    return platform::librarySymbol(library, name);
+}
+
 void* openFirst(std::initializer_list<const char*> names) {
     for (const char* name : names) {
         if (void* library = platform::openLibrary(name)) {
@@ -48,11 +52,11 @@ const Alsa& alsa() {
         Alsa library;
         if (void* so = openFirst({"libasound.so.2", "libasound.so"})) {
             library.setLocal =
-                reinterpret_cast<decltype(library.setLocal)>(platform::librarySymbol(so, "snd_lib_error_set_local"));
+                reinterpret_cast<decltype(library.setLocal)>(symbol(so, "snd_lib_error_set_local"));
             library.nextCard =
-                reinterpret_cast<decltype(library.nextCard)>(platform::librarySymbol(so, "snd_card_next"));
+                reinterpret_cast<decltype(library.nextCard)>(symbol(so, "snd_card_next"));
             library.describe =
-                reinterpret_cast<decltype(library.describe)>(platform::librarySymbol(so, "snd_strerror"));
+                reinterpret_cast<decltype(library.describe)>(symbol(so, "snd_strerror"));
         }
         return library;
     }();
@@ -92,11 +96,11 @@ const Jack& jack() {
         Jack library;
         if (void* so = openFirst({"libjack.so", "libjack.so.0"})) {
             library.setError =
-                reinterpret_cast<decltype(library.setError)>(platform::librarySymbol(so, "jack_set_error_function"));
+                reinterpret_cast<decltype(library.setError)>(symbol(so, "jack_set_error_function"));
             library.setInfo =
-                reinterpret_cast<decltype(library.setInfo)>(platform::librarySymbol(so, "jack_set_info_function"));
-            library.error = static_cast<JackReport*>(platform::librarySymbol(so, "jack_error_callback"));
-            library.info = static_cast<JackReport*>(platform::librarySymbol(so, "jack_info_callback"));
+                reinterpret_cast<decltype(library.setInfo)>(symbol(so, "jack_set_info_function"));
+            library.error = static_cast<JackReport*>(symbol(so, "jack_error_callback"));
+            library.info = static_cast<JackReport*>(symbol(so, "jack_info_callback"));
         }
         const bool complete = library.setError != nullptr && library.setInfo != nullptr &&
                               library.error != nullptr && library.info != nullptr;

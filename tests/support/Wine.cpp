@@ -12,7 +12,8 @@ std::string windowsProgramsMissing() {
     }
     for (const char* game : {"velmora/velmora.exe", "breakout/breakout.exe"}) {
         if (!std::filesystem::exists(std::string(VELMORA_WINDOWS_BUILD_DIR "/") + game)) {
-            return std::string(VELMORA_WINDOWS_BUILD_DIR "/") + game + " is not built (make windows)";
+            return std::string(VELMORA_WINDOWS_BUILD_DIR "/") + game +
+                   " is not built (make windows)";
         }
     }
     return "";

@@ -16,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -89,12 +88,6 @@ class WindowsProgram : public ::testing::Test {
                   std::vector<std::string>{});
     }
 
-    void keep(const Screenshot& shot, const std::string& name) {
-        if (const char* folder = std::getenv("VELMORA_KEEP_SCREENSHOTS")) {
-            testsupport::savePng(shot, std::string(folder) + "/" + name + ".png");
-        }
-    }
-
     testsupport::ScratchDir scratch;
     std::unique_ptr<ChildProcess> game;
     std::string window;
@@ -104,11 +97,12 @@ class WindowsProgram : public ::testing::Test {
 // another folder: it finds its data, shows the Linux game's first title,
 // takes Space, and says only that it runs silently.
 TEST_F(WindowsProgram, TheBusGameShowsTheLinuxTitleAndCountsASpacePress) {
-    std::unique_ptr<ChildProcess> linux;
+    std::unique_ptr<ChildProcess> native;
     ProcessOptions atTheRoot;
     atTheRoot.workingDirectory = VELMORA_SOURCE_DIR;
-    const Screenshot expected = testsupport::firstTitle({VELMORA_GAME_EXE, "windowed"}, atTheRoot, linux);
-    linux.reset();
+    const Screenshot expected =
+        testsupport::firstTitle({VELMORA_GAME_EXE, "windowed"}, atTheRoot, native);
+    native.reset();
     ASSERT_FALSE(expected.empty()) << "no title picture from the Linux game";
 
     const std::string folder = scratch.path() + "/Pelit ääkköset – 遊戯";
@@ -118,11 +112,10 @@ TEST_F(WindowsProgram, TheBusGameShowsTheLinuxTitleAndCountsASpacePress) {
     ProcessOptions options;
     options.workingDirectory = scratch.path();
     options.env = testsupport::noSoundServerEnvironment(scratch.path());
-    const Screenshot title = testsupport::firstTitle({"wine", folder + "/velmora/velmora.exe", "windowed"},
-                                                     testsupport::withWine(options), game);
+    const Screenshot title =
+        testsupport::firstTitle({"wine", folder + "/velmora/velmora.exe", "windowed"},
+                                testsupport::withWine(options), game);
     ASSERT_FALSE(title.empty()) << game->standardOutput() << game->standardError();
-    keep(expected, "linux-title");
-    keep(title, "windows-title");
     ASSERT_EQ(title.width, expected.width);
     ASSERT_EQ(title.height, expected.height);
     EXPECT_LT(title.difference(expected), kSamePictureTolerance);
@@ -158,8 +151,9 @@ TEST_F(WindowsProgram, TheBusGamesSoundReachesASoundServerThroughWasapi) {
 TEST_F(WindowsProgram, BreakoutsPaddleMovesOnAHeldKey) {
     start(VELMORA_WINDOWS_BUILD_DIR "/breakout/breakout.exe", {},
           testsupport::noSoundServerEnvironment(scratch.path()));
-    ASSERT_TRUE(waitUntil(30, [&] { return tintedPixels(testsupport::captureWindow(window)) > 60000; }))
-        << "no bricks";
+    ASSERT_TRUE(waitUntil(30, [&] {
+        return tintedPixels(testsupport::captureWindow(window)) > 60000;
+    })) << "no bricks";
     // The paddle follows the mouse: it starts from the left, under the pointer.
     const auto paddleAt = [&](int x) {
         return testsupport::captureWindow(window).brightest(x - 5, 550, 10, 4) > 180;
@@ -180,25 +174,29 @@ TEST_F(WindowsProgram, AnOutsideGameBuildsWithTheInstalledToolchainFileAndDraws)
     const std::string build = scratch.path() + "/bounce-build";
     int rc = -1;
     std::string log = testsupport::runShell("cmake --install '" VELMORA_WINDOWS_BUILD_DIR
-                                                "' --component engine --prefix '" + prefix + "' 2>&1",
+                                            "' --component engine --prefix '" +
+                                                prefix + "' 2>&1",
                                             &rc);
     ASSERT_EQ(rc, 0) << log;
-    log = testsupport::runShell("cmake -S '" VELMORA_SOURCE_DIR "/examples/bounce' -B '" + build +
-                                    "' -DCMAKE_TOOLCHAIN_FILE='" + prefix +
-                                    "/lib/cmake/Velmora/windows-toolchain.cmake' 2>&1 && cmake --build '" +
-                                    build + "' 2>&1",
-                                &rc);
+    log = testsupport::runShell(
+        "cmake -S '" VELMORA_SOURCE_DIR "/examples/bounce' -B '" + build +
+            "' -DCMAKE_TOOLCHAIN_FILE='" + prefix +
+            "/lib/cmake/Velmora/windows-toolchain.cmake' 2>&1 && cmake --build '" + build +
+            "' 2>&1",
+        &rc);
     ASSERT_EQ(rc, 0) << log;
-    const std::string listing = testsupport::runShell("cd '" + build + "' && cmake -E tar tf bounce.zip");
+    const std::string listing =
+        testsupport::runShell("cd '" + build + "' && cmake -E tar tf bounce.zip");
     for (const char* file : {"bounce/bounce.exe", "bounce/data/shaders/textured.glsl",
                              "bounce/data/fonts/DejaVuSans.ttf", "bounce/licences/GLFW.txt"}) {
-        EXPECT_NE(listing.find(file), std::string::npos) << file << " is not in the zip:\n" << listing;
+        EXPECT_NE(listing.find(file), std::string::npos) << file << " is not in the zip:\n"
+                                                         << listing;
     }
 
     start(build + "/bounce/bounce.exe", {}, testsupport::noSoundServerEnvironment(scratch.path()));
-    EXPECT_TRUE(waitUntil(30, [&] { return tintedPixels(testsupport::captureWindow(window)) > 5000; }))
-        << "no pictures";
-    keep(testsupport::captureWindow(window), "windows-bounce");
+    EXPECT_TRUE(waitUntil(30, [&] {
+        return tintedPixels(testsupport::captureWindow(window)) > 5000;
+    })) << "no pictures";
     quit(testsupport::noSoundDeviceLine());
 }
 

@@ -68,7 +68,8 @@ Clock::duration refreshPeriod(GLFWwindow* window) {
 std::string programFile(std::error_code& error) {
     std::vector<wchar_t> name(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        const DWORD length =
+            GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
         if (length == 0) {
             error = std::error_code(static_cast<int>(GetLastError()), std::system_category());
             return "";
