@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 ARGS ?=
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap test-tools configure build engine game run test package soak bench assets web clean
+.PHONY: all bootstrap test-tools configure build engine game run test package soak bench assets web windows clean
 
 all: build
 
@@ -81,6 +81,15 @@ WEB_BUILD_DIR ?= build-web
 web:
 	@bash scripts/bootstrap.sh web
 	@bash scripts/web.sh $(WEB_BUILD_DIR)
+
+# The games for Windows (mingw-w64, installed here only): each in a folder of
+# its own under $(WINDOWS_BUILD_DIR)/ (velmora/, ...) with its .exe, data/ and
+# licences, and a .zip of it beside. Try one with Wine:
+# `wine build-windows/breakout/breakout.exe`.
+WINDOWS_BUILD_DIR ?= build-windows
+windows:
+	@bash scripts/bootstrap.sh windows
+	@bash scripts/windows.sh $(WINDOWS_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

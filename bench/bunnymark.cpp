@@ -45,7 +45,11 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
+#endif
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
@@ -111,14 +115,23 @@ double nowMs() {
 }
 
 double cpuSeconds() {
-#ifdef __EMSCRIPTEN__
+#if defined(__EMSCRIPTEN__)
     // Summed by the page around each of the browser's calls of the frame.
     return EM_ASM_DOUBLE({ return (Module.velmoraBusyMs || 0) / 1000; });
-#endif
+#elif defined(_WIN32)
+    FILETIME created, ended, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
+    const auto ticks = [](FILETIME t) {
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime);
+    };
+    return (ticks(kernel) + ticks(user)) / 1e7; // 100-nanosecond ticks
+#else
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+#endif
 }
 
 #ifndef __EMSCRIPTEN__
@@ -388,7 +401,9 @@ int main(int argc, char** argv) {
     hooks.update = update;
     hooks.draw = draw;
     application.setSceneHooks(hooks);
-    if (!application.init(false)) {
+    ApplicationSettings settings;
+    settings.vsync = Vsync::Off; // the rate is the program's, not the display's
+    if (!application.init(false, settings)) {
         return EXIT_FAILURE;
     }
     application.run(); // on the web: never returns

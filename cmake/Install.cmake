@@ -198,6 +198,7 @@ install(FILES ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraData.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 
 file(RELATIVE_PATH VELMORA_PC_TO_PREFIX /${VELMORA_ENGINE_LIBDIR}/pkgconfig /)

@@ -7,6 +7,8 @@
 #   scripts/bootstrap.sh assets   also the tools that regenerate data/
 #   scripts/bootstrap.sh bench    also what `make bench` compares the engine with
 #   scripts/bootstrap.sh web      also Emscripten, which `make web` builds the pages with
+#   scripts/bootstrap.sh windows  also mingw-w64 and Wine, and the Windows libraries'
+#                                 sources, which `make windows` builds the games with
 #
 # Packages are chosen by what the running release has, never by a release
 # number: the clang runtime follows the clang that the release installs, and
@@ -77,6 +79,21 @@ WEB_PACKAGES=(emscripten)
 # headless Chromium shows them, driven through WebDriver from Python, and
 # tesseract reads the game's overlay in its screenshots.
 WEBTEST_PACKAGES=(emscripten chromium chromium-driver python3-selenium tesseract-ocr)
+# `make windows`: the mingw-w64 cross-compilers (the -posix ones: the -win32
+# ones have no std::thread), Wine to run and test the programs, zip to pack
+# them. The desktop commands never install them.
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine wine64 zip)
+# The libraries the Windows programs link, as sources from the next release's
+# archive (glfw3, glew) and miniaudio's header from its package, at the
+# upstream versions tested; unpacked into .deps-windows/ (ignored by git),
+# where scripts/windows.sh builds them once. stb comes from the system's
+# libstb-dev (its headers are copied: the system's include folder is never
+# on a mingw command line).
+WINDOWS_SOURCES=(glfw3=3.4 glew=2.2.0)
+WINDOWS_BINARIES=(libminiaudio-dev=0.11.22)
+WINDOWS_STB_HEADERS=(stb_image.h stb_image_write.h stb_rect_pack.h stb_truetype.h stb_vorbis.h)
+WINDOWS_PREFIX="$ROOT/.deps-windows"
+
 # The borrowed packages, at the upstream versions the project was tested
 # with; the Debian revision is whichever the archive has. Change a version
 # only after `make test` passed with it.
@@ -235,15 +252,27 @@ is_upstream_version() {
   esac
 }
 
-# Chooses for each borrowed package the newest revision of its pinned
-# upstream version that the index offers, into BORROWED_TAKEN (name=version),
-# and says in one line what it took.
+# Chooses for each borrowed package (or, with "source" first, each source
+# package) the newest revision of its pinned upstream version that the index
+# offers, into BORROWED_TAKEN (name=version), and says in one line what it
+# took and where to.
 choose_borrowed_revisions() {
+  local kind=binary into=.deps/
+  if [ "${1:-}" = source ]; then
+    kind=source
+    shift
+  fi
+  [ "$#" -gt 0 ] || set -- "${BORROWED_PACKAGES[@]}"
+  [ -n "${BORROWED_INTO:-}" ] && into=$BORROWED_INTO
   local pin name upstream offered version best taken=()
   BORROWED_TAKEN=()
-  for pin in "${BORROWED_PACKAGES[@]}"; do
+  for pin in "$@"; do
     name=${pin%%=*} upstream=${pin#*=} best=""
-    offered=$(offered_versions "$name" | tr '\n' ' ')
+    if [ "$kind" = source ]; then
+      offered=$(apt-cache "${apt_options[@]}" showsrc "$name" 2>/dev/null | awk '/^Version:/ { print $2 }' | tr '\n' ' ')
+    else
+      offered=$(offered_versions "$name" | tr '\n' ' ')
+    fi
     for version in $offered; do
       if is_upstream_version "$version" "$upstream" &&
          { [ -z "$best" ] || dpkg --compare-versions "$version" gt "$best"; }; then
@@ -255,18 +284,22 @@ choose_borrowed_revisions() {
     BORROWED_TAKEN+=("$name=$best")
     taken+=("$name $best")
   done
-  say "taking $(printf '%s, ' "${taken[@]}" | sed 's/, $//') from $BORROWED_SUITE into .deps/"
+  say "taking $(printf '%s, ' "${taken[@]}" | sed 's/, $//') from $BORROWED_SUITE into $into"
 }
 
-fetch_borrowed_packages() {
-  local mirror
+# An apt configuration of its own in $1/apt for $BORROWED_SUITE's signed
+# index (packages and sources), read into apt_options; the machine's apt
+# sources, lists and cache are left alone. $2 names what the index is for.
+private_apt() {
+  local work=$1 what=$2 mirror
   mirror=$(debian_mirror)
   [ -n "$mirror" ] ||
-    die "no Debian archive (an address ending in /debian) in /etc/apt/sources.list or sources.list.d/, so GLFW 3.4 and miniaudio cannot be borrowed from $BORROWED_SUITE; add one, or install libglfw3-dev (>= 3.4) and libminiaudio-dev, then run again"
-  local work="$ROOT/.deps.new"
-  rm -rf "$work"
-  mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/debs"
-  echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main" >"$work/apt/sources.list"
+    die "no Debian archive (an address ending in /debian) in /etc/apt/sources.list or sources.list.d/, so $what cannot be borrowed from $BORROWED_SUITE; add one, then run again"
+  mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial"
+  {
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main"
+    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] ${mirror%/} $BORROWED_SUITE main"
+  } >"$work/apt/sources.list"
   apt_options=(
     -o "Dir::Etc::SourceList=$work/apt/sources.list"
     -o "Dir::Etc::SourceParts=-"
@@ -281,6 +314,13 @@ fetch_borrowed_packages() {
   # against the index when it downloads it.
   apt-get "${apt_options[@]}" update -qq ||
     die "could not read the signed $BORROWED_SUITE index from $mirror (apt's message is above); check the network and run again"
+}
+
+fetch_borrowed_packages() {
+  local work="$ROOT/.deps.new"
+  rm -rf "$work"
+  mkdir -p "$work/debs"
+  private_apt "$work" "GLFW 3.4 and miniaudio (or install libglfw3-dev >= 3.4 and libminiaudio-dev)"
   choose_borrowed_revisions
   (cd "$work/debs" && apt-get "${apt_options[@]}" -qq download "${BORROWED_TAKEN[@]}") ||
     die "apt-get download of ${BORROWED_TAKEN[*]} failed (its message is above); check the network and run again"
@@ -316,6 +356,66 @@ provide_glfw34_and_miniaudio() {
   fetch_borrowed_packages
 }
 
+# What .deps-windows/ was fetched for: the pinned versions and the stb headers
+# of this system.
+windows_stamp() {
+  echo "sources: ${WINDOWS_SOURCES[*]} ${WINDOWS_BINARIES[*]}; stb $(dpkg-query -W -f='${Version}' libstb-dev): ${WINDOWS_STB_HEADERS[*]}"
+}
+
+# The Windows libraries' sources into .deps-windows/src (GLFW, GLEW), the
+# headers into .deps-windows/include (miniaudio, stb) and their licences into
+# .deps-windows/licences; the build of the libraries (scripts/windows.sh)
+# starts again whenever this runs anew.
+provide_windows_sources() {
+  if [ -f "$WINDOWS_PREFIX/.stamp" ] && [ "$(cat "$WINDOWS_PREFIX/.stamp")" = "$(windows_stamp)" ]; then
+    return 0
+  fi
+  local work="$ROOT/.deps-windows.new"
+  rm -rf "$work"
+  mkdir -p "$work/fetched" "$work/prefix/src" "$work/prefix/include/stb" "$work/prefix/licences"
+  private_apt "$work" "the Windows libraries' sources"
+  local BORROWED_INTO=.deps-windows/
+  choose_borrowed_revisions source "${WINDOWS_SOURCES[@]}"
+  local sources=("${BORROWED_TAKEN[@]}")
+  choose_borrowed_revisions "${WINDOWS_BINARIES[@]}"
+  local binaries=("${BORROWED_TAKEN[@]}")
+  (cd "$work/fetched" && apt-get "${apt_options[@]}" -qq source --download-only "${sources[@]}" &&
+    apt-get "${apt_options[@]}" -qq download "${binaries[@]}") >/dev/null ||
+    die "apt-get could not fetch ${sources[*]} ${binaries[*]} (its message is above); check the network and run again"
+  # The upstream tarballs alone: Debian's patches are for Debian's builds.
+  local pin name tarball
+  for pin in "${sources[@]}"; do
+    name=${pin%%=*}
+    tarball=$(find "$work/fetched" -maxdepth 1 -name "${name}_*.orig.tar.*" | head -n 1)
+    [ -n "$tarball" ] || die "the $name source package has no .orig tarball in $work/fetched"
+    mkdir -p "$work/prefix/src/$name"
+    tar -xf "$tarball" -C "$work/prefix/src/$name" --strip-components=1 ||
+      die "could not unpack $(basename "$tarball")"
+  done
+  local deb header
+  for deb in "$work/fetched"/*.deb; do
+    dpkg -x "$deb" "$work/unpacked" || die "could not unpack $(basename "$deb") (dpkg's message is above)"
+  done
+  header=$(find "$work/unpacked/usr/include" -name miniaudio.h | head -n 1)
+  [ -n "$header" ] && cp "$header" "$work/prefix/include/" ||
+    die "libminiaudio-dev has no miniaudio.h under usr/include"
+  for header in "${WINDOWS_STB_HEADERS[@]}"; do
+    cp "/usr/include/stb/$header" "$work/prefix/include/stb/" ||
+      die "libstb-dev has no /usr/include/stb/$header; reinstall libstb-dev"
+  done
+  # What the programs link, with the notices it comes with.
+  cp "$work/prefix/src/glfw3/LICENSE.md" "$work/prefix/licences/GLFW.txt"
+  cp "$work/prefix/src/glew/LICENSE.txt" "$work/prefix/licences/GLEW.txt"
+  cp "$work/unpacked/usr/share/doc/libminiaudio-dev/copyright" "$work/prefix/licences/miniaudio.txt"
+  cp /usr/share/doc/libstb-dev/copyright "$work/prefix/licences/stb.txt"
+  cp /usr/share/doc/fonts-dejavu-core/copyright "$work/prefix/licences/DejaVu.txt"
+  cp /usr/share/doc/mingw-w64-x86-64-dev/copyright "$work/prefix/licences/mingw-w64.txt"
+  windows_stamp >"$work/prefix/.stamp"
+  rm -rf "$WINDOWS_PREFIX"
+  mv "$work/prefix" "$WINDOWS_PREFIX"
+  rm -rf "$work"
+}
+
 main() {
   # One bootstrap of this checkout at a time: the lock is on this script.
   exec 9<"${BASH_SOURCE[0]}"
@@ -334,9 +434,13 @@ main() {
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;
     bench) apt_install "${BENCH_PACKAGES[@]}" ;;
     web) apt_install "${WEB_PACKAGES[@]}" ;;
+    windows)
+      apt_install "${WINDOWS_PACKAGES[@]}"
+      provide_windows_sources
+      ;;
     "") ;;
     *)
-      echo "bootstrap: unknown set '$1' (use test, package, assets, bench or web)" >&2
+      echo "bootstrap: unknown set '$1' (use test, package, assets, bench, web or windows)" >&2
       exit 2
       ;;
   esac

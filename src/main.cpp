@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#ifdef _WIN32
+#include <filesystem>
+#include <system_error>
+#endif
 
 using namespace velmora;
 
@@ -50,6 +54,14 @@ ApplicationSettings gameSettings() {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // data/ lies beside the program, which a player starts from anywhere (a
+    // shortcut, another folder's console): as the Linux launcher does, the
+    // game runs in its own folder.
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::u8path(Application::executableDirectory()),
+                                  ignored);
+#endif
     const bool fullscreen = fullscreenFromArguments(argc, argv, std::cout);
     Application& application = Application::instance();
     application.setSceneHooks(sceneHooks());

@@ -2,6 +2,7 @@
 
 #include "engine/DataDirectory.h"
 #include "engine/Replay.h"
+#include "engine/platform/Platform.h"
 #include "velmora/Input.h"
 #include "velmora/Viewport.h"
 
@@ -125,12 +126,12 @@ std::string Application::executableDirectory() {
     return "/";
 #endif
     std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path program = std::filesystem::u8path(platform::programFile(error));
     if (error || !program.has_parent_path()) {
         std::cerr << "Cannot tell where the program is: " << error.message() << std::endl;
         return ".";
     }
-    return program.parent_path().string();
+    return program.parent_path().u8string();
 }
 
 bool Application::openWindow(bool fullscreen) {
@@ -316,6 +317,9 @@ void Application::runFrame() {
 #ifdef __EMSCRIPTEN__
     web::frameShown();
 #endif
+    if (current.vsync != Vsync::Off) {
+        platform::paceFrame(window);
+    }
     glfwPollEvents();
     Replay::frameEnds(*this);
 }

@@ -2,9 +2,9 @@
 
 #include "engine/GlState.h"
 #include "velmora/GlErrors.h"
+#include "engine/platform/Platform.h"
 
 #include <GL/glew.h>
-#include <fcntl.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
@@ -66,9 +66,9 @@ void writeToSink(void* context, void* data, int size) {
 int openTemporaryBeside(const std::string& path, std::string& temporary) {
     static unsigned int serial = 0;
     for (;;) {
-        temporary =
-            path + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".part";
-        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary = path + "." + std::to_string(platform::processId()) + "-" +
+                    std::to_string(++serial) + ".part";
+        const int fd = platform::createNewFile(temporary);
         if (fd >= 0 || errno != EEXIST) {
             return fd; // EEXIST: a file left by an earlier process; try the next name
         }
@@ -89,7 +89,7 @@ int writePngInPlace(const std::string& path, int width, int height,
     if (sink.file == nullptr) {
         const int error = errno;
         close(fd);
-        unlink(temporary.c_str());
+        platform::removeFile(temporary);
         return error;
     }
     // The encoder hands over the whole file in one piece: a buffer would
@@ -103,11 +103,11 @@ int writePngInPlace(const std::string& path, int width, int height,
     if (!encoded && sink.error == 0) {
         sink.error = ENOMEM; // the encoder's only failure is its allocation
     }
-    if (sink.error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
-        sink.error = errno;
+    if (sink.error == 0) {
+        sink.error = platform::replaceFile(temporary, path);
     }
     if (sink.error != 0) {
-        unlink(temporary.c_str());
+        platform::removeFile(temporary);
     }
     return sink.error;
 }

@@ -3,9 +3,10 @@
 // names miniaudio opens them by, so these are the very copies it uses.
 #include "engine/SoundBackends.h"
 
+#include "engine/platform/Platform.h"
+
 #include <cstdarg>
 #include <cstdio>
-#include <dlfcn.h>
 #include <iostream>
 #include <mutex>
 #include <strings.h>
@@ -23,9 +24,13 @@ static_assert(sizeof kNames / sizeof kNames[0] == ma_backend_null + 1,
 // The lines held back on this thread, or null when it holds none back.
 thread_local std::vector<std::string>* heldHere = nullptr;
 
+void* symbol(void* library, const char* name) {
+    return platform::librarySymbol(library, name);
+}
+
 void* openFirst(std::initializer_list<const char*> names) {
     for (const char* name : names) {
-        if (void* library = dlopen(name, RTLD_NOW | RTLD_LOCAL)) {
+        if (void* library = platform::openLibrary(name)) {
             return library;
         }
     }
@@ -47,11 +52,11 @@ const Alsa& alsa() {
         Alsa library;
         if (void* so = openFirst({"libasound.so.2", "libasound.so"})) {
             library.setLocal =
-                reinterpret_cast<decltype(library.setLocal)>(dlsym(so, "snd_lib_error_set_local"));
+                reinterpret_cast<decltype(library.setLocal)>(symbol(so, "snd_lib_error_set_local"));
             library.nextCard =
-                reinterpret_cast<decltype(library.nextCard)>(dlsym(so, "snd_card_next"));
+                reinterpret_cast<decltype(library.nextCard)>(symbol(so, "snd_card_next"));
             library.describe =
-                reinterpret_cast<decltype(library.describe)>(dlsym(so, "snd_strerror"));
+                reinterpret_cast<decltype(library.describe)>(symbol(so, "snd_strerror"));
         }
         return library;
     }();
@@ -91,11 +96,11 @@ const Jack& jack() {
         Jack library;
         if (void* so = openFirst({"libjack.so", "libjack.so.0"})) {
             library.setError =
-                reinterpret_cast<decltype(library.setError)>(dlsym(so, "jack_set_error_function"));
+                reinterpret_cast<decltype(library.setError)>(symbol(so, "jack_set_error_function"));
             library.setInfo =
-                reinterpret_cast<decltype(library.setInfo)>(dlsym(so, "jack_set_info_function"));
-            library.error = static_cast<JackReport*>(dlsym(so, "jack_error_callback"));
-            library.info = static_cast<JackReport*>(dlsym(so, "jack_info_callback"));
+                reinterpret_cast<decltype(library.setInfo)>(symbol(so, "jack_set_info_function"));
+            library.error = static_cast<JackReport*>(symbol(so, "jack_error_callback"));
+            library.info = static_cast<JackReport*>(symbol(so, "jack_info_callback"));
         }
         const bool complete = library.setError != nullptr && library.setInfo != nullptr &&
                               library.error != nullptr && library.info != nullptr;

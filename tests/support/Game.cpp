@@ -99,4 +99,15 @@ bool gaugeMoves(const std::string& window) {
                                                height) > 0.2;
 }
 
+Screenshot firstTitle(const std::vector<std::string>& argv, const ProcessOptions& options,
+                      std::unique_ptr<ChildProcess>& game) {
+    game = startGame(argv, options);
+    const std::string window = game->started() ? windowOf(*game) : "";
+    if (window.empty() || !waitUntil(60, [&] { return titleClock(window) >= 2.0; })) {
+        return Screenshot{};
+    }
+    Screenshot shot = captureWindow(window);
+    return titleClock(window) < 5.4 ? shot : Screenshot{};
+}
+
 } // namespace testsupport

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "support/Process.h"
+#include "support/Screenshot.h"
 
 #include <memory>
 #include <string>
@@ -38,5 +39,12 @@ bool sendKey(const std::string& window, const std::string& key);
 // Whether the gauge's pointer moves in the 1024×768 window: two screenshots
 // 0.12 s apart differ over the gauge's face.
 bool gaugeMoves(const std::string& window);
+
+// The bus game's first title picture, windowed at 1024 × 768, from the game
+// that `argv` starts: taken once its clock has passed 2 s; empty when it has
+// no window or the clock had passed 5.4 s (the next title) by then. The game
+// is left running; `game` receives it.
+Screenshot firstTitle(const std::vector<std::string>& argv, const ProcessOptions& options,
+                      std::unique_ptr<ChildProcess>& game);
 
 } // namespace testsupport
