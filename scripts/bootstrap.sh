@@ -429,6 +429,9 @@ main() {
       apt_install "${TEST_PACKAGES[@]}" "${WEBTEST_PACKAGES[@]}"
       apt_install_unless_it_removes "${TEST_SERVER_PACKAGES[@]}"
       install_clang_runtime
+      # The Windows tests build the programs and run them under Wine.
+      apt_install "${WINDOWS_PACKAGES[@]}"
+      provide_windows_sources
       ;;
     package) apt_install "${PACKAGE_PACKAGES[@]}" ;;
     assets) apt_install "${ASSET_PACKAGES[@]}" ;;

@@ -49,8 +49,9 @@ export LD_PRELOAD="$KEEP_LOADED${LD_PRELOAD:+:$LD_PRELOAD}"
 export ASAN_OPTIONS="detect_leaks=1:verify_asan_link_order=0:strict_string_checks=1:intercept_tls_get_addr=0"
 export LSAN_OPTIONS="suppressions=$PRIVATE/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-# The pages run in a browser, not in this build: they ran in the first step.
-xvfb-run -a -s "$SCREEN" ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS" -E '^web\.'
+# The pages run in a browser and the Windows programs under Wine, not in this
+# build: they ran in the first step.
+xvfb-run -a -s "$SCREEN" ctest --test-dir "$SANITIZE_DIR" --output-on-failure -j "$JOBS" -E '^(web|windows)\.'
 unset LD_PRELOAD ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 
 step "fuzzing the description parsers"
