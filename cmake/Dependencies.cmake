@@ -27,7 +27,7 @@ endif()
 
 if(EMSCRIPTEN)
     # The web build (emcmake): Emscripten brings GLFW and WebGL2; the layer in
-    # src/engine/web stands in for GLEW and OpenGL 4.5 (cmake/Web.cmake).
+    # src/engine/platform/web stands in for GLEW and OpenGL 4.5 (cmake/Web.cmake).
     include(${CMAKE_CURRENT_LIST_DIR}/Web.cmake)
     return()
 endif()

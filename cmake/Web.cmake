@@ -2,7 +2,7 @@
 # names the engine's targets use, so that the engine's CMakeLists is the
 # same for both. Included by cmake/Dependencies.cmake under emcmake only.
 #
-# - GLEW::GLEW puts src/engine/web/include first on the include path: its
+# - GLEW::GLEW puts src/engine/platform/web/include first on the include path: its
 #   <GL/glew.h> runs the engine's OpenGL 4.5 calls on WebGL2, and its
 #   <GLFW/glfw3.h> adds the GLFW 3.4 names to Emscripten's GLFW.
 # - OpenGL::GL asks for a WebGL2 context, velmora::glfw for Emscripten's GLFW.
@@ -11,7 +11,7 @@
 # outside Emscripten's own root.
 
 add_library(GLEW::GLEW INTERFACE IMPORTED)
-target_include_directories(GLEW::GLEW INTERFACE ${PROJECT_SOURCE_DIR}/src/engine/web/include)
+target_include_directories(GLEW::GLEW INTERFACE ${PROJECT_SOURCE_DIR}/src/engine/platform/web/include)
 # -I, ahead of every -isystem folder.
 set_target_properties(GLEW::GLEW PROPERTIES IMPORTED_NO_SYSTEM ON)
 add_library(OpenGL::GL INTERFACE IMPORTED)

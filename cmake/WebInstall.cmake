@@ -24,7 +24,7 @@ install(TARGETS velmora_engine EXPORT VelmoraTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT engine)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/engine/web/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora-web
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/engine/platform/web/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora-web
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
 foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     get_filename_component(_folder ${_file} DIRECTORY)

@@ -11,7 +11,7 @@
 #include <stb_image.h>
 
 #ifdef __EMSCRIPTEN__
-#include "engine/web/WebPage.h"
+#include "engine/platform/web/WebPage.h"
 
 #include <emscripten/emscripten.h>
 #endif
@@ -227,7 +227,7 @@ bool Application::init(bool fullscreen, const ApplicationSettings& settings) {
 #ifndef __EMSCRIPTEN__
     // Every drawing call of the engine is OpenGL 4.5; on an older context they
     // would be null pointers, so refuse to go on. (A page's WebGL2 context
-    // runs them through the web layer, src/engine/web.)
+    // runs them through the web layer, src/engine/platform/web.)
     const GlVersion version = Renderer::contextVersion();
     if (!meetsRequiredVersion(version)) {
         std::cerr << "OpenGL " << kRequiredGlMajor << "." << kRequiredGlMinor

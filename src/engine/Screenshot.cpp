@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #ifdef __EMSCRIPTEN__
-#include "engine/web/WebPage.h"
+#include "engine/platform/web/WebPage.h"
 #endif
 
 #include <cerrno>

@@ -1,4 +1,4 @@
-// The web build's OpenGL layer: what <GL/glew.h> of src/engine/web/include
+// The web build's OpenGL layer: what <GL/glew.h> of src/engine/platform/web/include
 // declares, carried out with WebGL2's bind-to-edit calls. Every call puts
 // back each binding it changed. What WebGL2 lacks, and its stand-in, is
 // listed in that header.

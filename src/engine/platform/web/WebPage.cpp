@@ -1,4 +1,4 @@
-#include "engine/web/WebPage.h"
+#include "engine/platform/web/WebPage.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
