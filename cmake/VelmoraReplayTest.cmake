@@ -66,8 +66,10 @@ if(CMAKE_SCRIPT_MODE_FILE)
 endif()
 
 function(velmora_add_replay_test target)
-    if(EMSCRIPTEN)
-        return() # a page has no environment to replay from
+    if(EMSCRIPTEN OR WIN32)
+        # A page has no environment to replay from; a Windows program is
+        # built here but does not run here.
+        return()
     endif()
     cmake_parse_arguments(PARSE_ARGV 1 _replay "" "RECORDING;TOLERANCE;NAME;WORKING_DIRECTORY"
                           "PICTURES;ARGUMENTS")

@@ -45,6 +45,7 @@ install(FILES ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraData.cmake
               ${PROJECT_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
 install(FILES ${PROJECT_SOURCE_DIR}/cmake/web/index.html.in
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR}/web COMPONENT engine)

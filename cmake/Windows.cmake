@@ -6,7 +6,7 @@
 # GLFW and GLEW are static libraries built once from Debian's source packages
 # into .deps-windows/ (GLEW with GLEW_STATIC); miniaudio's and stb's headers
 # are copies there, never the system's /usr/include.
-set(VELMORA_WINDOWS_DEPS ${CMAKE_SOURCE_DIR}/.deps-windows CACHE PATH
+set(VELMORA_WINDOWS_DEPS ${PROJECT_SOURCE_DIR}/.deps-windows CACHE PATH
     "The Windows libraries built by scripts/windows.sh")
 foreach(_file lib/libglfw3.a lib/libglew32.a include/GLFW/glfw3.h include/GL/glew.h
               include/miniaudio.h include/stb/stb_image.h)

@@ -22,11 +22,11 @@ set(Velmora_LICENCES_DIR ${VELMORA_WINDOWS_DEPS}/licences)
 # The bus game reads data/ from its working directory: as the Linux
 # launcher does, its Windows program starts in its own folder.
 add_custom_command(TARGET velmora POST_BUILD
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/velmora-data
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/data ${CMAKE_BINARY_DIR}/velmora-data
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/velmora-data/icons
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${PROJECT_BINARY_DIR}/velmora-data
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data ${PROJECT_BINARY_DIR}/velmora-data
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${PROJECT_BINARY_DIR}/velmora-data/icons
     VERBATIM)
-set_target_properties(velmora PROPERTIES VELMORA_DATA_FOLDER ${CMAKE_BINARY_DIR}/velmora-data)
+set_target_properties(velmora PROPERTIES VELMORA_DATA_FOLDER ${PROJECT_BINARY_DIR}/velmora-data)
 velmora_add_windows_zip(velmora)
 
 include(cmake/WindowsInstall.cmake)
@@ -39,4 +39,4 @@ add_executable(bunnymark bench/bunnymark.cpp bench/BunnyField.cpp)
 target_include_directories(bunnymark PRIVATE bench)
 target_compile_options(bunnymark PRIVATE ${VELMORA_WARNINGS})
 target_link_libraries(bunnymark PRIVATE velmora_engine)
-set_target_properties(bunnymark PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+set_target_properties(bunnymark PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)

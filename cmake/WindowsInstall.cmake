@@ -26,12 +26,10 @@ set(VELMORA_ENGINE_DATA_FILES shaders/textured.glsl shaders/text.glsl textures/f
 target_include_directories(velmora_engine PUBLIC
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/velmora>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
-set_target_properties(velmora_engine PROPERTIES EXPORT_NAME engine)
-add_library(Velmora::engine ALIAS velmora_engine)
 
 install(TARGETS velmora_engine EXPORT VelmoraTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT engine)
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/velmora/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/velmora
         COMPONENT engine FILES_MATCHING PATTERN "*.h")
 install(DIRECTORY ${VELMORA_WINDOWS_DEPS}/include/GL ${VELMORA_WINDOWS_DEPS}/include/GLFW
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT engine)
@@ -42,25 +40,26 @@ install(FILES $<TARGET_OBJECTS:velmora_windows_start> DESTINATION ${VELMORA_STAR
         COMPONENT engine)
 foreach(_file ${VELMORA_ENGINE_DATA_FILES})
     get_filename_component(_folder ${_file} DIRECTORY)
-    install(FILES ${CMAKE_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
+    install(FILES ${PROJECT_SOURCE_DIR}/data/${_file} DESTINATION ${VELMORA_ENGINE_DATADIR}/${_folder}
             COMPONENT engine)
 endforeach()
 install(FILES ${VELMORA_DEFAULT_FONT} DESTINATION ${VELMORA_ENGINE_DATADIR}/fonts COMPONENT engine)
 install(DIRECTORY ${Velmora_LICENCES_DIR}/ DESTINATION ${VELMORA_LICENCES_DATADIR} COMPONENT engine)
 install(EXPORT VelmoraTargets NAMESPACE Velmora:: DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
         COMPONENT engine)
-configure_package_config_file(${CMAKE_SOURCE_DIR}/cmake/windows/VelmoraConfig.cmake.in
-    ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/windows/VelmoraConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
     INSTALL_DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
     PATH_VARS VELMORA_ENGINE_DATADIR VELMORA_LICENCES_DATADIR VELMORA_START_DIR CMAKE_INSTALL_LIBDIR
               CMAKE_INSTALL_INCLUDEDIR)
-write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
     COMPATIBILITY SameMinorVersion)
-install(FILES ${CMAKE_BINARY_DIR}/package/VelmoraConfig.cmake
-              ${CMAKE_BINARY_DIR}/package/VelmoraConfigVersion.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraData.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
-              ${CMAKE_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
+install(FILES ${PROJECT_BINARY_DIR}/package/VelmoraConfig.cmake
+              ${PROJECT_BINARY_DIR}/package/VelmoraConfigVersion.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraData.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraWebPage.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraWindowsZip.cmake
+              ${PROJECT_SOURCE_DIR}/cmake/VelmoraReplayTest.cmake
         DESTINATION ${VELMORA_INSTALL_CMAKEDIR} COMPONENT engine)
-install(FILES ${CMAKE_SOURCE_DIR}/cmake/windows/toolchain.cmake DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/windows/toolchain.cmake DESTINATION ${VELMORA_INSTALL_CMAKEDIR}
         RENAME windows-toolchain.cmake COMPONENT engine)
