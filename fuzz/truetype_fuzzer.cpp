@@ -25,7 +25,7 @@
 #include <vector>
 
 using namespace velmora;
-using testsupport::FontSpec;
+using testsupport::FontPlan;
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
@@ -87,37 +87,37 @@ int spread(std::minstd_rand& random, int most) {
     return 1 + int(random() % std::uint32_t(std::min(most, 1 << bits)));
 }
 
-FontSpec randomFont(std::minstd_rand& random) {
-    FontSpec spec;
+FontPlan randomFont(std::minstd_rand& random) {
+    FontPlan plan;
     const int shape = int(random() % 4);
     if (shape == 0) {
-        spec = testsupport::compositeChain(spread(random, 4000), random() % 2 == 0);
+        plan = testsupport::compositeChain(spread(random, 4000), random() % 2 == 0);
     } else if (shape == 1) {
-        spec = testsupport::compositeFan(spread(random, 3000), spread(random, 3000));
+        plan = testsupport::compositeFan(spread(random, 3000), spread(random, 3000));
     } else {
         // Composites of any glyph, loops and all, placed anywhere.
-        spec.glyphs.resize(std::size_t(1 + spread(random, 64)));
-        for (FontSpec::Glyph& glyph : spec.glyphs) {
+        plan.glyphs.resize(std::size_t(1 + spread(random, 64)));
+        for (FontPlan::Glyph& glyph : plan.glyphs) {
             glyph.size = int(random() % 32768);
             const int parts = random() % 2 ? 0 : spread(random, 8);
             for (int i = 0; i < parts; ++i) {
                 const int offsets[] = {0, 1, -1, 1000, -32768, 32767};
-                glyph.parts.push_back({int(random() % spec.glyphs.size()), offsets[random() % 6],
+                glyph.parts.push_back({int(random() % plan.glyphs.size()), offsets[random() % 6],
                                        offsets[random() % 6],
                                        random() % 2 ? 0 : int(random() % 65536) - 32768});
             }
         }
     }
     const int ems[] = {16, 1000, 2048, 16384, int(random() % 20000)};
-    spec.unitsPerEm = ems[random() % 5];
-    spec.ascent = random() % 2 ? 800 : spread(random, 32767);
-    spec.descent = -int(random() % 1000);
+    plan.unitsPerEm = ems[random() % 5];
+    plan.ascent = random() % 2 ? 800 : spread(random, 32767);
+    plan.descent = -int(random() % 1000);
     if (random() % 3 == 0) {
         const char* tags[] = {"glyf", "loca", "cmap", "head", "hhea", "hmtx", "maxp"};
-        spec.entryOffset[tags[random() % 7]] = random() % 2 ? 0 : std::uint32_t(random() % 512);
+        plan.entryOffset[tags[random() % 7]] = random() % 2 ? 0 : std::uint32_t(random() % 512);
     }
-    spec.cff = random() % 3 == 0;
-    return spec;
+    plan.cff = random() % 3 == 0;
+    return plan;
 }
 
 std::uint32_t read32(const uint8_t* p) {

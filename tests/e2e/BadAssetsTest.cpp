@@ -334,17 +334,17 @@ void breakAsset(const fs::path& target, Damage damage) {
     case Damage::GlyfAtOffsetZero:
     case Damage::NestedNineDeep:
     case Damage::Thousandfold: {
-        testsupport::FontSpec spec = testsupport::compositeChain(9, true);
+        testsupport::FontPlan plan = testsupport::compositeChain(9, true);
         if (damage == Damage::GlyfAtOffsetZero) {
-            spec = {};
-            spec.cff = true;
-            spec.entryOffset["glyf"] = 0;
+            plan = {};
+            plan.cff = true;
+            plan.entryOffset["glyf"] = 0;
         } else if (damage == Damage::Thousandfold) {
             // Glyph 0, which loading draws, of 2000 copies of 2000 squares.
-            spec = testsupport::compositeFan(2000, 2000);
-            spec.glyphs[0] = spec.glyphs[1];
+            plan = testsupport::compositeFan(2000, 2000);
+            plan.glyphs[0] = plan.glyphs[1];
         }
-        const std::vector<unsigned char> font = testsupport::buildFont(spec);
+        const std::vector<unsigned char> font = testsupport::buildFont(plan);
         write(std::string(font.begin(), font.end()));
         break;
     }

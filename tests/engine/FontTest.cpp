@@ -465,10 +465,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Made to order: stb_truetype takes a table at offset 0 for missing.
         BadFont{"GlyfAtOffsetZero",
                 [](auto& b) {
-                    testsupport::FontSpec spec;
-                    spec.cff = true;
-                    spec.entryOffset["glyf"] = 0;
-                    b = testsupport::buildFont(spec);
+                    testsupport::FontPlan plan;
+                    plan.cff = true;
+                    plan.entryOffset["glyf"] = 0;
+                    b = testsupport::buildFont(plan);
                 },
                 "CFF outlines"},
         // The bounds on a glyph's work, counted from whichever glyph is drawn.
@@ -480,9 +480,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "glyph 1 is made of more than 1024 components"},
         BadFont{"TwiceFortyThousandPoints",
                 [](auto& b) {
-                    testsupport::FontSpec spec = testsupport::compositeFan(2, 1);
-                    spec.glyphs[3].points = 40000;
-                    b = testsupport::buildFont(spec);
+                    testsupport::FontPlan plan = testsupport::compositeFan(2, 1);
+                    plan.glyphs[3].points = 40000;
+                    b = testsupport::buildFont(plan);
                 },
                 "glyph 1 has more than 65535 points"},
         BadFont{"Collection", [](auto& b) { std::memcpy(b.data(), "ttcf", 4); }, "collections"}),
@@ -516,17 +516,17 @@ TEST(Font, EveryCutOfTheFileIsRefused) {
 }
 
 TEST(Font, GlyphsAtTheBoundsAreDrawnAndOnesPlacedPast16BitsAreNot) {
-    using testsupport::FontSpec;
-    FontSpec points = testsupport::compositeFan(1, 1);
+    using testsupport::FontPlan;
+    FontPlan points = testsupport::compositeFan(1, 1);
     points.glyphs[3].points = 65533; // and two for its contour
     // Moved past 16 bits: by words, by bytes; made of a glyph past the last.
-    FontSpec placed = testsupport::compositeFan(1, 1), nudged = placed, past = placed;
+    FontPlan placed = testsupport::compositeFan(1, 1), nudged = placed, past = placed;
     placed.glyphs[2].parts = {{3, 32000, 0, 0}, {3, -1000, 32767, 0x4000}};
     nudged.glyphs[3].size = 32700;
     nudged.glyphs[2].parts = {{3, 0, 100, 0}};
     past.glyphs[2].parts = {{4, 0, 0, 0}};
     struct Case {
-        FontSpec spec;
+        FontPlan plan;
         int glyph;
         bool usable;
     } cases[] = {{testsupport::compositeChain(8), 1, true},
@@ -538,7 +538,7 @@ TEST(Font, GlyphsAtTheBoundsAreDrawnAndOnesPlacedPast16BitsAreNot) {
     for (const Case& c : cases) {
         FontFile file;
         std::string why;
-        ASSERT_TRUE(file.open(testsupport::buildFont(c.spec), why)) << why;
+        ASSERT_TRUE(file.open(testsupport::buildFont(c.plan), why)) << why;
         EXPECT_EQ(file.usable(c.glyph), c.usable) << c.glyph;
         FontFile::Bitmap bitmap;
         EXPECT_EQ(file.rasterise(c.glyph, 0.1f, 256, bitmap), c.usable);

@@ -18,7 +18,7 @@ void put32(Bytes& b, std::uint32_t v) {
     put16(b, int(v & 0xFFFF));
 }
 
-Bytes glyphBytes(const FontSpec::Glyph& glyph) {
+Bytes glyphBytes(const FontPlan::Glyph& glyph) {
     Bytes b;
     put16(b, glyph.parts.empty() ? 1 : -1);
     for (int v : {0, 0, glyph.size, glyph.size}) { // the box
@@ -37,7 +37,7 @@ Bytes glyphBytes(const FontSpec::Glyph& glyph) {
         return b;
     }
     for (std::size_t i = 0; i < glyph.parts.size(); ++i) {
-        const FontSpec::Part& part = glyph.parts[i];
+        const FontPlan::Part& part = glyph.parts[i];
         const bool more = i + 1 < glyph.parts.size();
         // Offsets in bytes where they fit, as fonts store them.
         const bool words = part.dx != std::int8_t(part.dx) || part.dy != std::int8_t(part.dy);
@@ -59,12 +59,12 @@ Bytes glyphBytes(const FontSpec::Glyph& glyph) {
 
 } // namespace
 
-std::vector<unsigned char> buildFont(const FontSpec& spec) {
-    const int count = int(spec.glyphs.size());
+std::vector<unsigned char> buildFont(const FontPlan& plan) {
+    const int count = int(plan.glyphs.size());
     std::vector<std::pair<std::string, Bytes>> tables;
 
     Bytes glyf, loca;
-    for (const FontSpec::Glyph& glyph : spec.glyphs) {
+    for (const FontPlan::Glyph& glyph : plan.glyphs) {
         put32(loca, std::uint32_t(glyf.size()));
         const Bytes bytes = glyphBytes(glyph);
         glyf.insert(glyf.end(), bytes.begin(), bytes.end());
@@ -87,13 +87,13 @@ std::vector<unsigned char> buildFont(const FontSpec& spec) {
     Bytes head(54, 0);
     head[1] = 1;                                   // version 1.0
     head[12] = 0x5F, head[13] = 0x0F, head[14] = 0x3C, head[15] = 0xF5;
-    head[18] = static_cast<unsigned char>(spec.unitsPerEm >> 8);
-    head[19] = static_cast<unsigned char>(spec.unitsPerEm & 0xFF);
+    head[18] = static_cast<unsigned char>(plan.unitsPerEm >> 8);
+    head[19] = static_cast<unsigned char>(plan.unitsPerEm & 0xFF);
     head[51] = 1;                                  // long loca entries
 
     Bytes hhea;
     put32(hhea, 0x00010000u);
-    put16(hhea, spec.ascent), put16(hhea, spec.descent), put16(hhea, 0);
+    put16(hhea, plan.ascent), put16(hhea, plan.descent), put16(hhea, 0);
     hhea.resize(34, 0);
     put16(hhea, count);
 
@@ -106,7 +106,7 @@ std::vector<unsigned char> buildFont(const FontSpec& spec) {
 
     tables = {{"cmap", cmap}, {"glyf", glyf}, {"head", head}, {"hhea", hhea},
               {"hmtx", hmtx}, {"loca", loca}, {"maxp", maxp}};
-    if (spec.cff) {
+    if (plan.cff) {
         tables.push_back({"CFF ", {}});
     }
 
@@ -118,8 +118,8 @@ std::vector<unsigned char> buildFont(const FontSpec& spec) {
     for (const auto& [tag, bytes] : tables) {
         font.insert(font.end(), tag.begin(), tag.end());
         put32(font, 0); // no checksums
-        const auto moved = spec.entryOffset.find(tag);
-        put32(font, moved != spec.entryOffset.end() ? moved->second : at);
+        const auto moved = plan.entryOffset.find(tag);
+        put32(font, moved != plan.entryOffset.end() ? moved->second : at);
         put32(font, std::uint32_t(bytes.size()));
         at += (std::uint32_t(bytes.size()) + 3) & ~3u;
     }
@@ -130,26 +130,26 @@ std::vector<unsigned char> buildFont(const FontSpec& spec) {
     return font;
 }
 
-FontSpec compositeChain(int links, bool bottomFirst) {
-    FontSpec spec;
+FontPlan compositeChain(int links, bool bottomFirst) {
+    FontPlan plan;
     if (bottomFirst) {
-        spec.glyphs.push_back({});
+        plan.glyphs.push_back({});
     }
     for (int i = 1; i <= links; ++i) {
-        spec.glyphs.push_back({{{bottomFirst ? i : i + 1, 1, 0, 0}}, 500});
+        plan.glyphs.push_back({{{bottomFirst ? i : i + 1, 1, 0, 0}}, 500});
     }
     if (!bottomFirst) {
-        spec.glyphs.push_back({});
+        plan.glyphs.push_back({});
     }
-    return spec;
+    return plan;
 }
 
-FontSpec compositeFan(int outer, int inner) {
-    FontSpec spec;
-    spec.glyphs.push_back({std::vector<FontSpec::Part>(std::size_t(outer), {2, 0, 0, 0}), 500});
-    spec.glyphs.push_back({std::vector<FontSpec::Part>(std::size_t(inner), {3, 0, 0, 0}), 500});
-    spec.glyphs.push_back({});
-    return spec;
+FontPlan compositeFan(int outer, int inner) {
+    FontPlan plan;
+    plan.glyphs.push_back({std::vector<FontPlan::Part>(std::size_t(outer), {2, 0, 0, 0}), 500});
+    plan.glyphs.push_back({std::vector<FontPlan::Part>(std::size_t(inner), {3, 0, 0, 0}), 500});
+    plan.glyphs.push_back({});
+    return plan;
 }
 
 } // namespace testsupport

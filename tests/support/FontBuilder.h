@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-struct FontSpec {
+struct FontPlan {
     struct Part {
         int glyph = 0;
         int dx = 0, dy = 0;
@@ -32,14 +32,14 @@ struct FontSpec {
 };
 
 // The font's bytes. Codes from U+0021 on map to glyphs 1, 2, ... in order.
-std::vector<unsigned char> buildFont(const FontSpec& spec);
+std::vector<unsigned char> buildFont(const FontPlan& plan);
 
 // Glyph 0 a square; glyph 1 a composite of glyph 2, glyph 2 of glyph 3, and
 // so on for `links` composites, the last one made of a square. Bottom first:
 // glyph 1 the square, glyph 2 made of it, and so on up to the last glyph.
-FontSpec compositeChain(int links, bool bottomFirst = false);
+FontPlan compositeChain(int links, bool bottomFirst = false);
 // Glyph 1 made of `outer` copies of glyph 2, which is made of `inner` squares
 // (glyph 3); glyph 0 is a square of its own.
-FontSpec compositeFan(int outer, int inner);
+FontPlan compositeFan(int outer, int inner);
 
 } // namespace testsupport
